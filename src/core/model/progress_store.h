@@ -1,0 +1,36 @@
+#pragma once
+
+#include "core/model/progress_table.h"
+#include "core/model/records.h"
+
+#include <QUrl>
+
+// The application's progress folder: XDG data home + the application identifier. Created on
+// first use; nothing (after one "Unexpected error: " line on standard output) when it cannot be.
+std::optional<QString> progressDirectory();
+
+// Base name of the progress file of a deck whose title is empty (a file named "notes" or
+// ".txt"): every such deck shares it.
+inline constexpr char16_t untitledProgressName[] = u"_untitled";
+
+// <folder>/<title>.plist for the deck at url.
+QUrl progressFileURL(const QUrl &deckUrl, const QString &folder);
+std::optional<QUrl> progressFileURL(const QUrl &deckUrl);
+
+// The saved table of a progress file: empty when the file is missing, unreadable or
+// undecodable.
+ProgressTable readProgressTable(const QString &progressFilePath);
+
+// The face with the saved rating and progress of its text, if the table has them.
+CardFace mergeSavedProgress(CardFace face, const ProgressTable &table);
+
+// Writes the progress of every face of the cards to the deck's progress file, atomically.
+// Returns the error text on failure (the old file then stays as it was). An existing file that
+// cannot be decoded is first moved aside to "<title>.plist.corrupt" so that no save destroys it.
+std::optional<QString> saveProgress(const QUrl &deckUrl, const QList<Card> &cards);
+std::optional<QString> saveProgress(const QUrl &deckUrl, const QList<Card> &cards,
+                                    const std::optional<QString> &progressFolder);
+
+// Writes bytes to path through a temporary file renamed over it, syncing the folder; a short
+// write or a failed commit leaves the old file intact. Returns the error text on failure.
+std::optional<QString> writeFileAtomically(const QString &path, const QByteArray &bytes);

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "core/model/progress_table.h"
+
+#include <QByteArray>
+#include <QByteArrayView>
+
+#include <optional>
+
+// Our own codec for the progress file. It knows one shape only: a root dictionary of face keys,
+// each mapping to the stored record of one face.
+
+// One record to write: the face is stored whole under its key.
+struct StoredFace
+{
+    QString key;
+    CardFace face;
+};
+
+// Reads a binary ("bplist00") or XML property list. Nothing when the bytes are not a property
+// list of that shape or any record breaks the stored form's rules.
+std::optional<ProgressTable> decodeProgressTable(QByteArrayView bytes);
+
+// Writes the records, in order, as a binary property list.
+QByteArray encodeProgressTable(const QList<StoredFace> &records);

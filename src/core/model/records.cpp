@@ -1,0 +1,93 @@
+#include "core/model/records.h"
+
+namespace {
+
+template <typename T> void hashOptional(QtPrivate::QHashCombine &combine, size_t &seed,
+                                         const std::optional<T> &value)
+{
+    seed = combine(seed, value.has_value());
+    if (value)
+        seed = combine(seed, *value);
+}
+
+} // namespace
+
+QString rawValue(CardFaceProgress progress)
+{
+    switch (progress) {
+    case CardFaceProgress::New:
+        return QStringLiteral("new");
+    case CardFaceProgress::Learning:
+        return QStringLiteral("learning");
+    case CardFaceProgress::Mastered:
+        return QStringLiteral("mastered");
+    case CardFaceProgress::Archived:
+        return QStringLiteral("archived");
+    case CardFaceProgress::Abandoned:
+        return QStringLiteral("abandoned");
+    }
+    return {};
+}
+
+std::optional<CardFaceProgress> cardFaceProgressFromRawValue(QStringView raw)
+{
+    for (CardFaceProgress progress : allCardFaceProgresses) {
+        if (raw == rawValue(progress))
+            return progress;
+    }
+    return std::nullopt;
+}
+
+size_t qHash(CardFaceProgress progress, size_t seed) noexcept
+{
+    return qHash(rawValue(progress), seed);
+}
+
+CardFace::CardFace() : m_id(QUuid::createUuid()) {}
+
+CardFace::CardFace(QString text) : text(std::move(text)), m_id(QUuid::createUuid()) {}
+
+QString CardFace::id() const
+{
+    return m_id.toString(QUuid::WithoutBraces).toUpper();
+}
+
+size_t qHash(const CardFace &face, size_t seed) noexcept
+{
+    QtPrivate::QHashCombine combine;
+    seed = combine(seed, face.uuid());
+    hashOptional(combine, seed, face.cardFaceID);
+    seed = combine(seed, face.text);
+    seed = combine(seed, face.rating);
+    hashOptional(combine, seed, face.lastReview);
+    hashOptional(combine, seed, face.nextReview);
+    seed = combine(seed, face.progressRank);
+    seed = combine(seed, face.progress);
+    return seed;
+}
+
+Card::Card() : id(QUuid::createUuid()) {}
+
+Card::Card(QList<CardFace> faces) : id(QUuid::createUuid()), faces(std::move(faces)) {}
+
+double Card::ratingFraction() const
+{
+    if (faces.isEmpty())
+        return 0.0;
+    qint64 sum = 0;
+    for (const CardFace &face : faces)
+        sum += face.rating;
+    return double(sum) / (5.0 * double(faces.size()));
+}
+
+size_t qHash(const Card &card, size_t seed) noexcept
+{
+    QtPrivate::QHashCombine combine;
+    seed = combine(seed, card.id);
+    hashOptional(combine, seed, card.cardID);
+    seed = combine(seed, card.faces.size());
+    for (const CardFace &face : card.faces)
+        seed = combine(seed, face);
+    seed = combine(seed, static_cast<quint8>(card.progress));
+    return seed;
+}

@@ -1,0 +1,80 @@
+#pragma once
+
+#include <QDateTime>
+#include <QHashFunctions>
+#include <QList>
+#include <QString>
+#include <QUuid>
+
+#include <optional>
+
+// The study state of one face. Raw values are what the progress file stores.
+enum class CardFaceProgress : quint8 { New, Learning, Mastered, Archived, Abandoned };
+
+// All cases, in the order the progress picker lists them.
+inline constexpr CardFaceProgress allCardFaceProgresses[] = {
+    CardFaceProgress::New, CardFaceProgress::Learning, CardFaceProgress::Mastered,
+    CardFaceProgress::Archived, CardFaceProgress::Abandoned};
+
+QString rawValue(CardFaceProgress progress);
+// Exact, case-sensitive match of one of the five raw values; anything else is no value.
+std::optional<CardFaceProgress> cardFaceProgressFromRawValue(QStringView raw);
+size_t qHash(CardFaceProgress progress, size_t seed = 0) noexcept;
+
+// The study state of a card; every card starts and stays New.
+enum class CardProgress : quint8 { New, Learning, Mastered, Archived, Abandoned };
+
+// One face of a card: its text and its study progress.
+class CardFace
+{
+public:
+    CardFace(); // with a fresh random identifier
+    explicit CardFace(QString text);
+
+    // The upper-case text of the face's UUID, fixed when the face is made.
+    QString id() const;
+    QUuid uuid() const { return m_id; }
+
+    std::optional<qint64> cardFaceID;
+    QString text;
+    qint8 rating = 0;
+    std::optional<QDateTime> lastReview;
+    std::optional<QDateTime> nextReview;
+    quint8 progressRank = 0;
+    CardFaceProgress progress = CardFaceProgress::New;
+
+    friend bool operator==(const CardFace &, const CardFace &) = default;
+
+private:
+    // Kept as a UUID rather than its 36-character text: a deck of 100,000 cards holds a
+    // quarter of a million faces, and the text is derived exactly from the UUID.
+    QUuid m_id;
+};
+size_t qHash(const CardFace &face, size_t seed = 0) noexcept;
+
+// One card of a deck: its faces in file order.
+struct Card
+{
+    Card(); // with a fresh random identifier
+    explicit Card(QList<CardFace> faces);
+
+    QUuid id;
+    std::optional<qint64> cardID;
+    QList<CardFace> faces;
+    CardProgress progress = CardProgress::New;
+
+    // Sum of the faces' ratings over 5 per face: 0 for a card without faces.
+    double ratingFraction() const;
+
+    friend bool operator==(const Card &, const Card &) = default;
+};
+size_t qHash(const Card &card, size_t seed = 0) noexcept;
+
+// One open flashcard file: its title and its cards.
+struct DataFile
+{
+    QString title;
+    QList<Card> cards;
+
+    friend bool operator==(const DataFile &, const DataFile &) = default;
+};
