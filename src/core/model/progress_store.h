@@ -8,10 +8,12 @@
 // The application's progress folder: XDG data home + the application identifier. Created on
 // first use; nothing (after one "Unexpected error: " line on standard output) when it cannot be.
 std::optional<QString> progressDirectory();
+// Where that folder is, without creating it; empty when there is no data home.
+QString progressDirectoryLocation();
 
 // Base name of the progress file of a deck whose title is empty (a file named "notes" or
-// ".txt"): every such deck shares it.
-inline constexpr char16_t untitledProgressName[] = u"_untitled";
+// ".txt"): every such deck shares it. No title starts with ".", so no deck collides with it.
+inline constexpr char16_t untitledProgressName[] = u".untitled";
 
 // <folder>/<title>.plist for the deck at url.
 QUrl progressFileURL(const QUrl &deckUrl, const QString &folder);

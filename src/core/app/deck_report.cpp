@@ -1,0 +1,147 @@
+#include "core/app/deck_report.h"
+
+#include "core/model/flashcard_reader.h"
+#include "core/model/progress_store.h"
+#include "core/model/progress_table.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+
+namespace {
+
+void appendJsonString(QByteArray &out, QStringView text)
+{
+    out.append('"');
+    for (QChar c : text) {
+        const char16_t u = c.unicode();
+        switch (u) {
+        case u'"':
+            out.append("\\\"");
+            break;
+        case u'\\':
+            out.append("\\\\");
+            break;
+        case u'\n':
+            out.append("\\n");
+            break;
+        case u'\r':
+            out.append("\\r");
+            break;
+        case u'\t':
+            out.append("\\t");
+            break;
+        default:
+            if (u < 0x20 || (u >= 0xD800 && u <= 0xDFFF)) {
+                // Surrogates are escaped one by one, which keeps a lone one representable.
+                out.append("\\u");
+                out.append(QByteArray::number(u, 16).rightJustified(4, '0'));
+            } else {
+                out.append(QString(c).toUtf8());
+            }
+        }
+    }
+    out.append('"');
+}
+
+QString usage()
+{
+    return QCoreApplication::translate("DeckReport", "Usage: memoranth --stats FILE\n"
+                                                     "       memoranth --dump FILE\n");
+}
+
+} // namespace
+
+QString deckStatsText(const DataFile &deck, const QString &progressFilePath, bool progressFound)
+{
+    qsizetype faces = 0;
+    qint64 ratingSum = 0;
+    QHash<CardFaceProgress, qsizetype> byProgress;
+    for (const Card &card : deck.cards) {
+        faces += card.faces.size();
+        for (const CardFace &face : card.faces) {
+            ratingSum += face.rating;
+            ++byProgress[face.progress];
+        }
+    }
+    QString text;
+    QTextStream out(&text);
+    out << "Title: " << deck.title << '\n';
+    out << "Cards: " << deck.cards.size() << '\n';
+    out << "Faces: " << faces << '\n';
+    for (CardFaceProgress progress : allCardFaceProgresses)
+        out << "  " << rawValue(progress) << ": " << byProgress.value(progress) << '\n';
+    out << "Mean rating: "
+        << (faces ? QString::number(double(ratingSum) / double(faces), 'f', 2) : QStringLiteral("-"))
+        << '\n';
+    out << "Progress file: " << progressFilePath << (progressFound ? " (found)" : " (not found)")
+        << '\n';
+    return text;
+}
+
+QByteArray deckDumpJson(const DataFile &deck, const QString &progressFilePath)
+{
+    QByteArray out;
+    out.append("{\"title\": ");
+    appendJsonString(out, deck.title);
+    out.append(", \"progressFile\": ");
+    appendJsonString(out, progressFilePath);
+    out.append(", \"cards\": [");
+    for (qsizetype c = 0; c < deck.cards.size(); ++c) {
+        const Card &card = deck.cards[c];
+        if (c)
+            out.append(", ");
+        out.append("{\"cardID\": ");
+        out.append(QByteArray::number(card.cardID.value_or(c)));
+        out.append(", \"faces\": [");
+        for (qsizetype f = 0; f < card.faces.size(); ++f) {
+            const CardFace &face = card.faces[f];
+            if (f)
+                out.append(", ");
+            out.append("{\"cardFaceID\": ");
+            out.append(QByteArray::number(face.cardFaceID.value_or(f)));
+            out.append(", \"text\": ");
+            appendJsonString(out, face.text);
+            out.append(", \"rating\": ");
+            out.append(QByteArray::number(face.rating));
+            out.append(", \"progress\": ");
+            appendJsonString(out, rawValue(face.progress));
+            out.append(", \"key\": ");
+            appendJsonString(out, faceKey(face.text));
+            out.append('}');
+        }
+        out.append("]}");
+    }
+    out.append("]}\n");
+    return out;
+}
+
+int runDeckReport(const QStringList &arguments, QTextStream &out, QTextStream &err)
+{
+    if (arguments.size() != 2 ||
+        (arguments[0] != u"--stats" && arguments[0] != u"--dump")) {
+        err << usage();
+        return 2;
+    }
+    const QString path = arguments[1];
+    const auto text = readUtf8File(path);
+    if (!text) {
+        err << QCoreApplication::translate("DeckReport",
+                                           "memoranth: %1 cannot be read as UTF-8 text.\n")
+                   .arg(path);
+        return 1;
+    }
+    const QUrl url = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
+    // Look for the progress folder without creating it: a report never writes anything.
+    const QString folder = progressDirectoryLocation();
+    const QString progressPath = folder.isEmpty() ? QString() : progressFileURL(url, folder).toLocalFile();
+    const DataFile deck =
+        loadDataFile(*text, url, folder.isEmpty() ? std::nullopt : std::optional(folder));
+    if (arguments[0] == u"--dump") {
+        out.flush();
+        out << QString::fromUtf8(deckDumpJson(deck, progressPath));
+    } else {
+        out << deckStatsText(deck, progressPath, QFileInfo::exists(progressPath));
+    }
+    out.flush();
+    return 0;
+}

@@ -1,0 +1,195 @@
+#include "core/model/flashcard_reader.h"
+
+#include "core/model/progress_store.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QStringDecoder>
+#include <QTextBoundaryFinder>
+
+namespace {
+
+bool isLineEnd(char16_t c)
+{
+    switch (c) {
+    case 0x000A:
+    case 0x000B:
+    case 0x000C:
+    case 0x000D:
+    case 0x0085:
+    case 0x2028:
+    case 0x2029:
+        return true;
+    default:
+        return false;
+    }
+}
+
+enum class LineKind { CardMarker, FaceMarker, Text };
+
+// A marker is a line whose first three characters are "===" or "---". Characters are what a
+// reader perceives: "==" followed by "=" with a combining accent is no marker.
+bool startsWithMarker(QStringView line, QStringView marker)
+{
+    if (!line.startsWith(marker))
+        return false;
+    if (line.size() == marker.size() || line[marker.size()].unicode() < 0x300)
+        return true;
+    QTextBoundaryFinder graphemes(QTextBoundaryFinder::Grapheme, line.data(), int(line.size()));
+    graphemes.setPosition(int(marker.size()));
+    return graphemes.isAtBoundary();
+}
+
+LineKind kindOf(QStringView line)
+{
+    if (startsWithMarker(line, u"==="))
+        return LineKind::CardMarker;
+    if (startsWithMarker(line, u"---"))
+        return LineKind::FaceMarker;
+    return LineKind::Text;
+}
+
+// Builds cards as the lines go by: one pass, each line appended to at most one face.
+class CardBuilder
+{
+public:
+    explicit CardBuilder(const ProgressTable &saved) : m_saved(saved) {}
+
+    void startCard()
+    {
+        finishCard();
+    }
+
+    void startFace()
+    {
+        finishFace();
+        m_inFace = true;
+    }
+
+    void addLine(QStringView line)
+    {
+        if (!m_inFace)
+            startFace();
+        m_text.append(line);
+        m_text.append(u'\n');
+    }
+
+    QList<Card> finish()
+    {
+        finishCard();
+        for (qsizetype i = 0; i < m_cards.size(); ++i)
+            m_cards[i].cardID = i;
+        return std::move(m_cards);
+    }
+
+private:
+    void finishFace()
+    {
+        if (!m_inFace)
+            return;
+        CardFace face(std::move(m_text));
+        m_text = QString();
+        face.cardFaceID = m_faces.size();
+        m_faces.append(mergeSavedProgress(std::move(face), m_saved));
+        m_inFace = false;
+    }
+
+    void finishCard()
+    {
+        finishFace();
+        if (!m_faces.isEmpty())
+            m_cards.append(Card(std::move(m_faces)));
+        m_faces = QList<CardFace>();
+    }
+
+    const ProgressTable &m_saved;
+    QList<Card> m_cards;
+    QList<CardFace> m_faces;
+    QString m_text;
+    bool m_inFace = false;
+};
+
+} // namespace
+
+QString deckTitle(const QUrl &url)
+{
+    const QString name = url.adjusted(QUrl::StripTrailingSlash).fileName();
+    QStringList pieces = name.split(u'.', Qt::SkipEmptyParts);
+    if (!pieces.isEmpty())
+        pieces.removeLast();
+    return pieces.join(u'.');
+}
+
+QList<Card> readCards(QStringView text, const ProgressTable &saved)
+{
+    // A byte-order mark is an encoding artefact, not part of the first line.
+    if (text.startsWith(QChar(QChar::ByteOrderMark)))
+        text = text.mid(1);
+
+    CardBuilder builder(saved);
+    bool first = true;
+    qsizetype start = 0;
+    const qsizetype size = text.size();
+    const char16_t *chars = text.utf16();
+    // Every line end ends a line, and the text after the last one is a line too (possibly
+    // empty): n line ends make n + 1 lines.
+    for (qsizetype i = 0; i <= size; ++i) {
+        if (i < size && !isLineEnd(chars[i]))
+            continue;
+        const QStringView line = text.sliced(start, i - start);
+        start = i + 1;
+        const LineKind kind = kindOf(line);
+        if (first) {
+            if (kind != LineKind::CardMarker)
+                return {};
+            first = false;
+        }
+        switch (kind) {
+        case LineKind::CardMarker:
+            builder.startCard();
+            break;
+        case LineKind::FaceMarker:
+            builder.startFace();
+            break;
+        case LineKind::Text:
+            builder.addLine(line);
+            break;
+        }
+    }
+    return builder.finish();
+}
+
+DataFile loadDataFile(QStringView text, const QUrl &url,
+                      const std::optional<QString> &progressFolder)
+{
+    DataFile deck;
+    deck.title = deckTitle(url);
+    const ProgressTable saved =
+        progressFolder ? readProgressTable(progressFileURL(url, *progressFolder).toLocalFile())
+                       : ProgressTable();
+    deck.cards = readCards(text, saved);
+    return deck;
+}
+
+DataFile loadDataFile(QStringView text, const QUrl &url)
+{
+    return loadDataFile(text, url, progressDirectory());
+}
+
+std::optional<QString> readUtf8File(const QString &path)
+{
+    // Only regular files: reading a FIFO or a device could block forever.
+    if (!QFileInfo(path).isFile())
+        return std::nullopt;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return std::nullopt;
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    QString text = decoder.decode(bytes);
+    if (decoder.hasError())
+        return std::nullopt;
+    return text;
+}
