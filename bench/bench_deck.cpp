@@ -1,0 +1,128 @@
+// Generates a large deck with saved progress, then times reading and saving it.
+#include "core/model/flashcard_reader.h"
+#include "core/model/progress_store.h"
+#include "core/model/property_list.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QTextStream>
+
+#include <sys/resource.h>
+
+namespace {
+
+QTextStream out(stdout);
+
+QString word(QRandomGenerator &random)
+{
+    static const char *const words[] = {
+        "capital", "river",  "mountain", "ocean",  "language", "currency", "city",  "border",
+        "island",  "desert", "forest",   "valley", "century",  "empire",   "treaty", "harbour"};
+    return QString::fromLatin1(words[random.bounded(16)]);
+}
+
+int generate(const QString &path)
+{
+    QRandomGenerator random(42);
+    QString text;
+    for (int card = 0; card < 100'000; ++card) {
+        text += QStringLiteral("=== %1\n").arg(card);
+        const int faces = 2 + int(random.bounded(2));
+        for (int face = 0; face < faces; ++face) {
+            if (face)
+                text += QStringLiteral("---\n");
+            text += QStringLiteral("What is the %1 of the %2 number %3? The {%4 %5}.\n")
+                        .arg(word(random), word(random))
+                        .arg(card * 3 + face)
+                        .arg(word(random), word(random));
+        }
+    }
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(text.toUtf8()) < 0)
+        return 1;
+    file.close();
+
+    const QUrl url = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
+    DataFile deck = loadDataFile(text, url);
+    for (Card &card : deck.cards) {
+        for (CardFace &face : card.faces) {
+            face.rating = qint8(random.bounded(4));
+            face.progress = allCardFaceProgresses[random.bounded(5)];
+        }
+    }
+    if (const auto error = saveProgress(url, deck.cards)) {
+        out << *error << '\n';
+        return 1;
+    }
+    out << "deck: " << QFileInfo(path).size() / 1024 << " KiB, progress file: "
+        << QFileInfo(progressFileURL(url)->toLocalFile()).size() / 1024 << " KiB\n";
+    return 0;
+}
+
+template <typename F> double bestOf(int runs, F &&f)
+{
+    double best = 1e300;
+    for (int i = 0; i < runs; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        f();
+        best = std::min(best, timer.nsecsElapsed() / 1e6);
+    }
+    return best;
+}
+
+int measure(const QString &path)
+{
+    const QUrl url = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
+    DataFile deck;
+    const double load = bestOf(3, [&] { deck = loadDataFile(*readUtf8File(path), url); });
+    qsizetype faces = 0;
+    qsizetype rated = 0;
+    for (const Card &card : deck.cards) {
+        faces += card.faces.size();
+        for (const CardFace &face : card.faces)
+            rated += face.rating != 0;
+    }
+    const double firstSave = bestOf(1, [&] { saveProgress(url, deck.cards); });
+    const double save = bestOf(3, [&] { saveProgress(url, deck.cards); });
+
+    QFile file(progressFileURL(url)->toLocalFile());
+    file.open(QIODevice::ReadOnly);
+    const QByteArray bytes = file.readAll();
+    const double decode = bestOf(3, [&] { decodeProgressTable(bytes); });
+    QList<StoredFace> records;
+    for (const Card &card : deck.cards)
+        for (const CardFace &face : card.faces)
+            records.append({faceKey(face.text), face});
+    const double encode = bestOf(3, [&] { encodeProgressTable(records); });
+
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    out << "cards: " << deck.cards.size() << ", faces: " << faces << ", rated after load: " << rated
+        << '\n';
+    out << QStringLiteral("read + loadDataFile (merge): %1 ms\n").arg(load, 8, 'f', 1);
+    out << QStringLiteral("saveProgress, first:         %1 ms (checks the old file once)\n")
+               .arg(firstSave, 8, 'f', 1);
+    out << QStringLiteral("saveProgress, later:         %1 ms\n").arg(save, 8, 'f', 1);
+    out << QStringLiteral("decode progress table:       %1 ms\n").arg(decode, 8, 'f', 1);
+    out << QStringLiteral("encode progress table:       %1 ms\n").arg(encode, 8, 'f', 1);
+    out << "peak resident memory:        " << usage.ru_maxrss / 1024 << " MiB\n";
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() == 3 && args[1] == u"generate")
+        return generate(args[2]);
+    if (args.size() == 3 && args[1] == u"measure")
+        return measure(args[2]);
+    out << "usage: bench_deck generate|measure DECK\n";
+    return 2;
+}

@@ -1,0 +1,164 @@
+#include "core/model/flashcard_reader.h"
+#include "core/model/progress_store.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+using Faces = QList<QStringList>; // face texts, card by card
+
+class TestFlashcardReader : public QObject
+{
+    Q_OBJECT
+
+    static Faces facesOf(const QList<Card> &cards)
+    {
+        Faces result;
+        for (const Card &card : cards) {
+            QStringList texts;
+            for (const CardFace &face : card.faces)
+                texts << face.text;
+            result << texts;
+        }
+        return result;
+    }
+
+private Q_SLOTS:
+    void cutsTextIntoCardsAndFaces_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<Faces>("expected");
+
+        QTest::newRow("worked example")
+            << u"=== Geography\nWhat is the capital of France?\n---\nParis\n===\n===\n---\n2 + 2\n"
+               u"---\n---\n4"_qs
+            << Faces{{u"What is the capital of France?\n"_qs, u"Paris\n"_qs},
+                     {u"2 + 2\n"_qs, QString(), u"4\n"_qs}};
+        QTest::newRow("final line break is an empty last line")
+            << u"===\nQ\n---\n4\n"_qs << Faces{{u"Q\n"_qs, u"4\n\n"_qs}};
+        QTest::newRow("empty text") << QString() << Faces{};
+        QTest::newRow("card marker alone") << u"==="_qs << Faces{};
+        QTest::newRow("card marker and line break") << u"===\n"_qs << Faces{{u"\n"_qs}};
+        QTest::newRow("card markers only") << u"===\n=== 2\n====="_qs << Faces{};
+        QTest::newRow("first line empty") << u"\n===\nQ"_qs << Faces{};
+        QTest::newRow("space before first marker") << u" ===\nQ\n===\nR"_qs << Faces{};
+        QTest::newRow("first line is text") << u"hello\n===\nQ"_qs << Faces{};
+        QTest::newRow("face marker right after card marker")
+            << u"===\n---\nQ\n---\nA"_qs << Faces{{u"Q\n"_qs, u"A\n"_qs}};
+        QTest::newRow("lines before first face marker")
+            << u"===\nQ\n---\nA"_qs << Faces{{u"Q\n"_qs, u"A\n"_qs}};
+        QTest::newRow("trailing face marker makes an empty face")
+            << u"===\nQ\n---"_qs << Faces{{u"Q\n"_qs, QString()}};
+        QTest::newRow("captions after markers are ignored")
+            << u"=== Chapter 2\nQ\n--- back\nA\n=====\nB"_qs
+            << Faces{{u"Q\n"_qs, u"A\n"_qs}, {u"B\n"_qs}};
+        QTest::newRow("indented markers are text")
+            << u"===\n ===\n ---\nx"_qs << Faces{{u" ===\n ---\nx\n"_qs}};
+        QTest::newRow("CR LF is two line ends")
+            << u"===\r\nQ\r\n"_qs << Faces{{u"\nQ\n\n\n"_qs}};
+        QTest::newRow("every line end character")
+            << u"===\u000BQ\u000C---\u0085A\u2028B\u2029C\rD"_qs
+            << Faces{{u"Q\n"_qs, u"A\nB\nC\nD\n"_qs}};
+        QTest::newRow("spaces are kept") << u"===\n  Q  \n"_qs << Faces{{u"  Q  \n\n"_qs}};
+        QTest::newRow("combining mark on a marker character")
+            << u"===\nQ\n--\u0301-\nstill Q"_qs << Faces{{u"Q\n--\u0301-\nstill Q\n"_qs}};
+        QTest::newRow("accent after the third marker character")
+            << u"===\nQ\n---\u0301\nA"_qs << Faces{{u"Q\n---\u0301\nA\n"_qs}};
+        QTest::newRow("byte-order mark is not part of the first line")
+            << u"\uFEFF===\nQ\n---\nA"_qs << Faces{{u"Q\n"_qs, u"A\n"_qs}};
+        QTest::newRow("Japanese") << u"=== 挨拶\nこんにちは\n---\nkonnichiwa"_qs
+                                  << Faces{{u"こんにちは\n"_qs, u"konnichiwa\n"_qs}};
+    }
+
+    void cutsTextIntoCardsAndFaces()
+    {
+        QFETCH(QString, text);
+        QFETCH(Faces, expected);
+        const QList<Card> cards = readCards(text);
+        QCOMPARE(facesOf(cards), expected);
+        for (qsizetype c = 0; c < cards.size(); ++c) {
+            QCOMPARE(cards[c].cardID, std::optional<qint64>(c));
+            QCOMPARE(cards[c].progress, CardProgress::New);
+            for (qsizetype f = 0; f < cards[c].faces.size(); ++f) {
+                const CardFace &face = cards[c].faces[f];
+                QCOMPARE(face.cardFaceID, std::optional<qint64>(f));
+                QCOMPARE(face.rating, 0);
+                QCOMPARE(face.progress, CardFaceProgress::New);
+                QCOMPARE(face.progressRank, 0);
+                QVERIFY(!face.lastReview && !face.nextReview);
+            }
+        }
+    }
+
+    void numbersCardsWithoutGaps()
+    {
+        QString text;
+        for (int i = 0; i < 10; ++i)
+            text += i == 2 ? u"===\n"_qs : QStringLiteral("===\nface %1\n").arg(i);
+        text.chop(1);
+        const QList<Card> cards = readCards(text);
+        QCOMPARE(cards.size(), 9);
+        QCOMPARE(cards.last().cardID, 8);
+        QCOMPARE(cards[2].faces[0].text, u"face 3\n"_qs);
+    }
+
+    void identifiersAreFreshAndUpperCase()
+    {
+        const QString text = u"===\nQ\n---\nA"_qs;
+        const QList<Card> first = readCards(text);
+        const QList<Card> second = readCards(text);
+        QVERIFY(first != second);
+        QVERIFY(first[0].faces[0].id() != first[0].faces[1].id());
+        const QString id = first[0].faces[0].id();
+        QCOMPARE(id.size(), 36);
+        QCOMPARE(id, id.toUpper());
+        QCOMPARE(QUuid::fromString(id).version(), QUuid::Random);
+        CardFace copy = first[0].faces[0];
+        QCOMPARE(copy, first[0].faces[0]);
+        QCOMPARE(qHash(copy), qHash(first[0].faces[0]));
+        copy.rating = 1;
+        QVERIFY(copy != first[0].faces[0]);
+    }
+
+    void titleOfFileUrl_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("two extensions") << u"/d/capitals.cards.txt"_qs << u"capitals.cards"_qs;
+        QTest::newRow("one extension") << u"/d/deck.txt"_qs << u"deck"_qs;
+        QTest::newRow("double dot") << u"/d/my..deck.txt"_qs << u"my.deck"_qs;
+        QTest::newRow("no dot") << u"/d/deck"_qs << QString();
+        QTest::newRow("only extension") << u"/d/.txt"_qs << QString();
+        QTest::newRow("tarball") << u"/d/deck.tar.gz"_qs << u"deck.tar"_qs;
+        QTest::newRow("a.b.c") << u"/d/a.b.c"_qs << u"a.b"_qs;
+    }
+
+    void titleOfFileUrl()
+    {
+        QFETCH(QString, path);
+        QFETCH(QString, title);
+        QCOMPARE(deckTitle(QUrl::fromLocalFile(path)), title);
+    }
+
+    void readsOnlyUtf8Files()
+    {
+        QTemporaryDir dir;
+        const auto write = [&](const QString &name, const QByteArray &bytes) {
+            QFile file(dir.filePath(name));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(bytes);
+        };
+        write(u"good.txt"_qs, "===\nca\xc3\xa9\n");
+        write(u"bad.txt"_qs, "===\nLatin-1 caf\xe9\n");
+        write(u"bom.txt"_qs, "\xef\xbb\xbf===\nQ");
+        QCOMPARE(readUtf8File(dir.filePath(u"good.txt"_qs)), u"===\ncaé\n"_qs);
+        QCOMPARE(readUtf8File(dir.filePath(u"bad.txt"_qs)), std::nullopt);
+        QCOMPARE(readUtf8File(dir.filePath(u"missing.txt"_qs)), std::nullopt);
+        QCOMPARE(readUtf8File(dir.path()), std::nullopt);
+        const auto bom = readUtf8File(dir.filePath(u"bom.txt"_qs));
+        QVERIFY(bom);
+        QCOMPARE(facesOf(readCards(*bom)), Faces{{u"Q\n"_qs}});
+    }
+};
+
+QTEST_GUILESS_MAIN(TestFlashcardReader)
+#include "test_flashcard_reader.moc"

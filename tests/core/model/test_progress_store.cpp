@@ -1,0 +1,220 @@
+#include "core/model/flashcard_reader.h"
+#include "core/model/progress_store.h"
+#include "core/model/property_list.h"
+#include "support/capture_stdout.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <sys/resource.h>
+
+class TestProgressStore : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_home;
+    QString m_folder;
+    const QUrl m_deck = QUrl::fromLocalFile(u"/decks/capitals.cards.txt"_qs);
+
+    QString progressPath() const { return progressFileURL(m_deck, m_folder).toLocalFile(); }
+
+    static QList<Card> rated(QList<Card> cards, const QList<std::pair<qint8, CardFaceProgress>> &values)
+    {
+        qsizetype i = 0;
+        for (Card &card : cards)
+            for (CardFace &face : card.faces) {
+                face.rating = values[i].first;
+                face.progress = values[i].second;
+                ++i;
+            }
+        return cards;
+    }
+
+    static QList<std::pair<qint8, CardFaceProgress>> progressOf(const DataFile &deck)
+    {
+        QList<std::pair<qint8, CardFaceProgress>> result;
+        for (const Card &card : deck.cards)
+            for (const CardFace &face : card.faces)
+                result.append({face.rating, face.progress});
+        return result;
+    }
+
+    static void writeBytes(const QString &path, const QByteArray &bytes)
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QCOMPARE(file.write(bytes), bytes.size());
+    }
+
+    static QByteArray readBytes(const QString &path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_folder = m_home.filePath(QStringLiteral("progress-%1").arg(QTest::currentTestFunction()));
+        QVERIFY(QDir().mkpath(m_folder));
+    }
+
+    void faceKeyIsBase64OfMd5OfUtf8_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("key");
+        QTest::newRow("one line") << u"Paris\n"_qs << u"hnEXc9jLpXml6FlpBR503A=="_qs;
+        QTest::newRow("empty") << QString() << u"1B2M2Y8AsgTpgAmY7PhCfg=="_qs;
+        QTest::newRow("Japanese") << u"こんにちは\n"_qs << u"9ScazgmlZgDhzvdmPZMoBw=="_qs;
+    }
+
+    void faceKeyIsBase64OfMd5OfUtf8()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, key);
+        QCOMPARE(faceKey(text), key);
+        QCOMPARE(digestFromFaceKey(key), faceDigest(text));
+    }
+
+    void onlyCanonicalFaceKeysAreDigests()
+    {
+        QVERIFY(!digestFromFaceKey(u"hnEXc9jLpXml6FlpBR503B=="_qs)); // stray bits
+        QVERIFY(!digestFromFaceKey(u"hnEXc9jLpXml6FlpBR503A="_qs));
+        QVERIFY(!digestFromFaceKey(u"hnEXc9jLpXml6Flp!R503A=="_qs));
+        QVERIFY(!digestFromFaceKey(QString()));
+    }
+
+    void progressFileIsNamedAfterTheTitle()
+    {
+        QCOMPARE(progressFileURL(m_deck, u"/p"_qs).toLocalFile(), u"/p/capitals.cards.plist"_qs);
+        QCOMPARE(progressFileURL(QUrl::fromLocalFile(u"/d/notes"_qs), u"/p"_qs).toLocalFile(),
+                 u"/p/.untitled.plist"_qs);
+    }
+
+    void savedProgressComesBackByText()
+    {
+        const QString text = u"===\nQ\n---\nA\n===\nQ2\n---\nA2"_qs;
+        const DataFile first = loadDataFile(text, m_deck, m_folder);
+        QVERIFY(!saveProgress(m_deck,
+                              rated(first.cards, {{1, CardFaceProgress::Learning},
+                                                  {3, CardFaceProgress::Mastered},
+                                                  {-5, CardFaceProgress::Abandoned},
+                                                  {0, CardFaceProgress::Archived}}),
+                              m_folder));
+        // Reordered cards, an edited face, an inserted face.
+        const QString edited = u"===\nQ2\n---\nA2\n===\nQ \n---\nnew\n---\nA"_qs;
+        const DataFile second = loadDataFile(edited, m_deck, m_folder);
+        QCOMPARE(second.title, u"capitals.cards"_qs);
+        QCOMPARE(progressOf(second), (QList<std::pair<qint8, CardFaceProgress>>{
+                                         {-5, CardFaceProgress::Abandoned},
+                                         {0, CardFaceProgress::Archived},
+                                         {0, CardFaceProgress::New},
+                                         {0, CardFaceProgress::New},
+                                         {3, CardFaceProgress::Mastered}}));
+        // Only rating and progress are taken back.
+        QCOMPARE(second.cards[1].faces[2].cardFaceID, 2);
+        QVERIFY(second.cards[1].faces[2].id() != first.cards[0].faces[1].id());
+    }
+
+    void facesWithTheSameTextShareTheLaterEntry()
+    {
+        const QString text = u"===\nsame\n===\nsame"_qs;
+        const DataFile deck = loadDataFile(text, m_deck, m_folder);
+        QVERIFY(!saveProgress(m_deck,
+                              rated(deck.cards, {{1, CardFaceProgress::Learning},
+                                                 {2, CardFaceProgress::Mastered}}),
+                              m_folder));
+        QCOMPARE(readProgressTable(progressPath()).size(), 1);
+        QCOMPARE(progressOf(loadDataFile(text, m_deck, m_folder)),
+                 (QList<std::pair<qint8, CardFaceProgress>>{{2, CardFaceProgress::Mastered},
+                                                            {2, CardFaceProgress::Mastered}}));
+    }
+
+    void saveDropsEntriesOfRemovedFaces()
+    {
+        const DataFile deck = loadDataFile(u"===\na\n---\nb"_qs, m_deck, m_folder);
+        QVERIFY(!saveProgress(m_deck, deck.cards, m_folder));
+        QCOMPARE(readProgressTable(progressPath()).size(), 2);
+        QVERIFY(!saveProgress(m_deck, readCards(u"===\na"_qs), m_folder));
+        QCOMPARE(readProgressTable(progressPath()).size(), 1);
+    }
+
+    void missingOrUndecodableFileGivesNoProgress()
+    {
+        QVERIFY(readProgressTable(progressPath()).isEmpty());
+        writeBytes(progressPath(), "not a property list");
+        QCOMPARE(progressOf(loadDataFile(u"===\nQ"_qs, m_deck, m_folder)),
+                 (QList<std::pair<qint8, CardFaceProgress>>{{0, CardFaceProgress::New}}));
+    }
+
+    void saveKeepsAnUndecodableFileAside()
+    {
+        writeBytes(progressPath(), "bplist00 damaged progress");
+        writeBytes(progressPath() + u".corrupt"_qs, "older damage");
+        CaptureStdout output;
+        QVERIFY(!saveProgress(m_deck, readCards(u"===\nQ"_qs), m_folder));
+        const QString printed = output.text();
+        QCOMPARE(printed.count(u'\n'), 1);
+        QVERIFY(printed.contains(u".corrupt"_qs));
+        QCOMPARE(readBytes(progressPath() + u".corrupt"_qs), "bplist00 damaged progress");
+        QCOMPARE(readProgressTable(progressPath()).size(), 1);
+
+        // A sound file is simply replaced, with nothing printed.
+        CaptureStdout quiet;
+        QVERIFY(!saveProgress(m_deck, readCards(u"===\nQ\n---\nA"_qs), m_folder));
+        QVERIFY(!saveProgress(m_deck, readCards(u"===\nQ\n---\nB"_qs), m_folder));
+        QCOMPARE(quiet.text(), QString());
+        QCOMPARE(readBytes(progressPath() + u".corrupt"_qs), "bplist00 damaged progress");
+    }
+
+    void failedWriteLeavesTheOldFile()
+    {
+        QVERIFY(!saveProgress(m_deck, readCards(u"===\nold"_qs), m_folder));
+        const QByteArray old = readBytes(progressPath());
+        QString big;
+        for (int i = 0; i < 2000; ++i)
+            big += QStringLiteral("===\nface number %1\n").arg(i);
+        // A file-size limit makes the write come up short, as a full disk would.
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit saved{};
+        getrlimit(RLIMIT_FSIZE, &saved);
+        rlimit limit = saved;
+        limit.rlim_cur = 4096;
+        setrlimit(RLIMIT_FSIZE, &limit);
+        const auto error = saveProgress(m_deck, readCards(big), m_folder);
+        setrlimit(RLIMIT_FSIZE, &saved);
+        QVERIFY(error);
+        QCOMPARE(readBytes(progressPath()), old);
+        QCOMPARE(QDir(m_folder).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{u"capitals.cards.plist"_qs});
+    }
+
+    void noProgressFolderMeansNothingWritten()
+    {
+        QVERIFY(!saveProgress(m_deck, readCards(u"===\nQ"_qs), std::nullopt));
+        QCOMPARE(progressOf(loadDataFile(u"===\nQ"_qs, m_deck, std::nullopt)).size(), 1);
+    }
+
+    void progressDirectoryIsCreatedUnderDataHome()
+    {
+        const QByteArray saved = qgetenv("XDG_DATA_HOME");
+        qputenv("XDG_DATA_HOME", m_home.filePath(u"data/home"_qs).toUtf8());
+        const auto folder = progressDirectory();
+        QCOMPARE(folder, m_home.filePath(u"data/home/" MEMORANTH_APP_ID ""_qs));
+        QVERIFY(QFileInfo(*folder).isDir());
+
+        // A data home that is a file: the folder cannot be made.
+        writeBytes(m_home.filePath(u"blocker"_qs), "x");
+        qputenv("XDG_DATA_HOME", m_home.filePath(u"blocker"_qs).toUtf8());
+        CaptureStdout output;
+        QCOMPARE(progressDirectory(), std::nullopt);
+        const QString printed = output.text();
+        QVERIFY2(printed.startsWith(u"\"Unexpected error: "_qs) && printed.endsWith(u".\"\n"_qs),
+                 qPrintable(printed));
+        qputenv("XDG_DATA_HOME", saved);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestProgressStore)
+#include "test_progress_store.moc"
