@@ -82,21 +82,18 @@ void TestNavigation::cards_data()
     QTest::addColumn<Selection>("next");
 
     const Selection none;
-    QTest::newRow("first") << Selection(0) << qsizetype(3) << false << true << Selection(0)
-                           << Selection(1);
-    QTest::newRow("middle") << Selection(1) << qsizetype(3) << true << true << Selection(0)
-                            << Selection(2);
-    QTest::newRow("last") << Selection(2) << qsizetype(3) << true << false << Selection(1)
-                          << Selection(2);
-    QTest::newRow("only card") << Selection(0) << qsizetype(1) << false << false << Selection(0)
-                               << Selection(0);
-    QTest::newRow("no selection") << none << qsizetype(3) << false << false << none << none;
-    QTest::newRow("no cards") << Selection(0) << qsizetype(0) << false << false << Selection(0)
-                              << Selection(0);
-    QTest::newRow("past the end") << Selection(5) << qsizetype(3) << false << false << Selection(5)
-                                  << Selection(5);
-    QTest::newRow("negative") << Selection(-1) << qsizetype(3) << false << false << Selection(-1)
-                              << Selection(-1);
+    auto row = [](const char *name, Selection card, qsizetype cards, bool canPrevious, bool canNext,
+                  Selection previous, Selection next) {
+        QTest::newRow(name) << card << cards << canPrevious << canNext << previous << next;
+    };
+    row("first", 0, 3, false, true, 0, 1);
+    row("middle", 1, 3, true, true, 0, 2);
+    row("last", 2, 3, true, false, 1, 2);
+    row("only card", 0, 1, false, false, 0, 0);
+    row("no selection", none, 3, false, false, none, none);
+    row("no cards", 0, 0, false, false, 0, 0);
+    row("past the end", 5, 3, false, false, 5, 5);
+    row("negative", -1, 3, false, false, -1, -1);
 }
 
 void TestNavigation::cards()
