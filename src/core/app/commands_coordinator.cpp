@@ -1,0 +1,150 @@
+#include "core/app/commands_coordinator.h"
+
+#include "core/app/bookmark.h"
+#include "core/app/preferences.h"
+#include "core/app/recent_files.h"
+#include "core/model/flashcard_reader.h"
+
+namespace {
+
+const QString activeFileKey = QStringLiteral("activeFile");
+
+} // namespace
+
+CommandsCoordinator &CommandsCoordinator::shared()
+{
+    static CommandsCoordinator coordinator(&applicationPreferences(),
+                                           ProgressLocation::applicationFolder(),
+                                           &RecentFiles::shared(), nullptr);
+    return coordinator;
+}
+
+CommandsCoordinator::CommandsCoordinator(QSettings *preferences,
+                                         std::optional<QString> progressFolder,
+                                         RecentFiles *recentFiles, QObject *parent)
+    : CommandsCoordinator(preferences, ProgressLocation::folder(std::move(progressFolder)),
+                          recentFiles, parent)
+{
+}
+
+CommandsCoordinator::CommandsCoordinator(QSettings *preferences, ProgressLocation location,
+                                         RecentFiles *recentFiles, QObject *parent)
+    : QObject(parent), m_preferences(preferences), m_recentFiles(recentFiles),
+      m_saver(std::move(location))
+{
+    restore();
+}
+
+CommandsCoordinator::~CommandsCoordinator()
+{
+    m_saver.waitForPendingSaves();
+}
+
+CommandsCoordinator::State CommandsCoordinator::state() const
+{
+    if (m_activeFile.isEmpty())
+        return State::NoFile;
+    return dataFile() ? State::DeckOpen : State::UnreadableFile;
+}
+
+void CommandsCoordinator::restore()
+{
+    const QVariant stored = m_preferences->value(activeFileKey);
+    if (stored.metaType().id() != QMetaType::QByteArray)
+        return;
+    const std::optional<ResolvedBookmark> resolved = resolveBookmarkData(stored.toByteArray());
+    // An entry that does not resolve stays stored: the file may come back before the next run.
+    if (!resolved)
+        return;
+    if (resolved->isStale)
+        storeBookmark(resolved->url);
+    publish(resolved->url, readDeck(resolved->url));
+}
+
+void CommandsCoordinator::open(const std::optional<QUrl> &file)
+{
+    if (!file || file->isEmpty()) {
+        m_preferences->remove(activeFileKey);
+        m_preferences->sync();
+        publish(QUrl(), std::nullopt);
+        return;
+    }
+    storeBookmark(*file);
+    publish(*file, readDeck(*file));
+    m_recentFiles->add(*file);
+}
+
+void CommandsCoordinator::storeBookmark(const QUrl &file)
+{
+    if (const std::optional<QByteArray> bookmark = createBookmarkData(file))
+        m_preferences->setValue(activeFileKey, *bookmark);
+    else
+        m_preferences->remove(activeFileKey);
+    m_preferences->sync();
+}
+
+std::optional<DataFile> CommandsCoordinator::readDeck(const QUrl &file)
+{
+    if (!file.isLocalFile())
+        return std::nullopt;
+    const std::optional<QString> text = readUtf8File(file.toLocalFile());
+    if (!text)
+        return std::nullopt;
+    // A save of this deck's progress may still be on its way; reading before it lands would
+    // bring back older ratings, which the next save would then write over the newer ones.
+    m_saver.waitForPendingSave(file);
+    return m_saver.location().loadDeck(*text, file);
+}
+
+void CommandsCoordinator::publish(const QUrl &file, std::optional<DataFile> deck)
+{
+    const State oldState = state();
+    const bool fileChanged = file != m_activeFile;
+    m_activeFile = file;
+    m_saver.replaceDeck(m_activeFile, std::move(deck));
+    // Signals only once both values are consistent, so no observer sees the new file with the
+    // previous deck.
+    if (fileChanged)
+        Q_EMIT activeFileChanged();
+    Q_EMIT dataFileChanged();
+    if (state() != oldState)
+        Q_EMIT stateChanged();
+}
+
+void CommandsCoordinator::setDataFile(std::optional<DataFile> dataFile)
+{
+    const State oldState = state();
+    m_saver.replaceDeck(m_activeFile, std::move(dataFile));
+    Q_EMIT dataFileChanged();
+    if (state() != oldState)
+        Q_EMIT stateChanged();
+}
+
+bool CommandsCoordinator::setCard(qsizetype card, const Card &value)
+{
+    const bool changed = m_saver.editDeck([&](DataFile &deck) {
+        if (card < 0 || card >= deck.cards.size())
+            return false;
+        deck.cards[card] = value;
+        return true;
+    });
+    if (changed)
+        Q_EMIT cardChanged(card);
+    return changed;
+}
+
+bool CommandsCoordinator::setFace(qsizetype card, qsizetype face, const CardFace &value)
+{
+    const bool changed = m_saver.editDeck([&](DataFile &deck) {
+        if (card < 0 || card >= deck.cards.size())
+            return false;
+        // Check before the non-const access, which would detach for nothing.
+        if (face < 0 || face >= deck.cards.at(card).faces.size())
+            return false;
+        deck.cards[card].faces[face] = value;
+        return true;
+    });
+    if (changed)
+        Q_EMIT cardChanged(card);
+    return changed;
+}

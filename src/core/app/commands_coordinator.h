@@ -1,0 +1,89 @@
+#pragma once
+
+#include "core/app/progress_saver.h"
+#include "core/model/records.h"
+
+#include <QObject>
+#include <QSettings>
+#include <QUrl>
+
+#include <optional>
+
+class RecentFiles;
+
+// The owner of the open flashcard file: opens and closes it, keeps its deck, remembers it in
+// the preferences ("activeFile") for the next run, adds it to the recent files and saves the
+// study progress after every change of the deck. Used on the main thread only.
+class CommandsCoordinator final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(CommandsCoordinator)
+    Q_PROPERTY(QUrl activeFile READ activeFile NOTIFY activeFileChanged)
+    Q_PROPERTY(std::optional<DataFile> dataFile READ dataFile NOTIFY dataFileChanged)
+    Q_PROPERTY(State state READ state NOTIFY stateChanged)
+
+public:
+    // What a window shows.
+    enum class State {
+        NoFile,         // no active file: the start text
+        DeckOpen,       // a file and its deck: the deck browser
+        UnreadableFile, // a file whose text could not be read: "Invalid file. Try another."
+    };
+    Q_ENUM(State)
+
+    // The process-wide coordinator over the application's preferences, progress folder and
+    // recent files. Made on first use; its creation reopens the file of the last run.
+    static CommandsCoordinator &shared();
+
+    // A coordinator over the given preferences and recent files (not owned; both must outlive
+    // it) and progress folder (none: progress is neither read nor written). Reopens the file
+    // stored in the preferences.
+    CommandsCoordinator(QSettings *preferences, std::optional<QString> progressFolder,
+                        RecentFiles *recentFiles, QObject *parent = nullptr);
+    // Waits until all pending progress is written.
+    ~CommandsCoordinator() override;
+
+    // The open file; empty when none is open.
+    QUrl activeFile() const { return m_activeFile; }
+    // The deck read from the active file; absent when no file is open or its text could not
+    // be read.
+    const std::optional<DataFile> &dataFile() const { return m_saver.deck(); }
+    State state() const;
+
+    // Opens the file (reading it again when it is already open), or closes the open one when
+    // given none (or an empty URL).
+    void open(const std::optional<QUrl> &file);
+
+    // Replaces the whole deck and saves its progress. Emits dataFileChanged.
+    void setDataFile(std::optional<DataFile> dataFile);
+    // Replace one card, or one face of a card, in place and save the progress. They emit
+    // cardChanged, not dataFileChanged, and never copy the deck. False (and nothing changes)
+    // when there is no deck or an index is out of range.
+    bool setCard(qsizetype card, const Card &value);
+    bool setFace(qsizetype card, qsizetype face, const CardFace &value);
+
+    // Blocks until every progress save scheduled so far has been written; for quitting.
+    void waitForPendingSaves() { m_saver.waitForPendingSaves(); }
+
+Q_SIGNALS:
+    void activeFileChanged();
+    // The deck was replaced as a whole (opened, closed, reread or set).
+    void dataFileChanged();
+    // One card of the deck changed; the rest of the deck is as it was.
+    void cardChanged(qsizetype card);
+    void stateChanged();
+
+private:
+    CommandsCoordinator(QSettings *preferences, ProgressLocation location, RecentFiles *recentFiles,
+                        QObject *parent);
+
+    void restore();
+    std::optional<DataFile> readDeck(const QUrl &file);
+    void storeBookmark(const QUrl &file);
+    void publish(const QUrl &file, std::optional<DataFile> deck);
+
+    QSettings *m_preferences;
+    RecentFiles *m_recentFiles;
+    QUrl m_activeFile;
+    ProgressSaver m_saver;
+};
