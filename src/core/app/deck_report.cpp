@@ -71,8 +71,7 @@ QString deckStatsText(const DataFile &deck, const QString &progressFilePath, boo
     for (CardFaceProgress progress : allCardFaceProgresses)
         out << "  " << rawValue(progress) << ": " << byProgress.value(progress) << '\n';
     out << "Mean rating: "
-        << (faces ? QString::number(double(ratingSum) / double(faces), 'f', 2)
-                  : QStringLiteral("-"))
+        << (faces ? QString::number(double(ratingSum) / double(faces), 'f', 2) : QStringLiteral("-"))
         << '\n';
     out << "Progress file: " << progressFilePath << (progressFound ? " (found)" : " (not found)")
         << '\n';
@@ -118,7 +117,8 @@ QByteArray deckDumpJson(const DataFile &deck, const QString &progressFilePath)
 
 int runDeckReport(const QStringList &arguments, QTextStream &out, QTextStream &err)
 {
-    if (arguments.size() != 2 || (arguments[0] != u"--stats" && arguments[0] != u"--dump")) {
+    if (arguments.size() != 2 ||
+        (arguments[0] != u"--stats" && arguments[0] != u"--dump")) {
         err << usage();
         return 2;
     }
@@ -133,8 +133,7 @@ int runDeckReport(const QStringList &arguments, QTextStream &out, QTextStream &e
     const QUrl url = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
     // Look for the progress folder without creating it: a report never writes anything.
     const QString folder = progressDirectoryLocation();
-    const QString progressPath =
-        folder.isEmpty() ? QString() : progressFileURL(url, folder).toLocalFile();
+    const QString progressPath = folder.isEmpty() ? QString() : progressFileURL(url, folder).toLocalFile();
     const DataFile deck =
         loadDataFile(*text, url, folder.isEmpty() ? std::nullopt : std::optional(folder));
     if (arguments[0] == u"--dump") {
