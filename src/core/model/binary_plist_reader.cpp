@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstring>
 #include <iterator>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -32,10 +33,11 @@ enum Field : qint8 {
     ProgressField,
     FieldCount
 };
-constexpr const char *fieldNames[FieldCount] = {
+constexpr std::string_view fieldNames[FieldCount] = {
     "id", "cardFaceID", "text", "rating", "lastReview", "nextReview", "progressRank", "progress"};
 // The raw values of CardFaceProgress, in the order of its cases.
-constexpr const char *progressNames[] = {"new", "learning", "mastered", "archived", "abandoned"};
+constexpr std::string_view progressNames[] = {"new", "learning", "mastered", "archived",
+                                              "abandoned"};
 
 // What a string object says, worked out once per object: the records of a table share their
 // key strings and progress strings, so most lookups hit this cache.
@@ -200,12 +202,12 @@ qint8 Reader::classifyString(quint64 index)
     if (type != asciiStringType && type != utf16StringType)
         return cls;
 
-    const auto equals = [&](const char *name) {
-        const quint64 length = std::strlen(name);
+    const auto equals = [&](std::string_view name) {
+        const quint64 length = name.size();
         if (obj->count != length)
             return false;
         if (type == asciiStringType)
-            return std::memcmp(m_data + obj->start, name, length) == 0;
+            return std::memcmp(m_data + obj->start, name.data(), length) == 0;
         for (quint64 i = 0; i < length; ++i) {
             if (qFromBigEndian<quint16>(m_data + obj->start + 2 * i) != quint16(name[i]))
                 return false;

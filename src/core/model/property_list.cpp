@@ -3,7 +3,9 @@
 #include "core/model/binary_plist_reader.h"
 #include "core/model/xml_plist_reader.h"
 
+#include <algorithm>
 #include <bit>
+#include <cstring>
 #include <iterator>
 #include <vector>
 
@@ -39,91 +41,140 @@ int byteWidth(quint64 value)
     return width;
 }
 
-// Writes objects one after another, remembering where each starts.
+// Writes objects one after another, remembering where each starts. Bytes go through a raw
+// pointer: a table of a quarter of a million faces is tens of megabytes.
 class Writer
 {
 public:
     Writer(quint64 objectCount, qsizetype sizeHint) : m_refSize(byteWidth(objectCount - 1))
     {
         m_offsets.reserve(objectCount);
-        m_out.reserve(sizeHint);
-        m_out.append(binaryMagic, 8);
+        m_out.resize(std::max<qsizetype>(sizeHint, 64));
+        m_pos = m_out.data();
+        std::memcpy(m_pos, binaryMagic, 8);
+        m_pos += 8;
     }
 
-    void beginObject() { m_offsets.push_back(quint64(m_out.size())); }
+    // Room for the next n bytes.
+    void ensure(qsizetype n)
+    {
+        const qsizetype used = m_pos - m_out.constData();
+        if (m_out.size() - used >= n)
+            return;
+        m_out.resize(std::max(2 * m_out.size(), used + n));
+        m_pos = m_out.data() + used;
+    }
+
+    void beginObject(qsizetype maxSize)
+    {
+        ensure(maxSize);
+        m_offsets.push_back(quint64(m_pos - m_out.constData()));
+    }
 
     void writeBigEndian(quint64 value, int width)
     {
         for (int shift = 8 * (width - 1); shift >= 0; shift -= 8)
-            m_out.append(char(value >> shift));
+            *m_pos++ = char(value >> shift);
     }
 
+    // At most 10 bytes.
     void writeMarker(quint8 type, quint64 count)
     {
         if (count < 0xF) {
-            m_out.append(char((type << 4) | count));
+            *m_pos++ = char((type << 4) | count);
             return;
         }
-        m_out.append(char((type << 4) | 0xF));
+        *m_pos++ = char((type << 4) | 0xF);
         writeIntegerBody(qint64(count));
     }
 
+    // At most 9 bytes. Non-negative values take 1, 2 or 4 bytes when they fit; the rest take
+    // 8 signed bytes.
     void writeIntegerBody(qint64 value)
     {
-        // Non-negative values take 1, 2 or 4 bytes when they fit; the rest 8 signed bytes.
         const quint64 bits = quint64(value);
         const int sizeLog = value < 0 || bits > 0xFFFFFFFFu ? 3 : bits > 0xFFFF ? 2 : bits > 0xFF;
-        m_out.append(char(0x10 | sizeLog));
+        *m_pos++ = char(0x10 | sizeLog);
         writeBigEndian(bits, 1 << sizeLog);
     }
 
     void writeInteger(qint64 value)
     {
-        beginObject();
+        beginObject(9);
         writeIntegerBody(value);
     }
 
+    // ASCII text as single bytes, anything else as UTF-16.
     void writeString(QStringView text)
     {
-        beginObject();
+        beginObject(10 + 2 * text.size());
         bool ascii = true;
         for (QChar c : text)
             ascii = ascii && c.unicode() < 0x80;
-        if (ascii) {
-            writeMarker(0x5, quint64(text.size()));
-            for (QChar c : text)
-                m_out.append(char(c.unicode()));
-        } else {
-            writeMarker(0x6, quint64(text.size()));
-            for (QChar c : text) {
-                m_out.append(char(c.unicode() >> 8));
-                m_out.append(char(c.unicode() & 0xFF));
-            }
+        writeMarker(ascii ? 0x5 : 0x6, quint64(text.size()));
+        for (QChar c : text) {
+            if (!ascii)
+                *m_pos++ = char(c.unicode() >> 8);
+            *m_pos++ = char(c.unicode());
         }
+    }
+
+    // The face's identifier text, straight from its UUID.
+    void writeUuid(const QUuid &uuid)
+    {
+        beginObject(40);
+        *m_pos++ = char(0x5F);
+        const auto hex = [this](quint64 value, int digits) {
+            for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4)
+                *m_pos++ = "0123456789ABCDEF"[(value >> shift) & 0xF];
+        };
+        writeIntegerBody(36);
+        hex(uuid.data1, 8);
+        *m_pos++ = '-';
+        hex(uuid.data2, 4);
+        *m_pos++ = '-';
+        hex(uuid.data3, 4);
+        *m_pos++ = '-';
+        hex(quint64(uuid.data4[0]) << 8 | uuid.data4[1], 4);
+        *m_pos++ = '-';
+        quint64 node = 0;
+        for (int i = 2; i < 8; ++i)
+            node = node << 8 | uuid.data4[i];
+        hex(node, 12);
     }
 
     void writeDate(const QDateTime &date)
     {
-        beginObject();
-        m_out.append(char(0x33));
+        beginObject(9);
+        *m_pos++ = char(0x33);
         const double seconds = double(date.toMSecsSinceEpoch()) / 1000.0 - referenceDateOffset;
         writeBigEndian(std::bit_cast<quint64>(seconds), 8);
+    }
+
+    // A dictionary of the given size; its references follow.
+    void beginDictionary(quint64 count)
+    {
+        beginObject(10 + qsizetype(2 * count) * m_refSize);
+        writeMarker(0xD, count);
     }
 
     void writeRef(quint64 index) { writeBigEndian(index, m_refSize); }
 
     QByteArray finish()
     {
-        const quint64 tableOffset = quint64(m_out.size());
+        const quint64 tableOffset = quint64(m_pos - m_out.constData());
         const int offsetSize = byteWidth(tableOffset);
+        ensure(qsizetype(m_offsets.size()) * offsetSize + 32);
         for (quint64 offset : m_offsets)
             writeBigEndian(offset, offsetSize);
-        m_out.append(6, '\0'); // unused bytes and sort version
-        m_out.append(char(offsetSize));
-        m_out.append(char(m_refSize));
+        std::memset(m_pos, 0, 6); // unused bytes and sort version
+        m_pos += 6;
+        *m_pos++ = char(offsetSize);
+        *m_pos++ = char(m_refSize);
         writeBigEndian(quint64(m_offsets.size()), 8);
         writeBigEndian(0, 8); // the root is the first object
         writeBigEndian(tableOffset, 8);
+        m_out.truncate(m_pos - m_out.constData());
         return std::move(m_out);
     }
 
@@ -131,6 +182,7 @@ private:
     int m_refSize;
     std::vector<quint64> m_offsets;
     QByteArray m_out;
+    char *m_pos = nullptr;
 };
 
 } // namespace
@@ -167,7 +219,7 @@ QByteArray encodeProgressTable(const QList<StoredFace> &records)
         used[NextReviewKey] = used[NextReviewKey] || face.nextReview;
         used[KeyCount + int(face.progress)] = true;
         recordObjects += requiredObjects + optionalCount(face);
-        sizeHint += 128 + record.key.size() + 2 * face.text.size();
+        sizeHint += 200 + record.key.size() + face.text.size();
     }
     quint64 sharedIndex[KeyCount + progressCount] = {};
     quint64 next = 1;
@@ -179,8 +231,7 @@ QByteArray encodeProgressTable(const QList<StoredFace> &records)
 
     Writer out(firstRecordObject + recordObjects, sizeHint);
 
-    out.beginObject();
-    out.writeMarker(0xD, quint64(records.size()));
+    out.beginDictionary(quint64(records.size()));
     for (int pass = 0; pass < 2; ++pass) { // all key references, then all value references
         quint64 index = firstRecordObject;
         for (const StoredFace &record : records) {
@@ -217,8 +268,7 @@ QByteArray encodeProgressTable(const QList<StoredFace> &records)
         keys[keyCount++] = ProgressRankKey;
         keys[keyCount++] = ProgressKey;
 
-        out.beginObject();
-        out.writeMarker(0xD, quint64(keyCount));
+        out.beginDictionary(quint64(keyCount));
         for (int i = 0; i < keyCount; ++i)
             out.writeRef(sharedIndex[keys[i]]);
         // Every value but the shared progress string is written right after the dictionary.
@@ -227,7 +277,7 @@ QByteArray encodeProgressTable(const QList<StoredFace> &records)
             out.writeRef(value++);
         out.writeRef(sharedIndex[KeyCount + int(face.progress)]);
 
-        out.writeString(face.id());
+        out.writeUuid(face.uuid());
         if (face.cardFaceID)
             out.writeInteger(*face.cardFaceID);
         out.writeString(face.text);
