@@ -80,14 +80,6 @@ private Q_SLOTS:
         m_settings.reset();
     }
 
-    void startsWithNoFile()
-    {
-        const auto coordinator = start();
-        QCOMPARE(coordinator->state(), State::NoFile);
-        QVERIFY(coordinator->activeFile().isEmpty());
-        QVERIFY(!coordinator->dataFile());
-    }
-
     void openPublishesStoresAndAddsToRecentFiles()
     {
         const QUrl deck = makeDeck(QStringLiteral("capitals.cards.txt"), deckText(3));

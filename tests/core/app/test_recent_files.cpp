@@ -67,17 +67,6 @@ private Q_SLOTS:
         QCOMPARE(again.files(), recent.files());
     }
 
-    void hundredDistinctFiles()
-    {
-        const QList<QUrl> f = makeFiles(100);
-        RecentFiles recent(&*m_settings);
-        for (const QUrl &url : f)
-            recent.add(url);
-        QCOMPARE(recent.files().size(), 100);
-        QCOMPARE(recent.files().first(), f.last());
-        QCOMPARE(storedUrls().size(), 100);
-    }
-
     void removeKeepsTheOthersInOrder_data()
     {
         QTest::addColumn<int>("index");
