@@ -1,0 +1,104 @@
+#pragma once
+
+#include "core/model/records.h"
+
+#include <QList>
+#include <QWidget>
+
+#include <functional>
+#include <optional>
+
+class CardViewControls;
+class CommandsCoordinator;
+class FaceControls;
+class FaceView;
+class QScrollArea;
+class QShortcut;
+class QTimer;
+class QVariantAnimation;
+class QVBoxLayout;
+
+// The study view of the selected card: its faces as panels, face and card navigation.
+// The deck browser owns the selection; this view shows the card at the selected position of the
+// coordinator's deck and asks the browser to move the selection.
+//
+// Its keys (r, c, x, space on the active face; k/Up, j/Down between faces; p/Left, n/Right
+// between cards) work wherever the focus is in its window, except in a text field.
+class CardView final : public QWidget
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(CardView)
+
+public:
+    // Room above the first face and below the last, so that each can be scrolled to the middle.
+    static constexpr int facesPadding = 300;
+
+    explicit CardView(CommandsCoordinator &coordinator, QWidget *parent = nullptr);
+    ~CardView() override;
+
+    // Shows the card at that position from its first face; nothing shows an empty view.
+    void setSelectedCard(std::optional<qsizetype> index);
+    std::optional<qsizetype> selectedCard() const { return m_selectedCard; }
+
+    // The number of cards of the open deck; 0 until the browser sets it.
+    void setCardCount(qsizetype count);
+    qsizetype cardCount() const { return m_cardCount; }
+
+    // The position of the current (active) face in the shown card.
+    qsizetype currentFace() const { return m_currentFace; }
+    // Makes that face current and scrolls it to the middle; a position outside the card is
+    // ignored.
+    void setCurrentFace(qsizetype face);
+
+    // Face navigation: past the last face comes the next card (after the last card the first),
+    // before the first face the previous card. Nothing moves while no card is selected.
+    void nextFace();
+    void previousFace();
+
+    // The face panels of the shown card, in order, and the active one (if any).
+    const QList<FaceView *> &faceViews() const { return m_faceViews; }
+    FaceView *activeFaceView() const;
+
+    FaceControls *faceControls() const { return m_faceControls; }
+    CardViewControls *cardControls() const { return m_cardControls; }
+    QScrollArea *scrollArea() const { return m_scrollArea; }
+
+    // The scroll position that puts the current face in the middle of the faces area.
+    int centredScrollPosition() const;
+
+Q_SIGNALS:
+    // Navigation moved past a card: the browser selects that card (and calls setSelectedCard).
+    void selectedCardChangeRequested(std::optional<qsizetype> index);
+
+protected:
+    void showEvent(QShowEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    const Card *shownCard() const;
+    void rebuild();
+    void updateCard(qsizetype card);
+    FaceView *makeFaceView(const CardFace &face, bool active);
+    void writeFace(const FaceView *view, const CardFace &face);
+    void moveTo(qsizetype face, std::optional<qsizetype> selectedCard);
+    void updateFacesBar(bool animated);
+    void centreCurrentFace(bool animated);
+    void addShortcut(Qt::Key key, std::function<void()> action);
+    void onActiveFace(void (FaceView::*action)());
+
+    CommandsCoordinator &m_coordinator;
+    std::optional<qsizetype> m_selectedCard;
+    qsizetype m_cardCount = 0;
+    qsizetype m_currentFace = 0;
+
+    FaceControls *m_faceControls;
+    QScrollArea *m_scrollArea;
+    QWidget *m_facesContent;
+    QVBoxLayout *m_facesLayout;
+    CardViewControls *m_cardControls;
+    QList<FaceView *> m_faceViews;
+
+    QVariantAnimation *m_scrollAnimation;
+    QTimer *m_centreTimer;
+    bool m_centreAnimated = false;
+};

@@ -1,0 +1,91 @@
+#pragma once
+
+#include "core/model/records.h"
+#include "core/study/review.h"
+
+#include <QWidget>
+
+class FaceProgressView;
+class QComboBox;
+class QLabel;
+class QPushButton;
+
+// One face of the card under study as a panel: its rating dots and progress picker, its text
+// (hidden passages masked until revealed) and the review buttons. Only the active face shows
+// the header and the buttons and takes the review actions.
+//
+// A panel stands for one exact face record. It never writes the deck itself: the card view
+// writes what it asks for, and replaces the panel with a fresh, masked one when the record
+// changed.
+class FaceView final : public QWidget
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(FaceView)
+
+public:
+    static constexpr int textWidth = 400;
+    static constexpr int padding = 16;
+    static constexpr int cornerRadius = 8;
+    // Room around the panel for the active face's shadow.
+    static constexpr int shadowMargin = 4;
+
+    FaceView(const CardFace &face, bool active, QWidget *parent = nullptr);
+
+    const CardFace &face() const { return m_face; }
+
+    bool isActive() const { return m_active; }
+    void setActive(bool active);
+
+    // True while hidden passages are masked; every new panel starts masked.
+    bool textHidden() const { return m_textHidden; }
+
+    // The review actions. They act only while the face is active, as the buttons do.
+    void toggleHidden();
+    void markCorrect();
+    void markIncorrect();
+    void pass();
+    void chooseProgress(CardFaceProgress progress);
+
+    // Lets the rating dots of a fresh panel move from the rating the replaced panel showed.
+    void animateRatingFrom(qint8 previous);
+
+    // The panel's rectangle, inside the room kept for the shadow.
+    QRect panelRect() const;
+
+    FaceProgressView *progressView() const { return m_progressView; }
+    QComboBox *progressPicker() const { return m_picker; }
+    QLabel *textLabel() const { return m_text; }
+    QPushButton *revealButton() const { return m_reveal; }
+    QPushButton *correctButton() const { return m_correct; }
+    QPushButton *incorrectButton() const { return m_incorrect; }
+    QPushButton *passButton() const { return m_pass; }
+    QWidget *header() const { return m_header; }
+    QWidget *buttonRow() const { return m_buttons; }
+
+Q_SIGNALS:
+    // Write this record in place of the face (one write, so one save).
+    void faceWriteRequested(const CardFace &face);
+    // Pass: go on to the next face.
+    void nextFaceRequested();
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    void apply(const ReviewOutcome &outcome);
+    void setTextHidden(bool hidden);
+
+    CardFace m_face;
+    bool m_active = false;
+    bool m_textHidden = true;
+
+    QWidget *m_header;
+    FaceProgressView *m_progressView;
+    QComboBox *m_picker;
+    QLabel *m_text;
+    QWidget *m_buttons;
+    QPushButton *m_reveal;
+    QPushButton *m_correct;
+    QPushButton *m_incorrect;
+    QPushButton *m_pass;
+};

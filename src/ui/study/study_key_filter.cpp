@@ -1,0 +1,65 @@
+#include "ui/study/study_key_filter.h"
+
+#include <QAbstractSpinBox>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTextEdit>
+
+StudyKeyFilter::StudyKeyFilter(QWidget *view) : QObject(view), m_view(view)
+{
+    qApp->installEventFilter(this);
+}
+
+bool StudyKeyFilter::isStudyKey(int key, Qt::KeyboardModifiers modifiers)
+{
+    // Arrow keys carry the keypad modifier on some keyboards; any other modifier makes it
+    // another key.
+    if ((modifiers & ~Qt::KeypadModifier) != Qt::NoModifier)
+        return false;
+    switch (key) {
+    case Qt::Key_R:
+    case Qt::Key_C:
+    case Qt::Key_X:
+    case Qt::Key_Space:
+    case Qt::Key_K:
+    case Qt::Key_J:
+    case Qt::Key_P:
+    case Qt::Key_N:
+    case Qt::Key_Up:
+    case Qt::Key_Down:
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool StudyKeyFilter::isTextField(const QObject *object)
+{
+    return qobject_cast<const QLineEdit *>(object) || qobject_cast<const QTextEdit *>(object) ||
+           qobject_cast<const QPlainTextEdit *>(object) ||
+           qobject_cast<const QAbstractSpinBox *>(object);
+}
+
+bool StudyKeyFilter::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() != QEvent::ShortcutOverride || !m_view || !watched->isWidgetType())
+        return false;
+    const auto *key = static_cast<QKeyEvent *>(event);
+    if (!isStudyKey(key->key(), key->modifiers()))
+        return false;
+    const auto *widget = static_cast<QWidget *>(watched);
+    if (widget->window() != m_view->window())
+        return false;
+    if (isTextField(widget)) {
+        // Claimed: the key is typed into the field rather than triggering a shortcut.
+        event->accept();
+        return true;
+    }
+    // Not claimed, and the widget never sees the request: the shortcut fires.
+    event->ignore();
+    return true;
+}
