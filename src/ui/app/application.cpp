@@ -1,0 +1,41 @@
+#include "ui/app/application.h"
+
+#include "core/app/commands_coordinator.h"
+#include "core/app/recent_files.h"
+#include "ui/app/main_window.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QIcon>
+#include <QTextStream>
+
+int runApplication(int &argc, char **argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Memoranth"));
+    QApplication::setOrganizationDomain(QStringLiteral("memoranth.org"));
+    QApplication::setApplicationVersion(QStringLiteral(MEMORANTH_VERSION));
+    QApplication::setApplicationDisplayName(QStringLiteral("Memoranth"));
+    QGuiApplication::setDesktopFileName(QStringLiteral(MEMORANTH_APP_ID));
+
+    // Qt has taken its own options out of the arguments; what is left may name one file.
+    const QStringList arguments = app.arguments().mid(1);
+    if (arguments.size() > 1 || (!arguments.isEmpty() && arguments.first().startsWith(u'-'))) {
+        QTextStream(stderr) << QApplication::translate("Application",
+                                                       "Usage: memoranth [FILE]\n"
+                                                       "       memoranth --stats FILE\n"
+                                                       "       memoranth --dump FILE\n");
+        return 2;
+    }
+
+    CommandsCoordinator &coordinator = CommandsCoordinator::shared();
+    auto *window = new MainWindow(coordinator, RecentFiles::shared());
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->show();
+    if (!arguments.isEmpty())
+        coordinator.open(QUrl::fromLocalFile(QDir::current().absoluteFilePath(arguments.first())));
+
+    const int status = app.exec();
+    coordinator.waitForPendingSaves();
+    return status;
+}

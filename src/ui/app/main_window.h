@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QMainWindow>
+#include <QUrl>
+
+#include <functional>
+#include <optional>
+
+class CommandsCoordinator;
+class ContentView;
+class FileDropHandler;
+class MessageView;
+class QFileDialog;
+class QStackedWidget;
+class RecentFiles;
+
+// A window over the shared coordinator: the start text, the deck browser or the message for an
+// unreadable file, whichever the coordinator's state calls for, and the File menu.
+class MainWindow final : public QMainWindow
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(MainWindow)
+
+public:
+    static constexpr QSize minimumContentSize{600, 400};
+
+    // Asks the user for a file to open; nothing when cancelled.
+    using FileChooser = std::function<std::optional<QUrl>(QWidget *parent)>;
+
+    MainWindow(CommandsCoordinator &coordinator, RecentFiles &recentFiles,
+               QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+    // Replaces the open dialog (for tests); windows opened from this one inherit it.
+    void setFileChooser(FileChooser chooser);
+    // The standard open dialog: one existing file of any type, no folders.
+    static std::optional<QUrl> runOpenDialog(QWidget *parent);
+    static void configureOpenDialog(QFileDialog &dialog);
+
+    // The "Open..." command: asks for a file and opens it; a cancelled choice changes nothing.
+    void openFile();
+    // The "New Window" command: another window over the same coordinator, deleted when closed.
+    MainWindow *openNewWindow();
+
+    QAction *newWindowAction() const { return m_newWindowAction; }
+    QAction *openAction() const { return m_openAction; }
+    QAction *quitAction() const { return m_quitAction; }
+
+    MessageView *startView() const { return m_startView; }
+    MessageView *invalidFileView() const { return m_invalidFileView; }
+    ContentView *contentView() const { return m_contentView; }
+    // What the window shows now: one of the three views above.
+    QWidget *currentView() const;
+
+private:
+    void createMenus();
+    void showState();
+    void updateTitle();
+
+    CommandsCoordinator &m_coordinator;
+    RecentFiles &m_recentFiles;
+    FileChooser m_chooseFile;
+    FileDropHandler *m_dropHandler;
+    QStackedWidget *m_stack;
+    MessageView *m_startView;
+    ContentView *m_contentView;
+    MessageView *m_invalidFileView;
+    QAction *m_newWindowAction = nullptr;
+    QAction *m_openAction = nullptr;
+    QAction *m_quitAction = nullptr;
+};

@@ -1,0 +1,71 @@
+#include "ui/browser/card_list_model.h"
+
+#include "core/app/commands_coordinator.h"
+
+#include <limits>
+
+namespace {
+
+int cardCountOf(const CommandsCoordinator &coordinator)
+{
+    const auto &deck = coordinator.dataFile();
+    if (!deck)
+        return 0;
+    // A list view counts rows in int; a deck beyond that shows its first 2^31 - 1 cards.
+    return int(std::min<qsizetype>(deck->cards.size(), std::numeric_limits<int>::max()));
+}
+
+} // namespace
+
+CardListModel::CardListModel(CommandsCoordinator &coordinator, QObject *parent)
+    : QAbstractListModel(parent), m_coordinator(coordinator), m_rowCount(cardCountOf(coordinator))
+{
+    connect(&m_coordinator, &CommandsCoordinator::dataFileChanged, this, [this] {
+        beginResetModel();
+        m_rowCount = cardCountOf(m_coordinator);
+        endResetModel();
+    });
+    connect(&m_coordinator, &CommandsCoordinator::cardChanged, this, [this](qsizetype card) {
+        if (card < 0 || card >= m_rowCount)
+            return;
+        const QModelIndex changed = index(int(card));
+        Q_EMIT dataChanged(changed, changed);
+    });
+}
+
+int CardListModel::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : m_rowCount;
+}
+
+QVariant CardListModel::data(const QModelIndex &index, int role) const
+{
+    const auto &deck = m_coordinator.dataFile();
+    if (!index.isValid() || index.parent().isValid() || !deck || index.row() >= m_rowCount ||
+        index.row() >= deck->cards.size())
+        return {};
+    switch (role) {
+    case Qt::DisplayRole:
+    case Qt::AccessibleTextRole:
+        return cardLabel(index.row());
+    case RatingFractionRole:
+        return deck->cards.at(index.row()).ratingFraction();
+    case CardIdRole:
+        return deck->cards.at(index.row()).id;
+    default:
+        return {};
+    }
+}
+
+QHash<int, QByteArray> CardListModel::roleNames() const
+{
+    QHash<int, QByteArray> names = QAbstractListModel::roleNames();
+    names.insert(RatingFractionRole, "ratingFraction");
+    names.insert(CardIdRole, "cardId");
+    return names;
+}
+
+QString CardListModel::cardLabel(qsizetype index)
+{
+    return tr("Card %1").arg(qint64(index));
+}

@@ -1,0 +1,78 @@
+#include "ui/browser/content_view.h"
+
+#include "core/app/commands_coordinator.h"
+#include "ui/browser/card_list_model.h"
+#include "ui/browser/sidebar.h"
+#include "ui/study/card_view.h"
+
+#include <QHBoxLayout>
+#include <QListView>
+#include <QSplitter>
+
+ContentView::ContentView(CommandsCoordinator &coordinator, RecentFiles &recentFiles,
+                         QWidget *parent)
+    : QWidget(parent), m_coordinator(coordinator), m_splitter(new QSplitter(this)),
+      m_sidebar(new Sidebar(coordinator, recentFiles, m_splitter)),
+      m_cardView(new CardView(coordinator, m_splitter))
+{
+    auto *layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_splitter);
+
+    m_splitter->setChildrenCollapsible(false);
+    m_splitter->addWidget(m_sidebar);
+    m_splitter->addWidget(m_cardView);
+    m_splitter->setStretchFactor(0, 0);
+    m_splitter->setStretchFactor(1, 1);
+    m_sidebar->setMinimumWidth(180);
+    m_splitter->setSizes({240, 600});
+
+    QListView *list = m_sidebar->cardList();
+    connect(list->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex &current) {
+                if (m_applying || !current.isValid())
+                    return;
+                setSelectedCardIndex(current.row());
+            });
+    // Connected after the list's own handling of the reset, so the list is ready to select in.
+    connect(m_sidebar->cardModel(), &QAbstractItemModel::modelReset, this,
+            &ContentView::cardsReplaced);
+    connect(m_cardView, &CardView::selectedCardChangeRequested, this,
+            &ContentView::setSelectedCardIndex);
+
+    cardsReplaced();
+}
+
+void ContentView::setSelectedCardIndex(std::optional<qsizetype> index)
+{
+    const bool changed = index != m_selectedCardIndex;
+    m_selectedCardIndex = index;
+    applySelection();
+    if (changed)
+        Q_EMIT selectedCardIndexChanged(index);
+}
+
+void ContentView::cardsReplaced()
+{
+    const auto &deck = m_coordinator.dataFile();
+    m_cardView->setCardCount(deck ? deck->cards.size() : 0);
+    applySelection();
+}
+
+void ContentView::applySelection()
+{
+    QListView *list = m_sidebar->cardList();
+    const int rows = m_sidebar->cardModel()->rowCount();
+    const bool valid =
+        m_selectedCardIndex && *m_selectedCardIndex >= 0 && *m_selectedCardIndex < rows;
+    m_applying = true;
+    if (valid) {
+        const QModelIndex index = m_sidebar->cardModel()->index(int(*m_selectedCardIndex));
+        list->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
+        list->scrollTo(index);
+    } else {
+        list->selectionModel()->clear();
+    }
+    m_applying = false;
+    m_cardView->setSelectedCard(valid ? m_selectedCardIndex : std::nullopt);
+}
