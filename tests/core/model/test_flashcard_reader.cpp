@@ -149,9 +149,11 @@ private Q_SLOTS:
         };
         write(u"good.txt"_qs, "===\nca\xc3\xa9\n");
         write(u"bad.txt"_qs, "===\nLatin-1 caf\xe9\n");
+        write(u"cut.txt"_qs, "===\ncaf\xc3");
         write(u"bom.txt"_qs, "\xef\xbb\xbf===\nQ");
         QCOMPARE(readUtf8File(dir.filePath(u"good.txt"_qs)), u"===\ncaé\n"_qs);
         QCOMPARE(readUtf8File(dir.filePath(u"bad.txt"_qs)), std::nullopt);
+        QCOMPARE(readUtf8File(dir.filePath(u"cut.txt"_qs)), std::nullopt);
         QCOMPARE(readUtf8File(dir.filePath(u"missing.txt"_qs)), std::nullopt);
         QCOMPARE(readUtf8File(dir.path()), std::nullopt);
         const auto bom = readUtf8File(dir.filePath(u"bom.txt"_qs));
