@@ -18,8 +18,11 @@ struct StoredFace
 };
 
 // Reads a binary ("bplist00") or XML property list. Nothing when the bytes are not a property
-// list of that shape or any record breaks the stored form's rules.
+// list of that shape or any record breaks the stored form's rules. Of duplicate keys the last
+// counts; a key that is no face key is checked but not kept. Time and memory stay linear in the
+// size of the input, whatever it holds.
 std::optional<ProgressTable> decodeProgressTable(QByteArrayView bytes);
 
-// Writes the records, in order, as a binary property list.
+// Writes the records, in order, as a binary property list. Key and progress strings are written
+// once and shared by all records.
 QByteArray encodeProgressTable(const QList<StoredFace> &records);
