@@ -11,6 +11,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int pickerWidth = 120;
@@ -30,6 +32,61 @@ QPushButton *makeButton(const QString &title, const QString &toolTip, QWidget *p
     // The study view's keys work wherever the focus is; the buttons need not take it away.
     button->setFocusPolicy(Qt::NoFocus);
     return button;
+}
+
+// The shadow of the active panel: black at 0.33, offset 2 down, blurred over 2.
+constexpr int shadowBlur = 2;
+constexpr int shadowOffset = 2;
+
+// A rounded rectangle of the panel's size, blurred by two box passes of radius 1 each way,
+// which come close to a Gaussian of the shadow's radius. Only alpha matters: it is black.
+QImage makeShadow(QSize panel, QSize &madeFor)
+{
+    madeFor = panel;
+    QImage image(panel + QSize(2 * shadowBlur, 2 * shadowBlur),
+                 QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    {
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(QColor::fromRgbF(0, 0, 0, 0.33f));
+        painter.drawRoundedRect(QRectF(QPointF(shadowBlur, shadowBlur), QSizeF(panel)),
+                                FaceView::cornerRadius, FaceView::cornerRadius);
+    }
+    const int w = image.width();
+    const int h = image.height();
+    QList<int> alpha(qsizetype(w) * h);
+    for (int y = 0; y < h; ++y) {
+        const auto *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
+        for (int x = 0; x < w; ++x)
+            alpha[y * w + x] = qAlpha(line[x]);
+    }
+    QList<int> scratch(alpha.size());
+    const auto pass = [&](bool horizontal) {
+        for (int y = 0; y < h; ++y) {
+            for (int x = 0; x < w; ++x) {
+                int sum = 0;
+                for (int d = -1; d <= 1; ++d) {
+                    const int xx = horizontal ? std::clamp(x + d, 0, w - 1) : x;
+                    const int yy = horizontal ? y : std::clamp(y + d, 0, h - 1);
+                    sum += alpha[yy * w + xx];
+                }
+                scratch[y * w + x] = sum / 3;
+            }
+        }
+        alpha.swap(scratch);
+    };
+    for (int i = 0; i < shadowBlur; ++i) {
+        pass(true);
+        pass(false);
+    }
+    for (int y = 0; y < h; ++y) {
+        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
+        for (int x = 0; x < w; ++x)
+            line[x] = qRgba(0, 0, 0, alpha[y * w + x]);
+    }
+    return image;
 }
 
 } // namespace
@@ -169,16 +226,10 @@ void FaceView::paintEvent(QPaintEvent *)
     painter.setRenderHint(QPainter::Antialiasing);
     const QRectF panel = panelRect();
     if (m_active) {
-        // A soft shadow 2 below the panel: black at 0.33, blurred over about 2.
-        constexpr int layers = 3;
-        painter.setPen(Qt::NoPen);
-        for (int i = layers; i >= 1; --i) {
-            const qreal spread = i * 2.0 / layers;
-            painter.setBrush(QColor::fromRgbF(0, 0, 0, 0.33f / layers));
-            painter.drawRoundedRect(
-                panel.translated(0, 2).adjusted(-spread, -spread, spread, spread),
-                cornerRadius + spread, cornerRadius + spread);
-        }
+        if (m_shadow.isNull() || m_shadowPanelSize != panel.size().toSize())
+            m_shadow = makeShadow(panel.size().toSize(), m_shadowPanelSize);
+        painter.drawImage(panel.topLeft() + QPointF(-shadowBlur, -shadowBlur + shadowOffset),
+                          m_shadow);
     }
     QPainterPath path;
     path.addRoundedRect(panel, cornerRadius, cornerRadius);

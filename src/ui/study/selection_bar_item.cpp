@@ -133,8 +133,9 @@ QSize SelectionBarItem::sizeHint() const
 {
     const QFontMetricsF metrics(drawnFont());
     const qreal pad = unselectedPadding + (selectedPadding - unselectedPadding) * m_emphasis;
-    const qreal width = metrics.horizontalAdvance(text()) + 2 * pad;
     const qreal height = metrics.height() + 2 * pad;
+    // Never narrower than tall: a one-digit label sits in a circle rather than an upright pill.
+    const qreal width = std::max(metrics.horizontalAdvance(text()) + 2 * pad, height);
     return {int(std::ceil(width)), int(std::ceil(height))};
 }
 

@@ -3,6 +3,7 @@
 #include "ui/study/face_progress_view.h"
 #include "ui/study/selection_bar.h"
 #include "ui/study/selection_bar_item.h"
+#include "ui/study/spring_easing.h"
 #include "ui/study/study_host.h"
 
 #include <QAbstractItemView>
@@ -26,11 +27,32 @@ const QString deck = QStringLiteral("=== one\n"
                                     "=== three\n"
                                     "Zeta {z}\n---\nEta {h}\n---\nTheta {t}\n");
 
-struct Position
+QPalette darkPalette()
 {
-    qsizetype card;
-    qsizetype face;
-};
+    QPalette palette;
+    const QColor window(0x1e, 0x1e, 0x1e);
+    const QColor base(0x2d, 0x2d, 0x2d);
+    const QColor button(0x3c, 0x3c, 0x3c);
+    for (const auto &[role, colour] :
+         std::initializer_list<std::pair<QPalette::ColorRole, QColor>>{
+             {QPalette::Window, window},
+             {QPalette::WindowText, Qt::white},
+             {QPalette::Base, base},
+             {QPalette::AlternateBase, window},
+             {QPalette::Text, Qt::white},
+             {QPalette::Button, button},
+             {QPalette::ButtonText, Qt::white},
+             {QPalette::PlaceholderText, QColor(0x9a, 0x9a, 0x9a)},
+             {QPalette::Light, button.lighter(150)},
+             {QPalette::Midlight, button.lighter(125)},
+             {QPalette::Mid, button.darker(125)},
+             {QPalette::Dark, button.darker(150)},
+             {QPalette::Shadow, Qt::black},
+             {QPalette::Highlight, QColor(0x2a, 0x82, 0xda)},
+             {QPalette::HighlightedText, Qt::white}})
+        palette.setColor(role, colour);
+    return palette;
+}
 
 } // namespace
 
@@ -391,6 +413,53 @@ private Q_SLOTS:
         QCOMPARE(host->view->currentFace(), 1);
         QTest::mouseClick(host->view->faceControls()->nextButton(), Qt::LeftButton);
         QCOMPARE(host->view->currentFace(), 2);
+    }
+
+    void drawsThePanelsInBothPalettes_data()
+    {
+        QTest::addColumn<bool>("dark");
+        QTest::newRow("light") << false;
+        QTest::newRow("dark") << true;
+    }
+    void drawsThePanelsInBothPalettes()
+    {
+        QFETCH(bool, dark);
+        const QPalette original = QApplication::palette();
+        if (dark)
+            QApplication::setPalette(darkPalette());
+        host->setFace(0, 0, 3, CardFaceProgress::Mastered);
+        host->setFace(0, 1, 2, CardFaceProgress::Learning);
+        host->view->setCurrentFace(1);
+        host->key(Qt::Key_R);
+        QTRY_COMPARE(host->view->scrollArea()->verticalScrollBar()->value(),
+                     host->view->centredScrollPosition());
+        QTest::qWait(StudyAnimation::springDuration);
+
+        const QImage image = host->view->grab().toImage();
+        const QPalette palette = host->view->palette();
+        const auto pixelAt = [&](QWidget *widget, QPoint point) {
+            return image.pixelColor(widget->mapTo(host->view, point));
+        };
+        // The window colour around the panels, the text background inside them.
+        QCOMPARE(pixelAt(host->view->scrollArea()->viewport(), QPoint(2, 2)),
+                 palette.color(QPalette::Window));
+        FaceView *active = host->active();
+        QCOMPARE(pixelAt(active, active->panelRect().topLeft() + QPoint(12, 12)),
+                 palette.color(QPalette::Base));
+        // The shadow darkens the window below the active panel only.
+        const QPoint below = active->panelRect().bottomLeft() + QPoint(40, 2);
+        QVERIFY(pixelAt(active, below).lightness() < palette.color(QPalette::Window).lightness());
+        FaceView *inactive = host->face(2);
+        QCOMPARE(pixelAt(inactive, inactive->panelRect().bottomLeft() + QPoint(40, 2)),
+                 palette.color(QPalette::Window));
+        QCOMPARE(host->active()->textLabel()->palette().color(QPalette::Text),
+                 palette.color(QPalette::Text));
+
+        const QString folder = qEnvironmentVariable("MEMORANTH_STUDY_SNAPSHOTS");
+        if (!folder.isEmpty())
+            image.save(QDir(folder).filePath(dark ? QStringLiteral("card_view_dark.png")
+                                                  : QStringLiteral("card_view_light.png")));
+        QApplication::setPalette(original);
     }
 
     void noSelectionShowsNothingAndIgnoresKeys()
