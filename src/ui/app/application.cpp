@@ -9,8 +9,38 @@
 #include <QIcon>
 #include <QTextStream>
 
+namespace {
+
+// Whether a window system can be reached: otherwise Qt would abort with a message about
+// platform plugins that does not tell the user what is missing.
+bool hasDisplay(int argc, char **argv)
+{
+#ifdef Q_OS_LINUX
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        for (int i = 1; i < argc; ++i) {
+            const QByteArray argument(argv[i]);
+            if (argument == "-platform" || argument == "--platform")
+                return true;
+        }
+        return false;
+    }
+#else
+    Q_UNUSED(argc);
+    Q_UNUSED(argv);
+#endif
+    return true;
+}
+
+} // namespace
+
 int runApplication(int &argc, char **argv)
 {
+    if (!hasDisplay(argc, argv)) {
+        QTextStream(stderr) << "memoranth: no display (neither DISPLAY nor WAYLAND_DISPLAY is "
+                               "set). Run it in a desktop session, or under xvfb-run.\n";
+        return 1;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Memoranth"));
     QApplication::setOrganizationDomain(QStringLiteral("memoranth.org"));

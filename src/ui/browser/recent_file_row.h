@@ -4,8 +4,8 @@
 #include <QWidget>
 
 class QAction;
+class QMenu;
 class QToolButton;
-class TitleButton;
 
 // One recent file: its title as a button that opens it (with a context menu that shows it in
 // the file manager) and a button that removes it from the list.
@@ -20,8 +20,10 @@ public:
     QUrl file() const { return m_file; }
     QString title() const { return m_title; }
 
-    QToolButton *openButton() const;
+    QToolButton *openButton() const { return m_openButton; }
     QToolButton *removeButton() const { return m_removeButton; }
+    // The context menu of the open button; it holds the one reveal command.
+    QMenu *contextMenu() const { return m_contextMenu; }
     QAction *revealAction() const { return m_revealAction; }
 
 Q_SIGNALS:
@@ -31,11 +33,16 @@ Q_SIGNALS:
 
 protected:
     void changeEvent(QEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
+    // Elides the title so that a long one never pushes the remove button out of the row.
+    void fitTitle();
+
     QString m_title;
     QUrl m_file;
-    TitleButton *m_openButton;
+    QToolButton *m_openButton;
     QToolButton *m_removeButton;
+    QMenu *m_contextMenu;
     QAction *m_revealAction;
 };

@@ -17,9 +17,11 @@ public:
 
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
     {
+        // No width of their own: rows span the list, and a long title is elided in its row
+        // rather than widening the list.
         if (const QWidget *row = m_view->indexWidget(index))
-            return row->sizeHint();
-        return QStyledItemDelegate::sizeHint(option, index);
+            return QSize(1, row->sizeHint().height());
+        return QSize(1, QStyledItemDelegate::sizeHint(option, index).height());
     }
 
 private:
@@ -34,11 +36,13 @@ RecentFilesView::RecentFilesView(RecentFiles &recentFiles, QWidget *parent)
     setModel(m_model);
     setItemDelegate(new RowWidgetDelegate(this));
     setUniformItemSizes(true);
+    setResizeMode(QListView::Adjust);
     setSelectionMode(QAbstractItemView::NoSelection);
     setFocusPolicy(Qt::NoFocus);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
     setMaximumHeight(maximumListHeight);
+    setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Maximum);
     setFrameShape(QFrame::NoFrame);
     viewport()->setAutoFillBackground(false);
 
@@ -49,6 +53,20 @@ RecentFilesView::RecentFilesView(RecentFiles &recentFiles, QWidget *parent)
 RecentFileRow *RecentFilesView::row(int index) const
 {
     return qobject_cast<RecentFileRow *>(indexWidget(m_model->index(index)));
+}
+
+QSize RecentFilesView::sizeHint() const
+{
+    int height = 2 * frameWidth();
+    for (int i = 0; i < m_model->rowCount() && height < maximumListHeight; ++i)
+        height += sizeHintForRow(i) + 2 * spacing();
+    return QSize(QListView::sizeHint().width(), std::min(height, maximumListHeight));
+}
+
+QSize RecentFilesView::minimumSizeHint() const
+{
+    const int oneRow = m_model->rowCount() > 0 ? sizeHintForRow(0) : 0;
+    return QSize(QListView::minimumSizeHint().width(), 2 * frameWidth() + oneRow);
 }
 
 void RecentFilesView::rebuildRows()
@@ -67,4 +85,5 @@ void RecentFilesView::rebuildRows()
                 Qt::QueuedConnection);
         setIndexWidget(index, row);
     }
+    updateGeometry();
 }

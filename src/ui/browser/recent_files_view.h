@@ -20,6 +20,10 @@ public:
 
     RecentFileRow *row(int index) const;
 
+    // As high as its rows, up to the maximum.
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
 Q_SIGNALS:
     // Handed on from the rows, always after the row's own event has finished, since acting on
     // them changes the list and so replaces the row.

@@ -40,6 +40,8 @@ Sidebar::Sidebar(CommandsCoordinator &coordinator, RecentFiles &recentFiles, QWi
     // focus only when clicked, and never by tabbing into it.
     m_cardList->setFocusPolicy(Qt::ClickFocus);
     m_cardList->setAccessibleName(tr("Cards"));
+    // A few cards stay in view however short the window.
+    m_cardList->setMinimumHeight(4 * (fontMetrics().height() + 6));
     layout->addWidget(m_cardList, 1);
 
     auto *separator = new QFrame(this);

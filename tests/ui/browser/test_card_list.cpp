@@ -230,11 +230,29 @@ private Q_SLOTS:
 
     void listLeavesKeysToTheStudyView()
     {
-        m_fixture->coordinator->open(m_fixture->deck(QStringLiteral("deck.txt"), 3));
+        m_fixture->coordinator->open(m_fixture->deck(QStringLiteral("deck.txt"), {2, 2, 2, 2}));
         ContentView content(*m_fixture->coordinator, *m_fixture->recent);
+        content.resize(800, 500);
+        content.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&content));
         QListView *list = content.sidebar()->cardList();
         QCOMPARE(list->focusPolicy(), Qt::ClickFocus);
-        QVERIFY(list->uniformItemSizes());
+
+        // With the list focused, the study view's keys still act once, and the list follows.
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualRect(list->model()->index(1, 0)).center());
+        QTRY_VERIFY(list->hasFocus());
+        QCOMPARE(content.selectedCardIndex(), std::optional<qsizetype>(1));
+        QTest::keyClick(content.windowHandle(), Qt::Key_Right);
+        QTRY_COMPARE(content.selectedCardIndex(), std::optional<qsizetype>(2));
+        QCOMPARE(list->currentIndex().row(), 2);
+        QTest::keyClick(content.windowHandle(), Qt::Key_Left);
+        QTRY_COMPARE(content.selectedCardIndex(), std::optional<qsizetype>(1));
+        // Up and Down move between faces, not between rows of the list.
+        QCOMPARE(content.cardView()->currentFace(), 0);
+        QTest::keyClick(content.windowHandle(), Qt::Key_Down);
+        QTRY_COMPARE(content.cardView()->currentFace(), 1);
+        QCOMPARE(list->currentIndex().row(), 1);
     }
 };
 

@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QLabel>
+#include <QMenu>
 #include <QPen>
 #include <QToolButton>
 
@@ -77,11 +78,27 @@ private Q_SLOTS:
         QVERIFY(!row->removeButton()->icon().isNull());
 
         // The title offers exactly one context command; the remove mark none.
-        QCOMPARE(row->openButton()->contextMenuPolicy(), Qt::ActionsContextMenu);
-        QCOMPARE(row->openButton()->actions().size(), 1);
-        QCOMPARE(row->openButton()->actions().first()->text(),
-                 QStringLiteral("Show in File Manager"));
+        QCOMPARE(row->openButton()->contextMenuPolicy(), Qt::CustomContextMenu);
+        QCOMPARE(row->contextMenu()->actions().size(), 1);
+        QCOMPARE(row->contextMenu()->actions().first(), row->revealAction());
+        QCOMPARE(row->revealAction()->text(), QStringLiteral("Show in File Manager"));
         QCOMPARE(row->removeButton()->contextMenuPolicy(), Qt::PreventContextMenu);
+    }
+
+    void longTitlesAreElided()
+    {
+        const QString title =
+            QStringLiteral("a rather long title of a deck of flashcards").repeated(3);
+        m_fixture->recent->add(m_fixture->deck(title + QStringLiteral(".txt"), 1));
+        auto sidebar = makeSidebar();
+        RecentFileRow *row = sidebar->recentFilesView()->row(0);
+        QTRY_VERIFY(row->openButton()->text() != title);
+        QCOMPARE(row->title(), title);
+        QVERIFY(row->openButton()->text().endsWith(QChar(0x2026)));
+        QCOMPARE(row->openButton()->toolTip(), QStringLiteral("Open recent file %1.").arg(title));
+        // The remove button stays inside the row.
+        QVERIFY(row->removeButton()->geometry().right() <= row->rect().right());
+        QVERIFY(row->openButton()->geometry().right() < row->removeButton()->geometry().left());
     }
 
     void recentRowsOpenRevealAndRemove()

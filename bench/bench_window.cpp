@@ -1,0 +1,246 @@
+// Times the window over a deck of 100,000 cards: from opening the deck to the first painted
+// window, and one rating change through the coordinator up to the repainted row. With "shots"
+// it instead saves pictures of the window in a light and a dark palette.
+#include "core/app/commands_coordinator.h"
+#include "core/app/recent_files.h"
+#include "core/model/flashcard_reader.h"
+#include "core/model/progress_store.h"
+#include "ui/app/main_window.h"
+#include "ui/browser/content_view.h"
+#include "ui/browser/sidebar.h"
+#include "ui/study/card_view.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QListView>
+#include <QRandomGenerator>
+#include <QSettings>
+#include <QStyleFactory>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+#include <algorithm>
+
+namespace {
+
+QTextStream out(stdout);
+
+// The deck of the deck benchmark: 100,000 cards of two or three faces.
+bool generateDeck(const QString &path)
+{
+    static const char *const words[] = {
+        "capital", "river",  "mountain", "ocean",  "language", "currency", "city",   "border",
+        "island",  "desert", "forest",   "valley", "century",  "empire",   "treaty", "harbour"};
+    QRandomGenerator random(42);
+    const auto word = [&] { return QString::fromLatin1(words[random.bounded(16)]); };
+    QString text;
+    for (int card = 0; card < 100'000; ++card) {
+        text += QStringLiteral("=== %1\n").arg(card);
+        const int faces = 2 + int(random.bounded(2));
+        for (int face = 0; face < faces; ++face) {
+            if (face)
+                text += QStringLiteral("---\n");
+            text += QStringLiteral("What is the %1 of the %2 number %3? The {%4 %5}.\n")
+                        .arg(word(), word())
+                        .arg(card * 3 + face)
+                        .arg(word(), word());
+        }
+    }
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(text.toUtf8()) > 0;
+}
+
+// Notes when a widget has been painted.
+class PaintWatch final : public QObject
+{
+public:
+    explicit PaintWatch(QWidget *widget) { widget->installEventFilter(this); }
+    bool painted = false;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            painted = true;
+        return false;
+    }
+};
+
+void processUntilPainted(PaintWatch &watch)
+{
+    while (!watch.painted)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+struct Session
+{
+    explicit Session(const QTemporaryDir &dir)
+        : made(QDir(dir.path()).mkpath(QStringLiteral("progress"))),
+          settings(dir.filePath(QStringLiteral("prefs.ini")), QSettings::IniFormat),
+          recent(&settings),
+          coordinator(&settings, dir.filePath(QStringLiteral("progress")), &recent)
+    {
+    }
+    bool made;
+    QSettings settings;
+    RecentFiles recent;
+    CommandsCoordinator coordinator;
+};
+
+double median(QList<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.isEmpty() ? 0 : values[values.size() / 2];
+}
+
+int measure(const QUrl &deck)
+{
+    QTemporaryDir dir;
+    Session session(dir);
+
+    // A first opening writes the progress file that the timed one then merges.
+    session.coordinator.open(deck);
+    session.coordinator.open(std::nullopt);
+    session.coordinator.waitForPendingSaves();
+
+    // From open to the first painted window, as at a start with the deck stored.
+    QElapsedTimer timer;
+    timer.start();
+    session.coordinator.open(deck);
+    const double opened = timer.nsecsElapsed() / 1e6;
+    MainWindow window(session.coordinator, session.recent);
+    QListView *list = window.contentView()->sidebar()->cardList();
+    PaintWatch firstPaint(list->viewport());
+    window.show();
+    processUntilPainted(firstPaint);
+    const double painted = timer.nsecsElapsed() / 1e6;
+    out << "cards: " << session.coordinator.dataFile()->cards.size() << '\n';
+    out << "open (read, parse, merge progress): " << opened << " ms\n";
+    out << "open to first painted window:       " << painted << " ms\n";
+
+    // Opening the deck again into the window already shown.
+    session.coordinator.waitForPendingSaves();
+    PaintWatch repaint(list->viewport());
+    timer.restart();
+    session.coordinator.open(deck);
+    processUntilPainted(repaint);
+    out << "reopen into a shown window, painted: " << timer.nsecsElapsed() / 1e6 << " ms\n";
+
+    // One rating change of the selected card (which the study view shows too), until the row
+    // has been repainted. Saves run meanwhile, as in use.
+    QList<double> changes;
+    for (int i = 0; i < 40; ++i) {
+        CardFace face = session.coordinator.dataFile()->cards.at(0).faces.at(0);
+        face.rating = qint8((face.rating + 1) % 4);
+        PaintWatch changed(list->viewport());
+        timer.restart();
+        session.coordinator.setFace(0, 0, face);
+        processUntilPainted(changed);
+        changes.append(timer.nsecsElapsed() / 1e6);
+    }
+    out << "one rating change, repainted: median " << median(changes) << " ms, max "
+        << *std::max_element(changes.begin(), changes.end()) << " ms\n";
+    session.coordinator.waitForPendingSaves();
+    return 0;
+}
+
+QPalette darkPalette()
+{
+    QPalette palette;
+    palette.setColor(QPalette::Window, QColor(0x2B, 0x2B, 0x2B));
+    palette.setColor(QPalette::WindowText, QColor(0xE8, 0xE8, 0xE8));
+    palette.setColor(QPalette::Base, QColor(0x1E, 0x1E, 0x1E));
+    palette.setColor(QPalette::AlternateBase, QColor(0x26, 0x26, 0x26));
+    palette.setColor(QPalette::Text, QColor(0xE8, 0xE8, 0xE8));
+    palette.setColor(QPalette::Button, QColor(0x35, 0x35, 0x35));
+    palette.setColor(QPalette::ButtonText, QColor(0xE8, 0xE8, 0xE8));
+    palette.setColor(QPalette::Highlight, QColor(0x2F, 0x65, 0xCA));
+    palette.setColor(QPalette::HighlightedText, Qt::white);
+    palette.setColor(QPalette::PlaceholderText, QColor(0x9A, 0x9A, 0x9A));
+    palette.setColor(QPalette::ToolTipBase, QColor(0x35, 0x35, 0x35));
+    palette.setColor(QPalette::ToolTipText, QColor(0xE8, 0xE8, 0xE8));
+    palette.setColor(QPalette::Light, QColor(0x50, 0x50, 0x50));
+    palette.setColor(QPalette::Midlight, QColor(0x40, 0x40, 0x40));
+    palette.setColor(QPalette::Mid, QColor(0x30, 0x30, 0x30));
+    palette.setColor(QPalette::Dark, QColor(0x20, 0x20, 0x20));
+    palette.setColor(QPalette::Shadow, Qt::black);
+    return palette;
+}
+
+bool save(QWidget &window, const QString &path)
+{
+    QCoreApplication::processEvents();
+    const bool saved = window.grab().save(path);
+    out << (saved ? "saved " : "could not save ") << path << '\n';
+    return saved;
+}
+
+int shots(const QString &folder, const QUrl &deck, const QList<QUrl> &recent)
+{
+    QTemporaryDir dir;
+    Session session(dir);
+    for (const QUrl &file : recent)
+        session.recent.add(file);
+    MainWindow window(session.coordinator, session.recent);
+    window.resize(960, 640);
+    window.show();
+    bool ok = true;
+    for (const bool dark : {false, true}) {
+        const QString look = dark ? QStringLiteral("dark") : QStringLiteral("light");
+        QApplication::setPalette(dark ? darkPalette() : QApplication::style()->standardPalette());
+        session.coordinator.open(std::nullopt);
+        ok = save(window, QStringLiteral("%1/start-%2.png").arg(folder, look)) && ok;
+        session.coordinator.open(deck);
+        // A few ratings, so that the dots show their shades.
+        const auto &cards = session.coordinator.dataFile()->cards;
+        for (qsizetype card = 0; card < std::min<qsizetype>(cards.size(), 6); ++card) {
+            for (qsizetype i = 0; i < cards.at(card).faces.size(); ++i) {
+                CardFace face = cards.at(card).faces.at(i);
+                face.rating = qint8(std::min<qsizetype>(5, card));
+                session.coordinator.setFace(card, i, face);
+            }
+        }
+        window.contentView()->setSelectedCardIndex(2);
+        ok = save(window, QStringLiteral("%1/deck-%2.png").arg(folder, look)) && ok;
+        window.resize(600, 400);
+        ok = save(window, QStringLiteral("%1/deck-small-%2.png").arg(folder, look)) && ok;
+        window.resize(960, 640);
+        session.coordinator.open(QUrl::fromLocalFile(dir.filePath(QStringLiteral("missing.txt"))));
+        ok = save(window, QStringLiteral("%1/invalid-%2.png").arg(folder, look)) && ok;
+    }
+    session.coordinator.waitForPendingSaves();
+    return ok ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QApplication app(argc, argv);
+    QStringList arguments = app.arguments().mid(1);
+    if (!arguments.isEmpty() && arguments.first() == u"shots") {
+        if (arguments.size() < 3) {
+            out << "usage: bench_window shots FOLDER DECK [RECENT...]\n";
+            return 2;
+        }
+        QList<QUrl> recent;
+        for (const QString &path : arguments.mid(3))
+            recent.append(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()));
+        return shots(arguments[1], QUrl::fromLocalFile(QFileInfo(arguments[2]).absoluteFilePath()),
+                     recent);
+    }
+
+    QTemporaryDir dir;
+    QString path = arguments.value(0);
+    if (path.isEmpty()) {
+        path = dir.filePath(QStringLiteral("deck.txt"));
+        if (!generateDeck(path)) {
+            out << "cannot write " << path << '\n';
+            return 1;
+        }
+    }
+    return measure(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()));
+}
