@@ -1,5 +1,9 @@
 #include "core/model/records.h"
 
+#include <QRandomGenerator>
+
+#include <cstring>
+
 namespace {
 
 template <typename T> void hashOptional(QtPrivate::QHashCombine &combine, size_t &seed,
@@ -8,6 +12,20 @@ template <typename T> void hashOptional(QtPrivate::QHashCombine &combine, size_t
     seed = combine(seed, value.has_value());
     if (value)
         seed = combine(seed, *value);
+}
+
+// A random (version 4) UUID. QUuid::createUuid() asks the kernel for every one, which costs a
+// system call per face when a large deck is read; the global generator is seeded from the
+// system once and is plenty for identifiers that only live as long as one reading.
+QUuid randomUuid()
+{
+    quint64 words[2];
+    QRandomGenerator::global()->fillRange(words);
+    uchar bytes[16];
+    std::memcpy(bytes, words, sizeof bytes);
+    bytes[6] = (bytes[6] & 0x0F) | 0x40; // version 4
+    bytes[8] = (bytes[8] & 0x3F) | 0x80; // RFC 4122 variant
+    return QUuid::fromRfc4122(QByteArrayView(bytes, sizeof bytes));
 }
 
 } // namespace
@@ -43,9 +61,9 @@ size_t qHash(CardFaceProgress progress, size_t seed) noexcept
     return qHash(rawValue(progress), seed);
 }
 
-CardFace::CardFace() : m_id(QUuid::createUuid()) {}
+CardFace::CardFace() : m_id(randomUuid()) {}
 
-CardFace::CardFace(QString text) : text(std::move(text)), m_id(QUuid::createUuid()) {}
+CardFace::CardFace(QString text) : text(std::move(text)), m_id(randomUuid()) {}
 
 QString CardFace::id() const
 {
@@ -66,9 +84,9 @@ size_t qHash(const CardFace &face, size_t seed) noexcept
     return seed;
 }
 
-Card::Card() : id(QUuid::createUuid()) {}
+Card::Card() : id(randomUuid()) {}
 
-Card::Card(QList<CardFace> faces) : id(QUuid::createUuid()), faces(std::move(faces)) {}
+Card::Card(QList<CardFace> faces) : id(randomUuid()), faces(std::move(faces)) {}
 
 double Card::ratingFraction() const
 {
