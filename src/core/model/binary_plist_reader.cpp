@@ -20,6 +20,7 @@ constexpr quint8 asciiStringType = 0x5;
 constexpr quint8 utf16StringType = 0x6;
 constexpr quint8 dictionaryType = 0xD;
 constexpr quint8 dateMarker = 0x33;
+constexpr qsizetype faceKeyLength = 24;
 
 // The keys of a stored face record, in the record's order.
 enum Field : qint8 {
@@ -259,25 +260,29 @@ bool Reader::isDate(quint64 index) const
     return obj && obj->marker == dateMarker && m_tableOffset - obj->start >= 8;
 }
 
+bool isString(const Object &obj)
+{
+    return (obj.marker >> 4) == asciiStringType || (obj.marker >> 4) == utf16StringType;
+}
+
+// The UTF-16 code units of a string object, count of them.
+void copyUnits(const uchar *data, const Object &obj, char16_t *out)
+{
+    const uchar *chars = data + obj.start;
+    for (quint64 i = 0; i < obj.count; ++i) {
+        out[i] = (obj.marker >> 4) == asciiStringType ? char16_t(chars[i])
+                                                      : qFromBigEndian<quint16>(chars + 2 * i);
+    }
+}
+
 std::optional<QString> Reader::stringAt(quint64 index)
 {
     const std::optional<Object> obj = object(index);
-    if (!obj || !spend(obj->count))
+    if (!obj || !isString(*obj) || !spend(obj->count))
         return std::nullopt;
-    const uchar *chars = m_data + obj->start;
-    switch (obj->marker >> 4) {
-    case asciiStringType:
-        return QString::fromLatin1(reinterpret_cast<const char *>(chars), qsizetype(obj->count));
-    case utf16StringType: {
-        QString text(qsizetype(obj->count), Qt::Uninitialized);
-        char16_t *out = reinterpret_cast<char16_t *>(text.data());
-        for (quint64 i = 0; i < obj->count; ++i)
-            out[i] = qFromBigEndian<quint16>(chars + 2 * i);
-        return text;
-    }
-    default:
-        return std::nullopt;
-    }
+    QString text(qsizetype(obj->count), Qt::Uninitialized);
+    copyUnits(m_data, *obj, reinterpret_cast<char16_t *>(text.data()));
+    return text;
 }
 
 std::optional<SavedProgress> Reader::record(quint64 index)
@@ -305,7 +310,7 @@ std::optional<SavedProgress> Reader::record(quint64 index)
             values[cls] = *value;
     }
 
-    const auto isString = [&](const std::optional<quint64> &value) {
+    const auto isStringValue = [&](const std::optional<quint64> &value) {
         return value && classifyString(*value) != notAString;
     };
     const auto integerIn = [&](const std::optional<quint64> &value, qint64 low, qint64 high) {
@@ -313,7 +318,7 @@ std::optional<SavedProgress> Reader::record(quint64 index)
         return number && *number >= low && *number <= high ? number : std::nullopt;
     };
 
-    if (!isString(values[IdField]) || !isString(values[TextField]))
+    if (!isStringValue(values[IdField]) || !isStringValue(values[TextField]))
         return std::nullopt;
     if (values[CardFaceIdField] && !integerAt(*values[CardFaceIdField]))
         return std::nullopt;
@@ -358,10 +363,17 @@ std::optional<ProgressTable> Reader::read()
             reference(root->start + (root->count + i) * refSize);
         if (!keyRef || !valueRef)
             return std::nullopt;
-        const std::optional<QString> key = stringAt(*keyRef);
-        if (!key)
+        const std::optional<Object> keyObject = object(*keyRef);
+        if (!keyObject || !isString(*keyObject))
             return std::nullopt;
-        if (const std::optional<FaceDigest> digest = digestFromFaceKey(*key)) {
+        // Face keys are short: look at them without making a string on the heap.
+        std::optional<FaceDigest> digest;
+        if (keyObject->count == faceKeyLength) {
+            char16_t units[faceKeyLength];
+            copyUnits(m_data, *keyObject, units);
+            digest = digestFromFaceKey(QStringView(units, faceKeyLength));
+        }
+        if (digest) {
             if (table.contains(*digest))
                 continue;
             const std::optional<SavedProgress> saved = record(*valueRef);
@@ -370,6 +382,9 @@ std::optional<ProgressTable> Reader::read()
             table.insert(*digest, *saved);
         } else {
             // No face can ever match this key, but its record must still be well formed.
+            const std::optional<QString> key = stringAt(*keyRef);
+            if (!key)
+                return std::nullopt;
             if (otherKeys.contains(*key))
                 continue;
             otherKeys.insert(*key);
