@@ -4,6 +4,7 @@
 #include "ui/study/face_progress_view.h"
 
 #include <QComboBox>
+#include <QHash>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPainter>
@@ -11,7 +12,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -40,9 +41,8 @@ constexpr int shadowOffset = 2;
 
 // A rounded rectangle of the panel's size, blurred by two box passes of radius 1 each way,
 // which come close to a Gaussian of the shadow's radius. Only alpha matters: it is black.
-QImage makeShadow(QSize panel, QSize &madeFor)
+QImage makeShadow(QSize panel)
 {
-    madeFor = panel;
     QImage image(panel + QSize(2 * shadowBlur, 2 * shadowBlur),
                  QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
@@ -54,39 +54,53 @@ QImage makeShadow(QSize panel, QSize &madeFor)
         painter.drawRoundedRect(QRectF(QPointF(shadowBlur, shadowBlur), QSizeF(panel)),
                                 FaceView::cornerRadius, FaceView::cornerRadius);
     }
-    const int w = image.width();
-    const int h = image.height();
-    QList<int> alpha(qsizetype(w) * h);
-    for (int y = 0; y < h; ++y) {
-        const auto *line = reinterpret_cast<const QRgb *>(image.constScanLine(y));
-        for (int x = 0; x < w; ++x)
+    const std::size_t w = std::size_t(image.width());
+    const std::size_t h = std::size_t(image.height());
+    std::vector<int> alpha(w * h);
+    std::vector<int> scratch(w * h);
+    for (std::size_t y = 0; y < h; ++y) {
+        const auto *line = reinterpret_cast<const QRgb *>(image.constScanLine(int(y)));
+        for (std::size_t x = 0; x < w; ++x)
             alpha[y * w + x] = qAlpha(line[x]);
     }
-    QList<int> scratch(alpha.size());
-    const auto pass = [&](bool horizontal) {
-        for (int y = 0; y < h; ++y) {
-            for (int x = 0; x < w; ++x) {
-                int sum = 0;
-                for (int d = -1; d <= 1; ++d) {
-                    const int xx = horizontal ? std::clamp(x + d, 0, w - 1) : x;
-                    const int yy = horizontal ? y : std::clamp(y + d, 0, h - 1);
-                    sum += alpha[yy * w + xx];
-                }
-                scratch[y * w + x] = sum / 3;
+    // One pass of a 3-wide box along rows (step 1) or columns (step w); edges repeat.
+    const auto pass = [&](std::size_t step, std::size_t length, std::size_t lines,
+                          std::size_t lineStep) {
+        for (std::size_t line = 0; line < lines; ++line) {
+            const int *in = alpha.data() + line * lineStep;
+            int *out = scratch.data() + line * lineStep;
+            for (std::size_t i = 0; i < length; ++i) {
+                const int before = in[(i == 0 ? i : i - 1) * step];
+                const int after = in[(i + 1 == length ? i : i + 1) * step];
+                out[i * step] = (before + in[i * step] + after) / 3;
             }
         }
         alpha.swap(scratch);
     };
     for (int i = 0; i < shadowBlur; ++i) {
-        pass(true);
-        pass(false);
+        pass(1, w, h, w);
+        pass(w, h, w, 1);
     }
-    for (int y = 0; y < h; ++y) {
-        auto *line = reinterpret_cast<QRgb *>(image.scanLine(y));
-        for (int x = 0; x < w; ++x)
+    for (std::size_t y = 0; y < h; ++y) {
+        auto *line = reinterpret_cast<QRgb *>(image.scanLine(int(y)));
+        for (std::size_t x = 0; x < w; ++x)
             line[x] = qRgba(0, 0, 0, alpha[y * w + x]);
     }
     return image;
+}
+
+// Panels share one shadow per size: a deck's panels come in a handful of heights.
+const QImage &shadowFor(QSize panel)
+{
+    static QHash<QPair<int, int>, QImage> cache;
+    const QPair<int, int> key(panel.width(), panel.height());
+    auto it = cache.find(key);
+    if (it == cache.end()) {
+        if (cache.size() > 64)
+            cache.clear();
+        it = cache.insert(key, makeShadow(panel));
+    }
+    return *it;
 }
 
 } // namespace
@@ -226,10 +240,8 @@ void FaceView::paintEvent(QPaintEvent *)
     painter.setRenderHint(QPainter::Antialiasing);
     const QRectF panel = panelRect();
     if (m_active) {
-        if (m_shadow.isNull() || m_shadowPanelSize != panel.size().toSize())
-            m_shadow = makeShadow(panel.size().toSize(), m_shadowPanelSize);
         painter.drawImage(panel.topLeft() + QPointF(-shadowBlur, -shadowBlur + shadowOffset),
-                          m_shadow);
+                          shadowFor(panel.size().toSize()));
     }
     QPainterPath path;
     path.addRoundedRect(panel, cornerRadius, cornerRadius);

@@ -3,7 +3,6 @@
 #include "core/model/records.h"
 #include "core/study/review.h"
 
-#include <QImage>
 #include <QWidget>
 
 class FaceProgressView;
@@ -77,8 +76,6 @@ private:
     void setTextHidden(bool hidden);
 
     CardFace m_face;
-    QImage m_shadow; // drawn under the active panel, made once per panel size
-    QSize m_shadowPanelSize;
     bool m_active = false;
     bool m_textHidden = true;
 
