@@ -83,6 +83,10 @@ private Q_SLOTS:
         QVERIFY(!digestFromFaceKey(u"hnEXc9jLpXml6FlpBR503A="_qs));
         QVERIFY(!digestFromFaceKey(u"hnEXc9jLpXml6Flp!R503A=="_qs));
         QVERIFY(!digestFromFaceKey(QString()));
+        for (int i = 0; i < 1000; ++i) {
+            const FaceDigest digest = faceDigest(QString::number(i));
+            QCOMPARE(digestFromFaceKey(faceKey(digest)), digest);
+        }
     }
 
     void progressFileIsNamedAfterTheTitle()
