@@ -79,6 +79,7 @@ public:
     {
         return coordinator->dataFile()->cards.at(card).faces.at(face);
     }
+    RecentFiles &recentFiles() { return m_recent; }
     FaceView *face(qsizetype i) const { return view->faceViews().value(i); }
     FaceView *active() const { return view->activeFaceView(); }
 

@@ -1,3 +1,5 @@
+#include "ui/browser/content_view.h"
+#include "ui/browser/sidebar.h"
 #include "ui/study/card_view_controls.h"
 #include "ui/study/face_controls.h"
 #include "ui/study/face_progress_view.h"
@@ -10,6 +12,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
+#include <QListView>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -33,8 +36,7 @@ QPalette darkPalette()
     const QColor window(0x1e, 0x1e, 0x1e);
     const QColor base(0x2d, 0x2d, 0x2d);
     const QColor button(0x3c, 0x3c, 0x3c);
-    for (const auto &[role, colour] :
-         std::initializer_list<std::pair<QPalette::ColorRole, QColor>>{
+    for (const auto &[role, colour] : std::initializer_list<std::pair<QPalette::ColorRole, QColor>>{
              {QPalette::Window, window},
              {QPalette::WindowText, Qt::white},
              {QPalette::Base, base},
@@ -360,6 +362,44 @@ private Q_SLOTS:
         // With a modifier a key is another key.
         QTest::keyClick(host->window.windowHandle(), Qt::Key_J, Qt::ControlModifier);
         QCOMPARE(host->view->currentFace(), 1);
+    }
+
+    void theDeckBrowsersCardListLeavesTheKeysToTheView()
+    {
+        host.reset(); // one window at a time
+        StudyHost other(deck);
+        QMainWindow window;
+        auto *content = new ContentView(*other.coordinator, other.recentFiles());
+        window.setCentralWidget(content);
+        window.resize(1000, 700);
+        window.show();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QListView *list = content->sidebar()->cardList();
+        list->setFocus();
+        QTRY_VERIFY(list->hasFocus());
+        CardView *view = content->cardView();
+        const auto press = [&](Qt::Key key) { QTest::keyClick(window.windowHandle(), key); };
+
+        press(Qt::Key_Down);
+        QCOMPARE(view->currentFace(), 1);
+        QCOMPARE(list->currentIndex().row(), 0);
+        press(Qt::Key_Right);
+        QCOMPARE(content->selectedCardIndex(), std::optional<qsizetype>(1));
+        QCOMPARE(list->currentIndex().row(), 1);
+        QCOMPARE(view->currentFace(), 0);
+        press(Qt::Key_J);
+        press(Qt::Key_J); // past the last face of card 1
+        QCOMPARE(content->selectedCardIndex(), std::optional<qsizetype>(2));
+        press(Qt::Key_Left);
+        QCOMPARE(content->selectedCardIndex(), std::optional<qsizetype>(1));
+        press(Qt::Key_C);
+        QCOMPARE(other.deckFace(1, 0).rating, 1);
+        // The rebuilt panel is still the active one, and the selection stays.
+        QVERIFY(view->activeFaceView()->isActive());
+        QCOMPARE(list->currentIndex().row(), 1);
+        press(Qt::Key_Up); // before the first face: the previous card
+        QCOMPARE(content->selectedCardIndex(), std::optional<qsizetype>(0));
     }
 
     void heldKeysLeaveAConsistentView()
