@@ -232,9 +232,9 @@ void CardView::setCurrentFace(qsizetype face)
         return;
     if (face != m_currentFace) {
         if (FaceView *old = activeFaceView())
-            old->setActive(false);
+            old->setActive(false, true);
         m_currentFace = face;
-        m_faceViews.at(face)->setActive(true);
+        m_faceViews.at(face)->setActive(true, true);
         m_faceControls->selectionBar()->setIndex(face, true);
     }
     m_centreAnimated = true;

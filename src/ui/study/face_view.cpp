@@ -2,16 +2,20 @@
 
 #include "core/study/markup.h"
 #include "ui/study/face_progress_view.h"
+#include "ui/study/spring_easing.h"
 
 #include <QComboBox>
-#include <QHash>
+#include <QGraphicsOpacityEffect>
 #include <QHBoxLayout>
+#include <QHash>
 #include <QLabel>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <QVariantAnimation>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -158,18 +162,56 @@ FaceView::FaceView(const CardFace &face, bool active, QWidget *parent)
     layout->addWidget(m_text, 0, Qt::AlignLeading);
     layout->addWidget(m_buttons);
 
+    m_activation = new QVariantAnimation(this);
+    m_activation->setStartValue(0.0);
+    m_activation->setEndValue(1.0);
+    m_activation->setEasingCurve(StudyAnimation::spring());
+    m_activation->setDuration(StudyAnimation::springDuration);
+    connect(m_activation, &QVariantAnimation::valueChanged, this, [this](const QVariant &value) {
+        const qreal target = m_active ? 1 : 0;
+        showEmphasis(m_emphasisStart + (target - m_emphasisStart) * value.toReal());
+    });
+    connect(m_activation, &QVariantAnimation::finished, this,
+            [this] { showEmphasis(m_active ? 1 : 0); });
+
     m_active = !active;
     setActive(active);
 }
 
-void FaceView::setActive(bool active)
+void FaceView::setActive(bool active, bool animated)
 {
     if (m_active == active)
         return;
     m_active = active;
+    // Input follows at once, whatever is still fading.
+    m_header->setEnabled(active);
+    m_buttons->setEnabled(active);
+    m_activation->stop();
+    if (animated) {
+        m_emphasisStart = m_emphasis;
+        m_activation->start();
+    } else {
+        showEmphasis(active ? 1 : 0);
+    }
+}
+
+void FaceView::showEmphasis(qreal emphasis)
+{
+    m_emphasis = emphasis;
+    const bool settled = emphasis == (m_active ? 1 : 0);
     for (QWidget *row : {m_header, m_buttons}) {
-        row->setVisible(active);
-        row->setEnabled(active);
+        // A fading row is drawn through an opacity effect, kept only while it fades.
+        if (settled) {
+            row->setGraphicsEffect(nullptr);
+        } else {
+            auto *effect = qobject_cast<QGraphicsOpacityEffect *>(row->graphicsEffect());
+            if (!effect) {
+                effect = new QGraphicsOpacityEffect(row);
+                row->setGraphicsEffect(effect);
+            }
+            effect->setOpacity(std::clamp(emphasis, 0.0, 1.0));
+        }
+        row->setVisible(m_active || !settled);
     }
     update();
 }
@@ -239,9 +281,11 @@ void FaceView::paintEvent(QPaintEvent *)
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     const QRectF panel = panelRect();
-    if (m_active) {
+    if (m_emphasis > 0) {
+        painter.setOpacity(std::clamp(m_emphasis, 0.0, 1.0));
         painter.drawImage(panel.topLeft() + QPointF(-shadowBlur, -shadowBlur + shadowOffset),
                           shadowFor(panel.size().toSize()));
+        painter.setOpacity(1);
     }
     QPainterPath path;
     path.addRoundedRect(panel, cornerRadius, cornerRadius);

@@ -34,7 +34,9 @@ public:
     const CardFace &face() const { return m_face; }
 
     bool isActive() const { return m_active; }
-    void setActive(bool active);
+    // Shows or hides the header and buttons (and the shadow); animated, they fade with the
+    // spring. The buttons take no input from the moment the face is inactive.
+    void setActive(bool active, bool animated = false);
 
     // True while hidden passages are masked; every new panel starts masked.
     bool textHidden() const { return m_textHidden; }
@@ -73,10 +75,15 @@ protected:
 
 private:
     void apply(const ReviewOutcome &outcome);
+    void showEmphasis(qreal emphasis);
     void setTextHidden(bool hidden);
 
     CardFace m_face;
     bool m_active = false;
+    // Drawn state, moved by the animation toward m_active: 0 inactive .. 1 active.
+    qreal m_emphasis = 0;
+    qreal m_emphasisStart = 0;
+    class QVariantAnimation *m_activation;
     bool m_textHidden = true;
 
     QWidget *m_header;

@@ -421,9 +421,23 @@ private Q_SLOTS:
             activeCount += face->isActive();
         QCOMPARE(activeCount, 1);
         QCOMPARE(host->active()->face(), host->deckFace(1, 1));
-        // The scroll settles on the current face.
+        // The scroll settles on the current face, and the fading rows on the active face only.
         QTRY_COMPARE(host->view->scrollArea()->verticalScrollBar()->value(),
                      host->view->centredScrollPosition());
+        for (int i = 0; i < 5; ++i)
+            host->key(i % 2 ? Qt::Key_J : Qt::Key_K);
+        QCOMPARE(host->view->currentFace(), 0);
+        const auto settled = [&] {
+            for (FaceView *face : host->view->faceViews()) {
+                for (QWidget *row : {face->header(), face->buttonRow()}) {
+                    if (row->isVisible() != face->isActive() || row->graphicsEffect() ||
+                        row->isEnabled() != face->isActive())
+                        return false;
+                }
+            }
+            return true;
+        };
+        QTRY_VERIFY(settled());
     }
 
     void currentFaceIsCentred()
