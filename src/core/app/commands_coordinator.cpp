@@ -32,6 +32,8 @@ CommandsCoordinator::CommandsCoordinator(QSettings *preferences, ProgressLocatio
     : QObject(parent), m_preferences(preferences), m_recentFiles(recentFiles),
       m_saver(std::move(location))
 {
+    connect(&m_watcher, &DeckFileWatcher::fileChanged, this,
+            &CommandsCoordinator::reloadActiveFile);
     restore();
 }
 
@@ -58,6 +60,7 @@ void CommandsCoordinator::restore()
         return;
     if (resolved->isStale)
         storeBookmark(resolved->url);
+    m_watcher.watch(resolved->url);
     publish(resolved->url, readDeck(resolved->url));
 }
 
@@ -66,12 +69,41 @@ void CommandsCoordinator::open(const std::optional<QUrl> &file)
     if (!file || file->isEmpty()) {
         m_preferences->remove(activeFileKey);
         m_preferences->sync();
+        m_watcher.watch(QUrl());
+        forgetHistory();
         publish(QUrl(), std::nullopt);
         return;
     }
     storeBookmark(*file);
+    // Watched from before the read, so that a change during the read is not missed.
+    m_watcher.watch(*file);
+    forgetHistory();
     publish(*file, readDeck(*file));
     m_recentFiles->add(*file);
+}
+
+void CommandsCoordinator::reloadActiveFile()
+{
+    if (m_activeFile.isEmpty())
+        return;
+    std::optional<DataFile> deck = readDeck(m_activeFile);
+    // A file that is gone, or caught half-written, keeps the deck on screen: nothing is lost,
+    // and the next change of the file reads it again.
+    if (!deck)
+        return;
+    // An editor's save through a rename gives the file a new identity.
+    storeBookmark(m_activeFile);
+    m_reloading = true;
+    publish(m_activeFile, std::move(deck));
+    m_reloading = false;
+}
+
+void CommandsCoordinator::forgetHistory()
+{
+    if (!m_history.canUndo() && !m_history.canRedo())
+        return;
+    m_history.clear();
+    Q_EMIT historyChanged();
 }
 
 void CommandsCoordinator::storeBookmark(const QUrl &file)
@@ -134,6 +166,63 @@ bool CommandsCoordinator::setCard(qsizetype card, const Card &value)
 }
 
 bool CommandsCoordinator::setFace(qsizetype card, qsizetype face, const CardFace &value)
+{
+    const auto &deck = dataFile();
+    if (!deck || card < 0 || card >= deck->cards.size() || face < 0 ||
+        face >= deck->cards.at(card).faces.size())
+        return false;
+    const CardFace before = deck->cards.at(card).faces.at(face);
+    if (!writeFace(card, face, value))
+        return false;
+    if (before != value) {
+        m_history.record({card, face, before, value});
+        Q_EMIT historyChanged();
+    }
+    return true;
+}
+
+bool CommandsCoordinator::undo()
+{
+    while (std::optional<ReviewHistory::Change> change = m_history.takeUndo()) {
+        if (restoreFace(*change, change->before)) {
+            m_history.pushRedo(*std::move(change));
+            Q_EMIT historyChanged();
+            return true;
+        }
+    }
+    Q_EMIT historyChanged();
+    return false;
+}
+
+bool CommandsCoordinator::redo()
+{
+    while (std::optional<ReviewHistory::Change> change = m_history.takeRedo()) {
+        if (restoreFace(*change, change->after)) {
+            m_history.pushUndo(*std::move(change));
+            Q_EMIT historyChanged();
+            return true;
+        }
+    }
+    Q_EMIT historyChanged();
+    return false;
+}
+
+bool CommandsCoordinator::restoreFace(const ReviewHistory::Change &change, const CardFace &record)
+{
+    const auto &deck = dataFile();
+    if (!deck || change.card < 0 || change.card >= deck->cards.size() || change.face < 0 ||
+        change.face >= deck->cards.at(change.card).faces.size())
+        return false;
+    // Only the review fields go back; the face keeps its identity in this reading of the file.
+    CardFace face = deck->cards.at(change.card).faces.at(change.face);
+    if (face.text != record.text)
+        return false;
+    face.rating = record.rating;
+    face.progress = record.progress;
+    return writeFace(change.card, change.face, face);
+}
+
+bool CommandsCoordinator::writeFace(qsizetype card, qsizetype face, const CardFace &value)
 {
     const bool changed = m_saver.editDeck([&](DataFile &deck) {
         if (card < 0 || card >= deck.cards.size())

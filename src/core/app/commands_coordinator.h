@@ -1,6 +1,8 @@
 #pragma once
 
+#include "core/app/deck_file_watcher.h"
 #include "core/app/progress_saver.h"
+#include "core/app/review_history.h"
 #include "core/model/records.h"
 
 #include <QObject>
@@ -21,6 +23,8 @@ class CommandsCoordinator final : public QObject
     Q_PROPERTY(QUrl activeFile READ activeFile NOTIFY activeFileChanged)
     Q_PROPERTY(std::optional<DataFile> dataFile READ dataFile NOTIFY dataFileChanged)
     Q_PROPERTY(State state READ state NOTIFY stateChanged)
+    Q_PROPERTY(bool canUndo READ canUndo NOTIFY historyChanged)
+    Q_PROPERTY(bool canRedo READ canRedo NOTIFY historyChanged)
 
 public:
     // What a window shows.
@@ -62,6 +66,20 @@ public:
     bool setCard(qsizetype card, const Card &value);
     bool setFace(qsizetype card, qsizetype face, const CardFace &value);
 
+    // Review changes made through setFace can be undone and redone; each undo or redo is a
+    // change of the deck like any other, and saved. Opening or closing a file forgets them.
+    bool canUndo() const { return m_history.canUndo(); }
+    bool canRedo() const { return m_history.canRedo(); }
+    bool undo();
+    bool redo();
+
+    // Reads the open file again, as opening it would, without touching the recent files or
+    // the review history. Runs by itself shortly after the file changes on disk. A file that is
+    // gone or whose text cannot be read leaves the deck as it is.
+    void reloadActiveFile();
+    // True while the deck published by a reload is being announced: views keep their place.
+    bool isReloading() const { return m_reloading; }
+
     // Blocks until every progress save scheduled so far has been written; for quitting.
     void waitForPendingSaves() { m_saver.waitForPendingSaves(); }
 
@@ -72,6 +90,7 @@ Q_SIGNALS:
     // One card of the deck changed; the rest of the deck is as it was.
     void cardChanged(qsizetype card);
     void stateChanged();
+    void historyChanged();
 
 private:
     CommandsCoordinator(QSettings *preferences, ProgressLocation location, RecentFiles *recentFiles,
@@ -81,9 +100,15 @@ private:
     std::optional<DataFile> readDeck(const QUrl &file);
     void storeBookmark(const QUrl &file);
     void publish(const QUrl &file, std::optional<DataFile> deck);
+    bool writeFace(qsizetype card, qsizetype face, const CardFace &value);
+    bool restoreFace(const ReviewHistory::Change &change, const CardFace &record);
+    void forgetHistory();
 
     QSettings *m_preferences;
     RecentFiles *m_recentFiles;
     QUrl m_activeFile;
     ProgressSaver m_saver;
+    ReviewHistory m_history;
+    DeckFileWatcher m_watcher;
+    bool m_reloading = false;
 };

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QFileSystemWatcher>
+#include <QObject>
+#include <QTimer>
+#include <QUrl>
+
+#include <optional>
+
+// Tells when the open flashcard file changes on disk: written in place, or replaced through a
+// rename as many editors save. Changes that come in a burst are reported once, after a short
+// quiet time; a file that has disappeared is reported when it comes back.
+class DeckFileWatcher final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(DeckFileWatcher)
+
+public:
+    explicit DeckFileWatcher(QObject *parent = nullptr);
+
+    // Watches this file from its present state on; an empty or remote URL watches nothing.
+    void watch(const QUrl &file);
+    // The file as it is now counts as seen: only later changes are reported.
+    void markCurrent();
+
+    static constexpr int quietMilliseconds = 150;
+
+Q_SIGNALS:
+    // The file exists and differs from when it was last seen.
+    void fileChanged();
+
+private:
+    struct Stamp
+    {
+        qint64 size = -1;
+        qint64 modified = 0;
+        quint64 inode = 0;
+        quint64 changed = 0;
+        friend bool operator==(const Stamp &, const Stamp &) = default;
+    };
+    static std::optional<Stamp> stampOf(const QString &path);
+
+    void rewatch();
+    void check();
+
+    QFileSystemWatcher m_watcher;
+    QTimer m_quiet;
+    QString m_path;
+    std::optional<Stamp> m_seen;
+};
