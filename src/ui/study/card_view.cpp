@@ -88,7 +88,9 @@ CardView::CardView(CommandsCoordinator &coordinator, QWidget *parent)
     new StudyKeyFilter(this);
 
     connect(&m_coordinator, &CommandsCoordinator::dataFileChanged, this, [this] {
-        m_currentFace = 0;
+        // The file read again after an edit keeps the face under study where it still exists.
+        if (!m_coordinator.isReloading())
+            m_currentFace = 0;
         rebuild();
     });
     connect(&m_coordinator, &CommandsCoordinator::cardChanged, this, &CardView::updateCard);

@@ -527,6 +527,17 @@ private Q_SLOTS:
             host->key(key);
         QCOMPARE(requests.size(), 0);
     }
+
+    void readingTheFileAgainKeepsTheCurrentFace()
+    {
+        goTo(2, 2);
+        host->coordinator->reloadActiveFile();
+        QCOMPARE(host->view->currentFace(), 2);
+        QCOMPARE(host->view->activeFaceView(), host->face(2));
+        // Opening a file, even the same one, starts the card again at its first face.
+        host->coordinator->open(host->coordinator->activeFile());
+        QCOMPARE(host->view->currentFace(), 0);
+    }
 };
 
 QTEST_MAIN(TestCardView)
