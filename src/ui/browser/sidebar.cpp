@@ -4,6 +4,7 @@
 #include "core/app/recent_files.h"
 #include "ui/app/file_drop_handler.h"
 #include "ui/browser/card_list_model.h"
+#include "ui/browser/card_list_view.h"
 #include "ui/browser/card_row_delegate.h"
 #include "ui/browser/drop_zone.h"
 #include "ui/browser/file_header_view.h"
@@ -18,7 +19,7 @@
 Sidebar::Sidebar(CommandsCoordinator &coordinator, RecentFiles &recentFiles, QWidget *parent)
     : QWidget(parent), m_coordinator(coordinator), m_recentFiles(recentFiles),
       m_header(new FileHeaderView(this)), m_cardModel(new CardListModel(coordinator, this)),
-      m_cardList(new QListView(this)), m_recentFilesView(new RecentFilesView(recentFiles, this)),
+      m_cardList(new CardListView(this)), m_recentFilesView(new RecentFilesView(recentFiles, this)),
       m_dropZone(new DropZone(this)), m_dropHandler(new FileDropHandler(coordinator, this)),
       m_revealer(revealInFileManager)
 {

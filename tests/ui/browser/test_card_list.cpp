@@ -10,6 +10,7 @@
 #include <QAbstractItemModelTester>
 #include <QImage>
 #include <QListView>
+#include <QPaintEvent>
 #include <QPainter>
 
 namespace {
@@ -31,6 +32,22 @@ QPalette darkPalette()
     palette.setColor(QPalette::Text, Qt::white);
     return palette;
 }
+
+// Collects what a widget repaints.
+class PaintedRegion : public QObject
+{
+public:
+    explicit PaintedRegion(QWidget *widget) { widget->installEventFilter(this); }
+    QRegion region;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            region += static_cast<QPaintEvent *>(event)->region();
+        return false;
+    }
+};
 
 } // namespace
 
@@ -226,6 +243,26 @@ private Q_SLOTS:
         QCOMPARE(list->model()->rowCount(), 0);
         QCOMPARE(cardView->cardCount(), 0);
         QCOMPARE(cardView->selectedCard(), std::nullopt);
+    }
+
+    void ratingChangeRepaintsItsRow()
+    {
+        m_fixture->coordinator->open(m_fixture->deck(QStringLiteral("deck.txt"), 40));
+        ContentView content(*m_fixture->coordinator, *m_fixture->recent);
+        content.resize(800, 500);
+        content.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&content));
+        QListView *list = content.sidebar()->cardList();
+        PaintedRegion painted(list->viewport());
+        QTest::qWait(50);
+        painted.region = {};
+
+        const QRect row = list->visualRect(list->model()->index(2, 0));
+        rate(2, {5, 5});
+        QTRY_VERIFY(painted.region.contains(row));
+        // Only that row, not the whole list.
+        QVERIFY(!painted.region.contains(list->visualRect(list->model()->index(5, 0))));
+        QCOMPARE(list->visualRect(list->model()->index(2, 0)), row);
     }
 
     void listLeavesKeysToTheStudyView()
