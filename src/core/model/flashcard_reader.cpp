@@ -53,12 +53,11 @@ LineKind kindOf(QStringView line)
 class CardBuilder
 {
 public:
-    explicit CardBuilder(const ProgressTable &saved) : m_saved(saved) {}
-
-    void startCard()
+    CardBuilder(QStringView source, const ProgressTable &saved) : m_source(source), m_saved(saved)
     {
-        finishCard();
     }
+
+    void startCard() { finishCard(); }
 
     void startFace()
     {
@@ -66,11 +65,27 @@ public:
         m_inFace = true;
     }
 
-    void addLine(QStringView line)
+    // A line of the source from start to end, and whether a line feed ends it there.
+    void addLine(qsizetype start, qsizetype end, bool endsWithLineFeed)
     {
-        if (!m_inFace)
+        if (!m_inFace) {
             startFace();
-        m_text.append(line);
+            m_start = start;
+            m_end = start;
+            m_contiguous = true;
+            m_stretch = true;
+        }
+        if (m_contiguous && start == m_end) {
+            // So far the face is one stretch of the source in which every line ends with a
+            // line feed: nothing to copy until the face is done.
+            m_end = endsWithLineFeed ? end + 1 : end;
+            m_contiguous = endsWithLineFeed;
+            if (!endsWithLineFeed)
+                m_missingLineFeed = true;
+            return;
+        }
+        flushStretch();
+        m_text.append(m_source.sliced(start, end - start));
         m_text.append(u'\n');
     }
 
@@ -83,12 +98,38 @@ public:
     }
 
 private:
+    void flushStretch()
+    {
+        if (m_stretch) {
+            m_text.append(m_source.sliced(m_start, m_end - m_start));
+            if (m_missingLineFeed)
+                m_text.append(u'\n');
+        }
+        m_start = m_end = 0;
+        m_stretch = m_missingLineFeed = m_contiguous = false;
+    }
+
     void finishFace()
     {
         if (!m_inFace)
             return;
-        CardFace face(std::move(m_text));
+        QString text;
+        if (m_text.isEmpty() && m_stretch) {
+            // The usual face: one allocation, sized exactly.
+            const QStringView stretch = m_source.sliced(m_start, m_end - m_start);
+            text.reserve(stretch.size() + (m_missingLineFeed ? 1 : 0));
+            text.append(stretch);
+            if (m_missingLineFeed)
+                text.append(u'\n');
+        } else {
+            flushStretch();
+            text = std::move(m_text);
+        }
         m_text = QString();
+        m_start = m_end = 0;
+        m_stretch = m_missingLineFeed = m_contiguous = false;
+
+        CardFace face(std::move(text));
         face.cardFaceID = m_faces.size();
         m_faces.append(mergeSavedProgress(std::move(face), m_saved));
         m_inFace = false;
@@ -102,11 +143,18 @@ private:
         m_faces = QList<CardFace>();
     }
 
+    QStringView m_source;
     const ProgressTable &m_saved;
     QList<Card> m_cards;
     QList<CardFace> m_faces;
-    QString m_text;
     bool m_inFace = false;
+    // The face's text so far: a stretch of the source not yet copied, then m_text.
+    qsizetype m_start = 0;
+    qsizetype m_end = 0;
+    bool m_stretch = false;
+    bool m_contiguous = false;
+    bool m_missingLineFeed = false;
+    QString m_text;
 };
 
 } // namespace
@@ -126,7 +174,7 @@ QList<Card> readCards(QStringView text, const ProgressTable &saved)
     if (text.startsWith(QChar(QChar::ByteOrderMark)))
         text = text.mid(1);
 
-    CardBuilder builder(saved);
+    CardBuilder builder(text, saved);
     bool first = true;
     qsizetype start = 0;
     const qsizetype size = text.size();
@@ -137,6 +185,7 @@ QList<Card> readCards(QStringView text, const ProgressTable &saved)
         if (i < size && !isLineEnd(chars[i]))
             continue;
         const QStringView line = text.sliced(start, i - start);
+        const qsizetype lineStart = start;
         start = i + 1;
         const LineKind kind = kindOf(line);
         if (first) {
@@ -152,7 +201,7 @@ QList<Card> readCards(QStringView text, const ProgressTable &saved)
             builder.startFace();
             break;
         case LineKind::Text:
-            builder.addLine(line);
+            builder.addLine(lineStart, i, i < size && chars[i] == u'\n');
             break;
         }
     }

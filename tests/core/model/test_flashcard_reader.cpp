@@ -1,6 +1,7 @@
 #include "core/model/flashcard_reader.h"
 #include "core/model/progress_store.h"
 
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -58,6 +59,8 @@ private Q_SLOTS:
         QTest::newRow("every line end character")
             << u"===\u000BQ\u000C---\u0085A\u2028B\u2029C\rD"_qs
             << Faces{{u"Q\n"_qs, u"A\nB\nC\nD\n"_qs}};
+        QTest::newRow("line ends mixed within a face")
+            << u"===\nQ\nR\rS\nT"_qs << Faces{{u"Q\nR\nS\nT\n"_qs}};
         QTest::newRow("spaces are kept") << u"===\n  Q  \n"_qs << Faces{{u"  Q  \n\n"_qs}};
         QTest::newRow("combining mark on a marker character")
             << u"===\nQ\n--\u0301-\nstill Q"_qs << Faces{{u"Q\n--\u0301-\nstill Q\n"_qs}};
@@ -86,6 +89,62 @@ private Q_SLOTS:
                 QCOMPARE(face.progressRank, 0);
                 QVERIFY(!face.lastReview && !face.nextReview);
             }
+        }
+    }
+
+    // The reader against the plainest reading of the format: cut into lines, then walk them.
+    void agreesWithAPlainReadingOnRandomTexts()
+    {
+        const auto plainReading = [](const QString &text) {
+            QStringList lines;
+            QString line;
+            for (QChar c : text) {
+                if (QStringView(u"\n\u000B\u000C\r\u0085\u2028\u2029").contains(c)) {
+                    lines << line;
+                    line.clear();
+                } else {
+                    line += c;
+                }
+            }
+            lines << line;
+            Faces cards;
+            if (!lines.first().startsWith(u"==="))
+                return cards;
+            QStringList faces;
+            std::optional<QString> face;
+            const auto endFace = [&] {
+                if (face)
+                    faces << *face;
+                face.reset();
+            };
+            for (const QString &l : lines.mid(1)) {
+                if (l.startsWith(u"===")) {
+                    endFace();
+                    if (!faces.isEmpty())
+                        cards << faces;
+                    faces.clear();
+                } else if (l.startsWith(u"---")) {
+                    endFace();
+                    face = QString();
+                } else {
+                    face = face.value_or(QString()) + l + u'\n';
+                }
+            }
+            endFace();
+            if (!faces.isEmpty())
+                cards << faces;
+            return cards;
+        };
+        const QStringList pieces = {u"==="_qs, u"---"_qs, u"a"_qs, u"bc"_qs, u" "_qs, u"\n"_qs,
+                                    u"\n"_qs, u"\r"_qs, u"\r\n"_qs, u"\u2028"_qs};
+        QRandomGenerator random(7);
+        for (int round = 0; round < 3000; ++round) {
+            QString text = u"===\n"_qs;
+            if (round % 10 == 0)
+                text.clear();
+            for (int n = int(random.bounded(40)); n > 0; --n)
+                text += pieces[random.bounded(pieces.size())];
+            QCOMPARE(facesOf(readCards(text)), plainReading(text));
         }
     }
 
