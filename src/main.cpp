@@ -17,7 +17,7 @@ bool wantsDeckReport(int argc, char *argv[])
 #ifdef MEMORANTH_HAS_UI
     if (argc < 2)
         return false;
-    for (const char *option : {"--stats", "--dump", "--help", "-h"}) {
+    for (const char *option : {"--stats", "--dump", "--help", "-h", "--version", "-v"}) {
         if (std::strcmp(argv[1], option) == 0)
             return true;
     }

@@ -43,13 +43,21 @@ void appendJsonString(QByteArray &out, QStringView text)
     out.append('"');
 }
 
-QString usage()
-{
-    return QCoreApplication::translate("DeckReport", "Usage: memoranth --stats FILE\n"
-                                                     "       memoranth --dump FILE\n");
-}
-
 } // namespace
+
+QString commandLineUsage()
+{
+    return QCoreApplication::translate(
+        "DeckReport", "Usage: memoranth [FILE]\n"
+                      "       memoranth --stats FILE | --dump FILE | --help | --version\n"
+                      "Study flashcards written as plain text files.\n"
+                      "\n"
+                      "  FILE          open this flashcard file in the window\n"
+                      "  --stats FILE  print a summary of the deck and its saved progress\n"
+                      "  --dump FILE   print the deck with its saved progress as JSON\n"
+                      "  -h, --help    print this help\n"
+                      "  -v, --version print the version\n");
+}
 
 QString deckStatsText(const DataFile &deck, const QString &progressFilePath, bool progressFound)
 {
@@ -117,9 +125,17 @@ QByteArray deckDumpJson(const DataFile &deck, const QString &progressFilePath)
 
 int runDeckReport(const QStringList &arguments, QTextStream &out, QTextStream &err)
 {
+    if (arguments.size() == 1 && (arguments[0] == u"--help" || arguments[0] == u"-h")) {
+        out << commandLineUsage();
+        return 0;
+    }
+    if (arguments.size() == 1 && (arguments[0] == u"--version" || arguments[0] == u"-v")) {
+        out << "Memoranth " << QStringLiteral(MEMORANTH_VERSION) << '\n';
+        return 0;
+    }
     if (arguments.size() != 2 ||
         (arguments[0] != u"--stats" && arguments[0] != u"--dump")) {
-        err << usage();
+        err << commandLineUsage();
         return 2;
     }
     const QString path = arguments[1];

@@ -11,6 +11,9 @@
 QString deckStatsText(const DataFile &deck, const QString &progressFilePath, bool progressFound);
 QByteArray deckDumpJson(const DataFile &deck, const QString &progressFilePath);
 
-// Runs "--stats FILE" or "--dump FILE" (arguments without the program name). Returns the exit
-// status: 0 done, 1 unreadable file, 2 usage error.
+// The command line's help text.
+QString commandLineUsage();
+
+// Runs "--stats FILE", "--dump FILE", "--help" or "--version" (arguments without the program
+// name). Returns the exit status: 0 done, 1 unreadable file, 2 usage error.
 int runDeckReport(const QStringList &arguments, QTextStream &out, QTextStream &err);

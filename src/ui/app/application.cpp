@@ -1,8 +1,10 @@
 #include "ui/app/application.h"
 
 #include "core/app/commands_coordinator.h"
+#include "core/app/deck_report.h"
 #include "core/app/recent_files.h"
 #include "ui/app/main_window.h"
+#include "ui/app/translations.h"
 
 #include <QApplication>
 #include <QDir>
@@ -47,14 +49,12 @@ int runApplication(int &argc, char **argv)
     QApplication::setApplicationVersion(QStringLiteral(MEMORANTH_VERSION));
     QApplication::setApplicationDisplayName(QStringLiteral("Memoranth"));
     QGuiApplication::setDesktopFileName(QStringLiteral(MEMORANTH_APP_ID));
+    installTranslations(app);
 
     // Qt has taken its own options out of the arguments; what is left may name one file.
     const QStringList arguments = app.arguments().mid(1);
     if (arguments.size() > 1 || (!arguments.isEmpty() && arguments.first().startsWith(u'-'))) {
-        QTextStream(stderr) << QApplication::translate("Application",
-                                                       "Usage: memoranth [FILE]\n"
-                                                       "       memoranth --stats FILE\n"
-                                                       "       memoranth --dump FILE\n");
+        QTextStream(stderr) << commandLineUsage();
         return 2;
     }
 

@@ -2,6 +2,7 @@
 
 #include "core/app/commands_coordinator.h"
 #include "ui/app/file_drop_handler.h"
+#include "ui/app/help_dialogs.h"
 #include "ui/app/message_view.h"
 #include "ui/browser/content_view.h"
 
@@ -57,6 +58,29 @@ void MainWindow::createMenus()
     // Closing every window ends the event loop; main() then waits for pending saves.
     connect(m_quitAction, &QAction::triggered, qApp, &QApplication::closeAllWindows,
             Qt::QueuedConnection);
+
+    // Undo and redo take back review changes (marks and progress states) one at a time.
+    QMenu *edit = menuBar()->addMenu(tr("&Edit"));
+    m_undoAction = edit->addAction(tr("Undo"));
+    m_undoAction->setShortcuts(QKeySequence::Undo);
+    connect(m_undoAction, &QAction::triggered, this, [this] { m_coordinator.undo(); });
+    m_redoAction = edit->addAction(tr("Redo"));
+    m_redoAction->setShortcuts(QKeySequence::Redo);
+    connect(m_redoAction, &QAction::triggered, this, [this] { m_coordinator.redo(); });
+    const auto updateHistory = [this] {
+        m_undoAction->setEnabled(m_coordinator.canUndo());
+        m_redoAction->setEnabled(m_coordinator.canRedo());
+    };
+    connect(&m_coordinator, &CommandsCoordinator::historyChanged, this, updateHistory);
+    updateHistory();
+
+    QMenu *help = menuBar()->addMenu(tr("&Help"));
+    m_keyboardShortcutsAction = help->addAction(tr("Keyboard Shortcuts"));
+    connect(m_keyboardShortcutsAction, &QAction::triggered, this,
+            [this] { makeKeyboardShortcutsDialog(this)->show(); });
+    m_aboutAction = help->addAction(tr("About Memoranth"));
+    m_aboutAction->setMenuRole(QAction::AboutRole);
+    connect(m_aboutAction, &QAction::triggered, this, [this] { showAboutMemoranth(this); });
 }
 
 void MainWindow::setFileChooser(FileChooser chooser)

@@ -45,6 +45,10 @@ public:
     QAction *newWindowAction() const { return m_newWindowAction; }
     QAction *openAction() const { return m_openAction; }
     QAction *quitAction() const { return m_quitAction; }
+    QAction *undoAction() const { return m_undoAction; }
+    QAction *redoAction() const { return m_redoAction; }
+    QAction *keyboardShortcutsAction() const { return m_keyboardShortcutsAction; }
+    QAction *aboutAction() const { return m_aboutAction; }
 
     MessageView *startView() const { return m_startView; }
     MessageView *invalidFileView() const { return m_invalidFileView; }
@@ -68,4 +72,8 @@ private:
     QAction *m_newWindowAction = nullptr;
     QAction *m_openAction = nullptr;
     QAction *m_quitAction = nullptr;
+    QAction *m_undoAction = nullptr;
+    QAction *m_redoAction = nullptr;
+    QAction *m_keyboardShortcutsAction = nullptr;
+    QAction *m_aboutAction = nullptr;
 };

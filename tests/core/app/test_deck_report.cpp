@@ -90,6 +90,26 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(m_home.filePath(u"data/" MEMORANTH_APP_ID "/plain.plist"_qs)));
     }
 
+    void helpAndVersion_data()
+    {
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("--help") << u"--help"_qs << u"Usage: memoranth [FILE]\n"_qs;
+        QTest::newRow("-h") << u"-h"_qs << u"  --dump FILE "_qs;
+        QTest::newRow("--version") << u"--version"_qs << u"Memoranth " MEMORANTH_VERSION "\n"_qs;
+        QTest::newRow("-v") << u"-v"_qs << u"Memoranth "_qs;
+    }
+
+    void helpAndVersion()
+    {
+        QFETCH(QString, option);
+        QFETCH(QString, expected);
+        const Result result = run({option});
+        QCOMPARE(result.status, 0);
+        QVERIFY2(QString::fromUtf8(result.out).contains(expected), result.out.constData());
+        QVERIFY(result.err.isEmpty());
+    }
+
     void badInputFails_data()
     {
         QTest::addColumn<QStringList>("arguments");

@@ -1,0 +1,101 @@
+#include "ui/app/help_dialogs.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QCoreApplication>
+#include <QHeaderView>
+#include <QLabel>
+#include <QKeySequence>
+#include <QMessageBox>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace {
+
+struct HelpDialogs
+{
+    Q_DECLARE_TR_FUNCTIONS(HelpDialogs)
+};
+
+QString native(QKeySequence::StandardKey key)
+{
+    return QKeySequence(key).toString(QKeySequence::NativeText);
+}
+
+} // namespace
+
+QList<KeyboardShortcut> keyboardShortcuts()
+{
+    return {
+        {HelpDialogs::tr("R"), HelpDialogs::tr("Reveal or hide the hidden text of the face")},
+        {HelpDialogs::tr("C"), HelpDialogs::tr("Mark the face correct")},
+        {HelpDialogs::tr("X"), HelpDialogs::tr("Mark the face incorrect")},
+        {HelpDialogs::tr("Space"), HelpDialogs::tr("Pass: go on to the next face")},
+        {HelpDialogs::tr("K or Up"), HelpDialogs::tr("Previous face of the card")},
+        {HelpDialogs::tr("J or Down"), HelpDialogs::tr("Next face (after the last one, the next card)")},
+        {HelpDialogs::tr("P or Left"), HelpDialogs::tr("Previous card")},
+        {HelpDialogs::tr("N or Right"), HelpDialogs::tr("Next card")},
+        {native(QKeySequence::Undo), HelpDialogs::tr("Undo the last review")},
+        {native(QKeySequence::Redo), HelpDialogs::tr("Redo")},
+        {native(QKeySequence::Open), HelpDialogs::tr("Open a flashcard file")},
+        {native(QKeySequence::New), HelpDialogs::tr("New window")},
+        {native(QKeySequence::Quit), HelpDialogs::tr("Quit")},
+    };
+}
+
+QDialog *makeKeyboardShortcutsDialog(QWidget *parent)
+{
+    auto *dialog = new QDialog(parent);
+    dialog->setObjectName(QStringLiteral("keyboardShortcutsDialog"));
+    dialog->setWindowTitle(HelpDialogs::tr("Keyboard Shortcuts"));
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+
+    const QList<KeyboardShortcut> shortcuts = keyboardShortcuts();
+    auto *table = new QTableWidget(int(shortcuts.size()), 2, dialog);
+    table->setObjectName(QStringLiteral("keyboardShortcutsTable"));
+    table->setHorizontalHeaderLabels({HelpDialogs::tr("Keys"), HelpDialogs::tr("Action")});
+    table->verticalHeader()->hide();
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setSelectionMode(QAbstractItemView::NoSelection);
+    table->setFocusPolicy(Qt::NoFocus);
+    table->setShowGrid(false);
+    table->setAlternatingRowColors(true);
+    for (int row = 0; row < shortcuts.size(); ++row) {
+        auto *keys = new QTableWidgetItem(shortcuts[row].keys);
+        QFont bold = keys->font();
+        bold.setBold(true);
+        keys->setFont(bold);
+        table->setItem(row, 0, keys);
+        table->setItem(row, 1, new QTableWidgetItem(shortcuts[row].action));
+    }
+    table->resizeColumnsToContents();
+    table->horizontalHeader()->setStretchLastSection(true);
+    table->setMinimumSize(480, table->verticalHeader()->length() +
+                                   table->horizontalHeader()->height() + 4);
+
+    auto *note = new QLabel(HelpDialogs::tr("The study keys act on the highlighted face, wherever the focus "
+                               "is in the window, except while typing in a text field."),
+                            dialog);
+    note->setWordWrap(true);
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, dialog);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
+
+    auto *layout = new QVBoxLayout(dialog);
+    layout->addWidget(table);
+    layout->addWidget(note);
+    layout->addWidget(buttons);
+    return dialog;
+}
+
+void showAboutMemoranth(QWidget *parent)
+{
+    QMessageBox::about(
+        parent, HelpDialogs::tr("About Memoranth"),
+        HelpDialogs::tr("<h3>Memoranth %1</h3>"
+           "<p>Study flashcards written as plain text files.</p>"
+           "<p>Cards are separated by lines that begin with <b>===</b>, faces by lines that "
+           "begin with <b>---</b>; text in {braces} stays hidden until revealed. Your progress "
+           "is kept apart from the file and survives editing it.</p>")
+            .arg(QApplication::applicationVersion()));
+}

@@ -1,0 +1,348 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="de_DE">
+<context>
+    <name>CardListModel</name>
+    <message>
+        <source>Card %1</source>
+        <translation>Karte %1</translation>
+    </message>
+</context>
+<context>
+    <name>CardViewControls</name>
+    <message>
+        <source>Card:</source>
+        <translation>Karte:</translation>
+    </message>
+    <message>
+        <source>Previous</source>
+        <translation>Zurück</translation>
+    </message>
+    <message>
+        <source>Next</source>
+        <translation>Weiter</translation>
+    </message>
+    <message>
+        <source>Show previous card (p)</source>
+        <translation>Vorherige Karte zeigen (p)</translation>
+    </message>
+    <message>
+        <source>Show next card (n)</source>
+        <translation>Nächste Karte zeigen (n)</translation>
+    </message>
+</context>
+<context>
+    <name>DeckReport</name>
+    <message>
+        <source>memoranth: %1 cannot be read as UTF-8 text.
+</source>
+        <translation>memoranth: %1 lässt sich nicht als UTF-8-Text lesen.
+</translation>
+    </message>
+    <message>
+        <source>Usage: memoranth [FILE]
+       memoranth --stats FILE | --dump FILE | --help | --version
+Study flashcards written as plain text files.
+
+  FILE          open this flashcard file in the window
+  --stats FILE  print a summary of the deck and its saved progress
+  --dump FILE   print the deck with its saved progress as JSON
+  -h, --help    print this help
+  -v, --version print the version
+</source>
+        <translation>Aufruf: memoranth [DATEI]
+        memoranth --stats DATEI | --dump DATEI | --help | --version
+Karteikarten aus einfachen Textdateien lernen.
+
+  DATEI          diese Karteikartendatei im Fenster öffnen
+  --stats DATEI  eine Übersicht des Stapels und seines Fortschritts ausgeben
+  --dump DATEI   den Stapel mit seinem Fortschritt als JSON ausgeben
+  -h, --help     diese Hilfe ausgeben
+  -v, --version  die Version ausgeben
+</translation>
+    </message>
+</context>
+<context>
+    <name>DropZone</name>
+    <message>
+        <source>Drop another flashcard file here</source>
+        <translation>Weitere Karteikartendatei hier ablegen</translation>
+    </message>
+</context>
+<context>
+    <name>FaceControls</name>
+    <message>
+        <source>Show previous face of card (k)</source>
+        <translation>Vorherige Seite der Karte zeigen (k)</translation>
+    </message>
+    <message>
+        <source>Show next face of card (j)</source>
+        <translation>Nächste Seite der Karte zeigen (j)</translation>
+    </message>
+</context>
+<context>
+    <name>FaceView</name>
+    <message>
+        <source>Reveal</source>
+        <translation>Aufdecken</translation>
+    </message>
+    <message>
+        <source>Reveal hidden text (r)</source>
+        <translation>Verdeckten Text aufdecken (r)</translation>
+    </message>
+    <message>
+        <source>Correct</source>
+        <translation>Richtig</translation>
+    </message>
+    <message>
+        <source>Mark correct (c)</source>
+        <translation>Als richtig markieren (c)</translation>
+    </message>
+    <message>
+        <source>Incorrect</source>
+        <translation>Falsch</translation>
+    </message>
+    <message>
+        <source>Mark incorrect (x)</source>
+        <translation>Als falsch markieren (x)</translation>
+    </message>
+    <message>
+        <source>Pass</source>
+        <translation>Überspringen</translation>
+    </message>
+    <message>
+        <source>Pass (space)</source>
+        <translation>Überspringen (Leertaste)</translation>
+    </message>
+    <message>
+        <source>Hide</source>
+        <translation>Verdecken</translation>
+    </message>
+</context>
+<context>
+    <name>FileHeaderView</name>
+    <message>
+        <source>End studying</source>
+        <translation>Lernen beenden</translation>
+    </message>
+</context>
+<context>
+    <name>HelpDialogs</name>
+    <message>
+        <source>R</source>
+        <translation>R</translation>
+    </message>
+    <message>
+        <source>Reveal or hide the hidden text of the face</source>
+        <translation>Verdeckten Text der Seite auf- oder zudecken</translation>
+    </message>
+    <message>
+        <source>C</source>
+        <translation>C</translation>
+    </message>
+    <message>
+        <source>Mark the face correct</source>
+        <translation>Seite als richtig markieren</translation>
+    </message>
+    <message>
+        <source>X</source>
+        <translation>X</translation>
+    </message>
+    <message>
+        <source>Mark the face incorrect</source>
+        <translation>Seite als falsch markieren</translation>
+    </message>
+    <message>
+        <source>Space</source>
+        <translation>Leertaste</translation>
+    </message>
+    <message>
+        <source>Pass: go on to the next face</source>
+        <translation>Überspringen: weiter zur nächsten Seite</translation>
+    </message>
+    <message>
+        <source>K or Up</source>
+        <translation>K oder Pfeil hoch</translation>
+    </message>
+    <message>
+        <source>Previous face of the card</source>
+        <translation>Vorherige Seite der Karte</translation>
+    </message>
+    <message>
+        <source>J or Down</source>
+        <translation>J oder Pfeil runter</translation>
+    </message>
+    <message>
+        <source>Next face (after the last one, the next card)</source>
+        <translation>Nächste Seite (nach der letzten die nächste Karte)</translation>
+    </message>
+    <message>
+        <source>P or Left</source>
+        <translation>P oder Pfeil links</translation>
+    </message>
+    <message>
+        <source>Previous card</source>
+        <translation>Vorherige Karte</translation>
+    </message>
+    <message>
+        <source>N or Right</source>
+        <translation>N oder Pfeil rechts</translation>
+    </message>
+    <message>
+        <source>Next card</source>
+        <translation>Nächste Karte</translation>
+    </message>
+    <message>
+        <source>Undo the last review</source>
+        <translation>Letzte Bewertung rückgängig machen</translation>
+    </message>
+    <message>
+        <source>Redo</source>
+        <translation>Wiederholen</translation>
+    </message>
+    <message>
+        <source>Open a flashcard file</source>
+        <translation>Karteikartendatei öffnen</translation>
+    </message>
+    <message>
+        <source>New window</source>
+        <translation>Neues Fenster</translation>
+    </message>
+    <message>
+        <source>Quit</source>
+        <translation>Beenden</translation>
+    </message>
+    <message>
+        <source>Keyboard Shortcuts</source>
+        <translation>Tastenkürzel</translation>
+    </message>
+    <message>
+        <source>Keys</source>
+        <translation>Tasten</translation>
+    </message>
+    <message>
+        <source>Action</source>
+        <translation>Aktion</translation>
+    </message>
+    <message>
+        <source>The study keys act on the highlighted face, wherever the focus is in the window, except while typing in a text field.</source>
+        <translation>Die Lerntasten wirken auf die hervorgehobene Seite, wo immer im Fenster der Fokus liegt – außer beim Tippen in einem Textfeld.</translation>
+    </message>
+    <message>
+        <source>About Memoranth</source>
+        <translation>Über Memoranth</translation>
+    </message>
+    <message>
+        <source>&lt;h3&gt;Memoranth %1&lt;/h3&gt;&lt;p&gt;Study flashcards written as plain text files.&lt;/p&gt;&lt;p&gt;Cards are separated by lines that begin with &lt;b&gt;===&lt;/b&gt;, faces by lines that begin with &lt;b&gt;---&lt;/b&gt;; text in {braces} stays hidden until revealed. Your progress is kept apart from the file and survives editing it.&lt;/p&gt;</source>
+        <translation>&lt;h3&gt;Memoranth %1&lt;/h3&gt;&lt;p&gt;Karteikarten aus einfachen Textdateien lernen.&lt;/p&gt;&lt;p&gt;Karten werden durch Zeilen getrennt, die mit &lt;b&gt;===&lt;/b&gt; beginnen, Seiten durch Zeilen, die mit &lt;b&gt;---&lt;/b&gt; beginnen; Text in {geschweiften Klammern} bleibt verdeckt, bis er aufgedeckt wird. Der Lernfortschritt wird getrennt von der Datei gespeichert und übersteht Änderungen an ihr.&lt;/p&gt;</translation>
+    </message>
+</context>
+<context>
+    <name>MainWindow</name>
+    <message>
+        <source>Open a flashcard file.</source>
+        <translation>Öffnen Sie eine Karteikartendatei.</translation>
+    </message>
+    <message>
+        <source>Invalid file. Try another.</source>
+        <translation>Ungültige Datei. Versuchen Sie eine andere.</translation>
+    </message>
+    <message>
+        <source>&amp;File</source>
+        <translation>&amp;Datei</translation>
+    </message>
+    <message>
+        <source>New Window</source>
+        <translation>Neues Fenster</translation>
+    </message>
+    <message>
+        <source>Open...</source>
+        <translation>Öffnen …</translation>
+    </message>
+    <message>
+        <source>Quit</source>
+        <translation>Beenden</translation>
+    </message>
+    <message>
+        <source>Open</source>
+        <translation>Öffnen</translation>
+    </message>
+    <message>
+        <source>&amp;Edit</source>
+        <translation>&amp;Bearbeiten</translation>
+    </message>
+    <message>
+        <source>Undo</source>
+        <translation>Rückgängig</translation>
+    </message>
+    <message>
+        <source>Redo</source>
+        <translation>Wiederholen</translation>
+    </message>
+    <message>
+        <source>&amp;Help</source>
+        <translation>&amp;Hilfe</translation>
+    </message>
+    <message>
+        <source>Keyboard Shortcuts</source>
+        <translation>Tastenkürzel</translation>
+    </message>
+    <message>
+        <source>About Memoranth</source>
+        <translation>Über Memoranth</translation>
+    </message>
+</context>
+<context>
+    <name>Progress</name>
+    <message>
+        <source>New</source>
+        <translation>Neu</translation>
+    </message>
+    <message>
+        <source>Learning</source>
+        <translation>Lernend</translation>
+    </message>
+    <message>
+        <source>Mastered</source>
+        <translation>Beherrscht</translation>
+    </message>
+    <message>
+        <source>Archived</source>
+        <translation>Archiviert</translation>
+    </message>
+    <message>
+        <source>Abandoned</source>
+        <translation>Aufgegeben</translation>
+    </message>
+</context>
+<context>
+    <name>RecentFileRow</name>
+    <message>
+        <source>Reveal in Finder</source>
+        <translation>Im Finder zeigen</translation>
+    </message>
+    <message>
+        <source>Show in File Manager</source>
+        <translation>In der Dateiverwaltung zeigen</translation>
+    </message>
+    <message>
+        <source>Open recent file %1.</source>
+        <translation>Zuletzt geöffnete Datei %1 öffnen.</translation>
+    </message>
+    <message>
+        <source>Remove %1 from recent files</source>
+        <translation>%1 aus den zuletzt geöffneten Dateien entfernen</translation>
+    </message>
+</context>
+<context>
+    <name>Sidebar</name>
+    <message>
+        <source>Cards</source>
+        <translation>Karten</translation>
+    </message>
+    <message>
+        <source>Recent Files</source>
+        <translation>Zuletzt geöffnet</translation>
+    </message>
+</context>
+</TS>
