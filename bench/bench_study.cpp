@@ -2,6 +2,7 @@
 // press (c, then j) to the repaint of the view. Prints figures, judges nothing.
 #if __has_include(<QApplication>)
 
+#include "large_deck.h"
 #include "core/app/commands_coordinator.h"
 #include "core/app/recent_files.h"
 #include "ui/study/card_view.h"
@@ -24,28 +25,9 @@ namespace {
 
 QTextStream out(stdout);
 
-// The same shape of deck as the deck benchmark: 100,000 cards of two or three faces.
 QString deckText()
 {
-    static const char *const words[] = {
-        "capital", "river",  "mountain", "ocean",  "language", "currency", "city",   "border",
-        "island",  "desert", "forest",   "valley", "century",  "empire",   "treaty", "harbour"};
-    QRandomGenerator random(42);
-    const auto word = [&] { return QString::fromLatin1(words[random.bounded(16)]); };
-    QString text;
-    for (int card = 0; card < 100'000; ++card) {
-        text += QStringLiteral("=== %1\n").arg(card);
-        const int faces = 2 + int(random.bounded(2));
-        for (int face = 0; face < faces; ++face) {
-            if (face)
-                text += QStringLiteral("---\n");
-            text += QStringLiteral("What is the %1 of the %2 number %3? The {%4 %5}.\n")
-                        .arg(word(), word())
-                        .arg(card * 3 + face)
-                        .arg(word(), word());
-        }
-    }
-    return text;
+    return largeDeckText();
 }
 
 // Notes when the study view has painted.

@@ -1,6 +1,7 @@
 // Times the window over a deck of 100,000 cards: from opening the deck to the first painted
 // window, and one rating change through the coordinator up to the repainted row. With "shots"
 // it instead saves pictures of the window in a light and a dark palette.
+#include "large_deck.h"
 #include "core/app/commands_coordinator.h"
 #include "core/app/recent_files.h"
 #include "core/model/flashcard_reader.h"
@@ -30,27 +31,9 @@ namespace {
 
 QTextStream out(stdout);
 
-// The deck of the deck benchmark: 100,000 cards of two or three faces.
 bool generateDeck(const QString &path)
 {
-    static const char *const words[] = {
-        "capital", "river",  "mountain", "ocean",  "language", "currency", "city",   "border",
-        "island",  "desert", "forest",   "valley", "century",  "empire",   "treaty", "harbour"};
-    QRandomGenerator random(42);
-    const auto word = [&] { return QString::fromLatin1(words[random.bounded(16)]); };
-    QString text;
-    for (int card = 0; card < 100'000; ++card) {
-        text += QStringLiteral("=== %1\n").arg(card);
-        const int faces = 2 + int(random.bounded(2));
-        for (int face = 0; face < faces; ++face) {
-            if (face)
-                text += QStringLiteral("---\n");
-            text += QStringLiteral("What is the %1 of the %2 number %3? The {%4 %5}.\n")
-                        .arg(word(), word())
-                        .arg(card * 3 + face)
-                        .arg(word(), word());
-        }
-    }
+    const QString text = largeDeckText();
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(text.toUtf8()) > 0;
 }

@@ -183,22 +183,24 @@ bool CommandsCoordinator::setFace(qsizetype card, qsizetype face, const CardFace
 
 bool CommandsCoordinator::undo()
 {
-    while (std::optional<ReviewHistory::Change> change = m_history.takeUndo()) {
-        if (restoreFace(*change, change->before)) {
-            m_history.pushRedo(*std::move(change));
-            Q_EMIT historyChanged();
-            return true;
-        }
-    }
-    Q_EMIT historyChanged();
-    return false;
+    return stepThroughHistory(false);
 }
 
 bool CommandsCoordinator::redo()
 {
-    while (std::optional<ReviewHistory::Change> change = m_history.takeRedo()) {
-        if (restoreFace(*change, change->after)) {
-            m_history.pushUndo(*std::move(change));
+    return stepThroughHistory(true);
+}
+
+bool CommandsCoordinator::stepThroughHistory(bool forward)
+{
+    // A change whose face is gone is dropped, and the next one is tried.
+    while (std::optional<ReviewHistory::Change> change =
+               forward ? m_history.takeRedo() : m_history.takeUndo()) {
+        if (restoreFace(*change, forward ? change->after : change->before)) {
+            if (forward)
+                m_history.pushUndo(*std::move(change));
+            else
+                m_history.pushRedo(*std::move(change));
             Q_EMIT historyChanged();
             return true;
         }

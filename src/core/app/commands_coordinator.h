@@ -102,6 +102,7 @@ private:
     void publish(const QUrl &file, std::optional<DataFile> deck);
     bool writeFace(qsizetype card, qsizetype face, const CardFace &value);
     bool restoreFace(const ReviewHistory::Change &change, const CardFace &record);
+    bool stepThroughHistory(bool forward);
     void forgetHistory();
 
     QSettings *m_preferences;

@@ -1,5 +1,7 @@
 #include "core/model/binary_plist_reader.h"
 
+#include "core/model/stored_face_fields.h"
+
 #include <QSet>
 #include <QtEndian>
 
@@ -22,20 +24,6 @@ constexpr quint8 dictionaryType = 0xD;
 constexpr quint8 dateMarker = 0x33;
 constexpr qsizetype faceKeyLength = 24;
 
-// The keys of a stored face record, in the record's order.
-enum Field : qint8 {
-    IdField,
-    CardFaceIdField,
-    TextField,
-    RatingField,
-    LastReviewField,
-    NextReviewField,
-    ProgressRankField,
-    ProgressField,
-    FieldCount
-};
-constexpr std::string_view fieldNames[FieldCount] = {
-    "id", "cardFaceID", "text", "rating", "lastReview", "nextReview", "progressRank", "progress"};
 // The raw values of CardFaceProgress, in the order of its cases.
 constexpr std::string_view progressNames[] = {"new", "learning", "mastered", "archived",
                                               "abandoned"};
@@ -217,7 +205,7 @@ qint8 Reader::classifyString(quint64 index)
     };
     cls = otherString;
     for (qint8 field = 0; field < FieldCount; ++field) {
-        if (equals(fieldNames[field])) {
+        if (equals(storedFaceFieldNames[field])) {
             cls = field;
             return cls;
         }

@@ -1,5 +1,7 @@
 #include "core/model/xml_plist_reader.h"
 
+#include "core/model/stored_face_fields.h"
+
 #include <QDate>
 #include <QTime>
 #include <QXmlStreamReader>
@@ -8,27 +10,11 @@
 
 namespace {
 
-enum Field {
-    IdField,
-    CardFaceIdField,
-    TextField,
-    RatingField,
-    LastReviewField,
-    NextReviewField,
-    ProgressRankField,
-    ProgressField,
-    FieldCount
-};
-constexpr QLatin1StringView fieldNames[FieldCount] = {
-    QLatin1StringView("id"),           QLatin1StringView("cardFaceID"),
-    QLatin1StringView("text"),         QLatin1StringView("rating"),
-    QLatin1StringView("lastReview"),   QLatin1StringView("nextReview"),
-    QLatin1StringView("progressRank"), QLatin1StringView("progress")};
-
 int fieldIndex(QStringView key)
 {
     for (int field = 0; field < FieldCount; ++field) {
-        if (key == fieldNames[field])
+        if (key == QLatin1StringView(storedFaceFieldNames[field].data(),
+                                     qsizetype(storedFaceFieldNames[field].size())))
             return field;
     }
     return -1;

@@ -322,7 +322,7 @@ private Q_SLOTS:
         const CardFace face = coordinator->dataFile()->cards[0].faces[0];
         coordinator->setFace(0, 0, rated(face, 2, CardFaceProgress::Learning));
         coordinator->waitForPendingSaves();
-        const QByteArray printed = output.text();
+        const QByteArray printed = output.text().toUtf8();
         QVERIFY2(printed.count('\n') >= 1 && !printed.trimmed().isEmpty(), printed.constData());
         QCOMPARE(coordinator->dataFile()->cards[0].faces[0].rating, qint8(2));
     }

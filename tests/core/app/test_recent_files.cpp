@@ -156,7 +156,7 @@ private Q_SLOTS:
         recent.add(present);
         StdoutCapture output;
         recent.add(missing);
-        const QByteArray printed = output.text();
+        const QByteArray printed = output.text().toUtf8();
         QCOMPARE(recent.files(), (QList<QUrl>{missing, present}));
         QCOMPARE(storedUrls(), (QList<QUrl>{present}));
         QCOMPARE(printed,
