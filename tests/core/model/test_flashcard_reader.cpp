@@ -111,11 +111,13 @@ private Q_SLOTS:
             if (!lines.first().startsWith(u"==="))
                 return cards;
             QStringList faces;
-            std::optional<QString> face;
+            QString face;
+            bool inFace = false;
             const auto endFace = [&] {
-                if (face)
-                    faces << *face;
-                face.reset();
+                if (inFace)
+                    faces << face;
+                face.clear();
+                inFace = false;
             };
             for (const QString &l : lines.mid(1)) {
                 if (l.startsWith(u"===")) {
@@ -125,9 +127,10 @@ private Q_SLOTS:
                     faces.clear();
                 } else if (l.startsWith(u"---")) {
                     endFace();
-                    face = QString();
+                    inFace = true;
                 } else {
-                    face = face.value_or(QString()) + l + u'\n';
+                    face += l + u'\n';
+                    inFace = true;
                 }
             }
             endFace();
