@@ -1,11 +1,11 @@
 #pragma once
 
+#include "support/capture_stdout.h"
+
 #include <QByteArray>
 #include <QFile>
 #include <QString>
-#include <QTemporaryFile>
 
-#include <cstdio>
 #include <unistd.h>
 
 inline bool writeFile(const QString &path, const QByteArray &bytes)
@@ -32,7 +32,3 @@ inline QByteArray deckText(int cards, const QByteArray &prefix = "Q")
             "===\n" + prefix + QByteArray::number(i) + "\n---\nA" + QByteArray::number(i) + "\n";
     return text;
 }
-
-// What the code under test prints is collected with CaptureStdout.
-#include "support/capture_stdout.h"
-using StdoutCapture = CaptureStdout;

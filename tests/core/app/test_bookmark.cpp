@@ -7,6 +7,9 @@
 #include <QTest>
 #include <QtEndian>
 
+enum class Change { None, ReplacedByRename, Renamed, MovedElsewhere, Deleted };
+Q_DECLARE_METATYPE(Change)
+
 class TestBookmark : public QObject
 {
     Q_OBJECT
@@ -20,54 +23,47 @@ private Q_SLOTS:
         m_url = QUrl::fromLocalFile(m_path);
     }
 
-    void resolvesToTheSameFile()
+    void resolution_data()
     {
-        const auto data = createBookmarkData(m_url);
-        QVERIFY(data);
-        const auto resolved = resolveBookmarkData(*data);
-        QVERIFY(resolved);
-        QCOMPARE(resolved->url, m_url);
-        QVERIFY(!resolved->isStale);
+        QTest::addColumn<Change>("change");
+        QTest::addColumn<QString>("found"); // empty: resolution fails
+        QTest::addColumn<bool>("stale");
+        QTest::newRow("untouched") << Change::None << "deck ä #1.txt" << false;
+        QTest::newRow("replaced in place") << Change::ReplacedByRename << "deck ä #1.txt" << true;
+        QTest::newRow("renamed in its folder") << Change::Renamed << "renamed.txt" << true;
+        QTest::newRow("moved to another folder") << Change::MovedElsewhere << "" << false;
+        QTest::newRow("deleted") << Change::Deleted << "" << false;
     }
-
-    void fileReplacedInPlaceIsStaleAtTheSamePath()
+    void resolution()
     {
-        const auto data = createBookmarkData(m_url);
-        QVERIFY(data);
-        QVERIFY(replaceByRename(m_path, "===\nChanged\n"));
-        const auto resolved = resolveBookmarkData(*data);
-        QVERIFY(resolved);
-        QCOMPARE(resolved->url, m_url);
-        QVERIFY(resolved->isStale);
-        // Fresh data for the new file is no longer stale.
-        const auto fresh = resolveBookmarkData(*createBookmarkData(resolved->url));
-        QVERIFY(fresh && !fresh->isStale);
-    }
-
-    void renamedFileIsFoundInItsFolder()
-    {
-        // Other files in the folder must not be taken for it.
+        QFETCH(Change, change);
+        QFETCH(QString, found);
+        QFETCH(bool, stale);
+        // Other files in the folder must not be taken for a renamed one.
         QVERIFY(writeFile(m_dir->filePath(QStringLiteral("a.txt")), "x"));
         QVERIFY(writeFile(m_dir->filePath(QStringLiteral("z.txt")), "y"));
         const auto data = createBookmarkData(m_url);
         QVERIFY(data);
-        const QString renamed = m_dir->filePath(QStringLiteral("renamed.txt"));
-        QVERIFY(QFile::rename(m_path, renamed));
-        const auto resolved = resolveBookmarkData(*data);
-        QVERIFY(resolved);
-        QCOMPARE(resolved->url, QUrl::fromLocalFile(renamed));
-        QVERIFY(resolved->isStale);
-    }
-
-    void goneFileDoesNotResolve()
-    {
-        const auto data = createBookmarkData(m_url);
-        QVERIFY(data);
         QVERIFY(QDir(m_dir->path()).mkdir(QStringLiteral("elsewhere")));
-        QVERIFY(QFile::rename(m_path, m_dir->filePath(QStringLiteral("elsewhere/deck.txt"))));
-        QVERIFY(!resolveBookmarkData(*data));
-        QVERIFY(QFile::remove(m_dir->filePath(QStringLiteral("elsewhere/deck.txt"))));
-        QVERIFY(!resolveBookmarkData(*data));
+        const QString target =
+            m_dir->filePath(change == Change::Renamed ? QStringLiteral("renamed.txt")
+                                                      : QStringLiteral("elsewhere/deck.txt"));
+        if (change == Change::ReplacedByRename)
+            QVERIFY(replaceByRename(m_path, "===\nChanged\n"));
+        else if (change == Change::Renamed || change == Change::MovedElsewhere)
+            QVERIFY(QFile::rename(m_path, target));
+        else if (change == Change::Deleted)
+            QVERIFY(QFile::remove(m_path));
+
+        const auto resolved = resolveBookmarkData(*data);
+        QCOMPARE(resolved.has_value(), !found.isEmpty());
+        if (!resolved)
+            return;
+        QCOMPARE(resolved->url, QUrl::fromLocalFile(m_dir->filePath(found)));
+        QCOMPARE(resolved->isStale, stale);
+        // Fresh data for what was found is not stale.
+        const auto fresh = resolveBookmarkData(*createBookmarkData(resolved->url));
+        QVERIFY(fresh && !fresh->isStale);
     }
 
     void noBookmarkForWhatCannotBeExamined_data()
@@ -92,23 +88,15 @@ private Q_SLOTS:
         for (qsizetype length = 1; length < valid.size(); ++length)
             QTest::addRow("truncated to %lld", qlonglong(length)) << valid.left(length);
         QTest::newRow("trailing byte") << valid + 'x';
-        QByteArray magic = valid;
-        magic[0] = 'X';
-        QTest::newRow("foreign magic") << magic;
-        QByteArray version = valid;
-        version[5] = 2;
-        QTest::newRow("unknown version") << version;
+        QTest::newRow("foreign magic") << QByteArray(valid).replace(0, 1, "X");
+        QTest::newRow("unknown version") << QByteArray(valid).replace(5, 1, "\x02");
         QByteArray huge = valid;
         qToBigEndian<quint32>(0xFFFFFFFFu, huge.data() + 22);
         QTest::newRow("path length beyond the data") << huge;
-        QByteArray relative = valid.left(22);
-        relative += QByteArray("\0\0\0\x03"
-                               "a/b",
-                               7);
-        QTest::newRow("relative path") << relative;
-        QByteArray nul = valid.left(22);
-        nul += QByteArray("\0\0\0\x04/a\0b", 8);
-        QTest::newRow("NUL in path") << nul;
+        QTest::newRow("relative path") << valid.left(22) + QByteArray("\0\0\0\x03"
+                                                                      "a/b",
+                                                                      7);
+        QTest::newRow("NUL in path") << valid.left(22) + QByteArray("\0\0\0\x04/a\0b", 8);
         QTest::newRow("plist bytes") << QByteArray("bplist00\xd0\x08", 10);
     }
     void malformedDataNeverResolves()
