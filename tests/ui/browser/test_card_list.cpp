@@ -6,7 +6,6 @@
 #include "ui/browser/sidebar.h"
 #include "ui/browser/sidebar_look.h"
 #include "ui/study/card_view.h"
-#include "ui/study/face_view.h"
 
 #include <QAbstractItemModelTester>
 #include <QListView>
@@ -146,13 +145,11 @@ private Q_SLOTS:
         const QColor expected =
             QColor::fromRgbF(float(fraction * green.redF()), float(fraction * green.greenF()),
                              float(fraction * green.blueF()), float(fraction));
-        QVERIFY2(qAbs(centre.alpha() - expected.alpha()) <= 2,
-                 qPrintable(centre.name(QColor::HexArgb)));
-        if (fraction > 0) {
-            QVERIFY(qAbs(centre.red() - expected.red()) <= 2);
-            QVERIFY(qAbs(centre.green() - expected.green()) <= 2);
-            QVERIFY(qAbs(centre.blue() - expected.blue()) <= 2);
-        }
+        const auto near = [](int a, int b) { return qAbs(a - b) <= 2; };
+        QVERIFY2(near(centre.alpha(), expected.alpha()), qPrintable(centre.name(QColor::HexArgb)));
+        QVERIFY(fraction == 0 ||
+                (near(centre.red(), expected.red()) && near(centre.green(), expected.green()) &&
+                 near(centre.blue(), expected.blue())));
     }
 
     void selectionFollowsTheListAndTheStudyView()
@@ -225,11 +222,6 @@ private Q_SLOTS:
         QCOMPARE(list->currentIndex().row(), 1);
         press(Qt::Key_J); // past the last face of card 1
         QCOMPARE(content->selectedCardIndex(), std::optional<qsizetype>(2));
-        press(Qt::Key_C);
-        QCOMPARE(coordinator().dataFile()->cards.at(2).faces.at(0).rating, 1);
-        // The rebuilt panel is still the active one, and the selection stays.
-        QVERIFY(view->activeFaceView()->isActive());
-        QCOMPARE(list->currentIndex().row(), 2);
         press(Qt::Key_Up); // before the first face: the previous card
         QCOMPARE(content->selectedCardIndex(), std::optional<qsizetype>(1));
     }

@@ -1,41 +1,25 @@
 #pragma once
 
-// A study view beside a card list and a text field, over a coordinator with temporary
-// preferences and progress folder; the list plays the deck browser's part.
+// A study view beside a card list and a text field, over a fresh coordinator; the list plays the
+// deck browser's part.
 
-#include "core/app/commands_coordinator.h"
-#include "core/app/recent_files.h"
+#include "ui/app/window_test_support.h"
 #include "ui/study/card_view.h"
 #include "ui/study/face_view.h"
 
-#include <QFile>
 #include <QHBoxLayout>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMainWindow>
-#include <QSettings>
-#include <QTemporaryDir>
-#include <QTest>
-
-#include <memory>
 
 class StudyHost
 {
-    QTemporaryDir m_dir;
-    QSettings m_settings{m_dir.filePath(QStringLiteral("settings.ini")), QSettings::IniFormat};
-    RecentFiles m_recent{&m_settings};
+    WindowFixture m_fixture;
 
 public:
-    explicit StudyHost(const QString &deckText)
+    explicit StudyHost(const QString &deckText) : coordinator(m_fixture.coordinator.get())
     {
-        QFile file(m_dir.filePath(QStringLiteral("deck.txt")));
-        if (!file.open(QIODevice::WriteOnly) || file.write(deckText.toUtf8()) < 0)
-            qFatal("cannot write the deck");
-        file.close();
-        coordinator = std::make_unique<CommandsCoordinator>(
-            &m_settings, m_dir.filePath(QStringLiteral("progress")), &m_recent);
-        coordinator->open(QUrl::fromLocalFile(file.fileName()));
-
+        coordinator->open(m_fixture.file(QStringLiteral("deck.txt"), deckText.toUtf8()));
         auto *central = new QWidget;
         auto *layout = new QHBoxLayout(central);
         layout->addWidget(list = new QListWidget);
@@ -78,7 +62,7 @@ public:
         coordinator->setFace(card, face, f);
     }
 
-    std::unique_ptr<CommandsCoordinator> coordinator;
+    CommandsCoordinator *coordinator;
     QMainWindow window;
     QListWidget *list = nullptr;
     QLineEdit *field = nullptr;

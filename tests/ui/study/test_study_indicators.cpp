@@ -74,7 +74,6 @@ private Q_SLOTS:
         for (SelectionBarItem *end : {bar.leadingPlaceholder(), bar.trailingPlaceholder()}) {
             QCOMPARE(end->text(), QStringLiteral("l"));
             QCOMPARE(end->padding(), 8);
-            QCOMPARE(end->font().pointSizeF(), body);
         }
         // Shrinking keeps the items that remain; an empty bar holds only the placeholders.
         SelectionBarItem *first = bar.item(0);
