@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QDialog>
+#include <QIcon>
 #include <QMenuBar>
 #include <QTableWidget>
 #include <QTranslator>
@@ -71,6 +72,12 @@ private Q_SLOTS:
         for (QAction *menu : window.menuBar()->actions())
             titles << menu->text();
         QCOMPARE(titles, (QStringList{u"&File"_qs, u"&Edit"_qs, u"&Help"_qs}));
+    }
+
+    void applicationIconIsBuiltIn()
+    {
+        const QIcon icon(u":/icons/" MEMORANTH_APP_ID ".svg"_qs);
+        QVERIFY(!icon.pixmap(64).isNull());
     }
 
     // Last: it leaves the German translation installed.
