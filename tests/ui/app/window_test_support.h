@@ -3,6 +3,7 @@
 #include "core/app/commands_coordinator.h"
 #include "core/app/recent_files.h"
 
+#include <QDir>
 #include <QFile>
 #include <QMimeData>
 #include <QSettings>
@@ -27,6 +28,7 @@ public:
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir.filePath(QStringLiteral("config"))));
         qputenv("XDG_DATA_HOME", QFile::encodeName(m_dir.filePath(QStringLiteral("data"))));
         qputenv("HOME", QFile::encodeName(m_dir.path()));
+        QDir(m_dir.path()).mkpath(QStringLiteral("progress")); // saves go somewhere real
         recent = std::make_unique<RecentFiles>(&m_settings);
         coordinator = std::make_unique<CommandsCoordinator>(
             &m_settings, m_dir.filePath(QStringLiteral("progress")), recent.get());

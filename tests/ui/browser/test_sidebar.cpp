@@ -38,6 +38,7 @@ private Q_SLOTS:
         QCOMPARE(sidebar->header()->title(), QStringLiteral("Spanish verbs"));
         QToolButton *end = sidebar->header()->endStudyingButton();
         QCOMPARE(end->toolTip(), QStringLiteral("End studying"));
+        QCOMPARE(end->accessibleName(), end->toolTip());
         QVERIFY(end->text().isEmpty() && !end->icon().isNull());
     }
 
@@ -72,6 +73,7 @@ private Q_SLOTS:
         QCOMPARE(row->removeButton()->toolTip(),
                  QStringLiteral("Remove %1 from recent files").arg(title));
         QVERIFY(row->removeButton()->text().isEmpty() && !row->removeButton()->icon().isNull());
+        QCOMPARE(row->removeButton()->accessibleName(), row->removeButton()->toolTip());
         // The title offers exactly one context command; the remove mark none.
         QCOMPARE(row->contextMenu()->actions(), QList<QAction *>{row->revealAction()});
         QCOMPARE(row->revealAction()->text(), QStringLiteral("Show in File Manager"));
