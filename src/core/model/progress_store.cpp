@@ -184,6 +184,9 @@ std::optional<QString> saveProgress(const QUrl &deckUrl, const QList<Card> &card
     const QList<StoredFace> records = progressRecords(cards);
     if (!progressFolder)
         return std::nullopt;
+    // A given folder is made like the application's own: on first use.
+    if (!QFileInfo(*progressFolder).isDir() && !QDir().mkpath(*progressFolder))
+        return QStringLiteral("Could not create the progress folder %1").arg(*progressFolder);
     const QString target = progressFileURL(deckUrl, *progressFolder).toLocalFile();
     const QByteArray bytes = encodeProgressTable(records);
     moveAsideIfUndecodable(target);
