@@ -93,8 +93,13 @@ void syncFolder(const QString &folder)
 
 QList<StoredFace> progressRecords(const QList<Card> &cards)
 {
+    qsizetype faces = 0;
+    for (const Card &card : cards)
+        faces += card.faces.size();
     QList<StoredFace> records;
+    records.reserve(faces);
     QHash<FaceDigest, qsizetype> positions;
+    positions.reserve(faces);
     for (const Card &card : cards) {
         for (const CardFace &face : card.faces) {
             const FaceDigest digest = faceDigest(face.text);
