@@ -5,6 +5,8 @@
 #include <QByteArray>
 #include <QFile>
 #include <QString>
+#include <QTemporaryDir>
+#include <QUrl>
 
 #include <unistd.h>
 
@@ -13,6 +15,16 @@ inline bool writeFile(const QString &path, const QByteArray &bytes)
     QFile file(path);
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) &&
            file.write(bytes) == bytes.size();
+}
+
+// A file in the folder, by default holding one card; the test cannot go on without it.
+inline QUrl makeFile(const QTemporaryDir &dir, const QString &name,
+                     const QByteArray &bytes = "===\nQ\n")
+{
+    const QString path = dir.filePath(name);
+    if (!writeFile(path, bytes))
+        qFatal("cannot write %s", qPrintable(path));
+    return QUrl::fromLocalFile(path);
 }
 
 // Replaces the file the way editors save: a new file renamed over the old one.
