@@ -341,7 +341,8 @@ private Q_SLOTS:
             xml("notes", value, no);
         for (const char *document :
              {"<plist><dict/><dict/></plist>", "<plist><dict><dict/></dict></plist>",
-              "<plist><dict><key>a</key><string>x</string></dict></plist>", "bplist01", "text",
+              "<plist><dict><key>a</key><string>x</string></dict></plist>", "<dict/>", "bplist01",
+              "text",
               "<!DOCTYPE plist [<!ENTITY a \"aaaaaaaaaaaaaaaa\"><!ENTITY b "
               "\"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\"><!ENTITY c "
               "\"&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;\"><!ENTITY d "
