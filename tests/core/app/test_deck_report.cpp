@@ -1,9 +1,7 @@
 #include "core/model/flashcard_reader.h"
 #include "core/model/progress_store.h"
 
-#include <QJsonArray>
 #include <QJsonDocument>
-#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -60,21 +58,14 @@ private Q_SLOTS:
 
         const Result result = run({u"--dump"_qs, deck});
         QCOMPARE(result.status, 0);
-        QVERIFY(result.out.startsWith("{\"title\": \"greek.cards\", \"progressFile\": "));
-        const QJsonObject root = QJsonDocument::fromJson(result.out).object();
-        QCOMPARE(root.keys().size(), 3);
-        QCOMPARE(root[u"progressFile"].toString(), progressFolder() + u"/greek.cards.plist"_qs);
-        const QJsonArray faces = root[u"cards"][0][u"faces"].toArray();
-        QCOMPARE(root[u"cards"][0][u"cardID"].toInt(), 0);
-        QCOMPARE(faces.size(), 2);
-        QCOMPARE(faces[0][u"text"].toString(), u"α \"quoted\"\n"_qs);
-        QCOMPARE(faces[0][u"key"].toString(), faceKey(u"α \"quoted\"\n"));
-        QCOMPARE(faces[1][u"cardFaceID"].toInt(), 1);
-        QCOMPARE(faces[1][u"text"].toString(), u"alpha\n\n"_qs);
-        QCOMPARE(faces[1][u"rating"].toInt(), 2);
-        QCOMPARE(faces[1][u"progress"].toString(), u"mastered"_qs);
-        QVERIFY(result.out.contains("{\"cardFaceID\": 1, \"text\": \"alpha\\n\\n\", \"rating\": 2, "
-                                    "\"progress\": \"mastered\", \"key\": \""));
+        const QString expected =
+            u"{\"title\": \"greek.cards\", \"progressFile\": \"%1/greek.cards.plist\", \"cards\": "
+            u"[{\"cardID\": 0, \"faces\": [{\"cardFaceID\": 0, \"text\": \"α \\\"quoted\\\"\\n\", "
+            u"\"rating\": 0, \"progress\": \"new\", \"key\": \"%2\"}, {\"cardFaceID\": 1, \"text\": "
+            u"\"alpha\\n\\n\", \"rating\": 2, \"progress\": \"mastered\", \"key\": \"%3\"}]}]}\n"_qs
+                .arg(progressFolder(), faceKey(u"α \"quoted\"\n"), faceKey(u"alpha\n\n"));
+        QCOMPARE(QString::fromUtf8(result.out), expected);
+        QVERIFY(!QJsonDocument::fromJson(result.out).isNull());
     }
 
     void statsSummarisesWithoutWriting()
