@@ -62,19 +62,22 @@ std::optional<FaceDigest> digestFromFaceKey(QStringView key)
     // for each of them without touching the heap.
     if (key.size() != 24 || key[22] != u'=' || key[23] != u'=')
         return std::nullopt;
-    const auto sextet = [](char16_t c) -> int {
-        if (c >= u'A' && c <= u'Z')
-            return c - u'A';
-        if (c >= u'a' && c <= u'z')
-            return c - u'a' + 26;
-        if (c >= u'0' && c <= u'9')
-            return c - u'0' + 52;
-        if (c == u'+')
-            return 62;
-        if (c == u'/')
-            return 63;
-        return -1;
-    };
+    // A table, not comparisons: the characters of digests are random, and branches on them
+    // would be mispredicted at nearly every character.
+    static constexpr auto sextets = [] {
+        std::array<qint8, 128> table{};
+        table.fill(-1);
+        for (int i = 0; i < 26; ++i) {
+            table['A' + i] = qint8(i);
+            table['a' + i] = qint8(26 + i);
+        }
+        for (int i = 0; i < 10; ++i)
+            table['0' + i] = qint8(52 + i);
+        table['+'] = 62;
+        table['/'] = 63;
+        return table;
+    }();
+    const auto sextet = [](char16_t c) -> int { return c < 128 ? sextets[c] : -1; };
     int values[22];
     for (int i = 0; i < 22; ++i) {
         values[i] = sextet(key[i].unicode());
