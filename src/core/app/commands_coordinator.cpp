@@ -108,7 +108,12 @@ void CommandsCoordinator::forgetHistory()
 
 void CommandsCoordinator::storeBookmark(const QUrl &file)
 {
-    if (const std::optional<QByteArray> bookmark = createBookmarkData(file))
+    const std::optional<QByteArray> bookmark = createBookmarkData(file);
+    const QVariant stored = m_preferences->value(activeFileKey);
+    // A reload stores the bookmark again: write the preferences only when it changed.
+    if (bookmark ? stored == QVariant(*bookmark) : !stored.isValid())
+        return;
+    if (bookmark)
         m_preferences->setValue(activeFileKey, *bookmark);
     else
         m_preferences->remove(activeFileKey);

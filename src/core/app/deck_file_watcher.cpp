@@ -1,9 +1,7 @@
 #include "core/app/deck_file_watcher.h"
 
-#include <QFile>
 #include <QFileInfo>
 
-#include <sys/stat.h>
 
 DeckFileWatcher::DeckFileWatcher(QObject *parent) : QObject(parent)
 {
@@ -15,17 +13,6 @@ DeckFileWatcher::DeckFileWatcher(QObject *parent) : QObject(parent)
             qOverload<>(&QTimer::start));
 }
 
-std::optional<DeckFileWatcher::Stamp> DeckFileWatcher::stampOf(const QString &path)
-{
-    struct stat info;
-    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
-        return std::nullopt;
-    return Stamp{qint64(info.st_size),
-                 qint64(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec,
-                 quint64(info.st_ino),
-                 quint64(info.st_ctim.tv_sec) * 1'000'000'000 + quint64(info.st_ctim.tv_nsec)};
-}
-
 void DeckFileWatcher::watch(const QUrl &file)
 {
     m_quiet.stop();
@@ -34,14 +21,14 @@ void DeckFileWatcher::watch(const QUrl &file)
     if (!m_watcher.directories().isEmpty())
         m_watcher.removePaths(m_watcher.directories());
     m_path = file.isLocalFile() ? file.toLocalFile() : QString();
-    m_seen = m_path.isEmpty() ? std::nullopt : stampOf(m_path);
+    m_seen = m_path.isEmpty() ? std::nullopt : fileStamp(m_path);
     rewatch();
 }
 
 void DeckFileWatcher::markCurrent()
 {
     if (!m_path.isEmpty())
-        m_seen = stampOf(m_path);
+        m_seen = fileStamp(m_path);
 }
 
 void DeckFileWatcher::rewatch()
@@ -62,7 +49,7 @@ void DeckFileWatcher::check()
     if (m_path.isEmpty())
         return;
     rewatch();
-    const std::optional<Stamp> now = stampOf(m_path);
+    const std::optional<FileStamp> now = fileStamp(m_path);
     if (!now || now == m_seen)
         return;
     m_seen = now;

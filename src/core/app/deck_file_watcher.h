@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/model/file_stamp.h"
+
 #include <QFileSystemWatcher>
 #include <QObject>
 #include <QTimer>
@@ -30,15 +32,6 @@ Q_SIGNALS:
     void fileChanged();
 
 private:
-    struct Stamp
-    {
-        qint64 size = -1;
-        qint64 modified = 0;
-        quint64 inode = 0;
-        quint64 changed = 0;
-        friend bool operator==(const Stamp &, const Stamp &) = default;
-    };
-    static std::optional<Stamp> stampOf(const QString &path);
 
     void rewatch();
     void check();
@@ -46,5 +39,5 @@ private:
     QFileSystemWatcher m_watcher;
     QTimer m_quiet;
     QString m_path;
-    std::optional<Stamp> m_seen;
+    std::optional<FileStamp> m_seen;
 };

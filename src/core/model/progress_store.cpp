@@ -1,6 +1,7 @@
 #include "core/model/progress_store.h"
 
 #include "core/model/debug_output.h"
+#include "core/model/file_stamp.h"
 #include "core/model/flashcard_reader.h"
 #include "core/model/property_list.h"
 
@@ -13,31 +14,12 @@
 
 #include <fcntl.h>
 #include <filesystem>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
-// What a file we wrote looked like right after the write. A save that finds the progress file
-// still so need not decode it again to know it is sound.
-struct FileStamp
-{
-    qint64 size = -1;
-    qint64 modified = 0;
-    quint64 inode = 0;
-    friend bool operator==(const FileStamp &, const FileStamp &) = default;
-};
-
-std::optional<FileStamp> stampOf(const QString &path)
-{
-    struct stat info;
-    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
-        return std::nullopt;
-    return FileStamp{qint64(info.st_size),
-                     qint64(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec,
-                     quint64(info.st_ino)};
-}
-
+// What each file we wrote looked like right after the write. A save that finds the progress
+// file still so need not decode it again to know it is sound.
 QMutex writtenMutex;
 QHash<QString, FileStamp> &writtenFiles()
 {
@@ -47,7 +29,7 @@ QHash<QString, FileStamp> &writtenFiles()
 
 bool isKnownSound(const QString &path)
 {
-    const auto stamp = stampOf(path);
+    const auto stamp = fileStamp(path);
     QMutexLocker lock(&writtenMutex);
     const auto it = writtenFiles().constFind(path);
     return stamp && it != writtenFiles().cend() && *it == *stamp;
@@ -55,7 +37,7 @@ bool isKnownSound(const QString &path)
 
 void rememberWritten(const QString &path)
 {
-    const auto stamp = stampOf(path);
+    const auto stamp = fileStamp(path);
     QMutexLocker lock(&writtenMutex);
     if (stamp)
         writtenFiles().insert(path, *stamp);

@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+// What a file looks like on disk, enough to tell that it was written or replaced since: its size,
+// its modification and change times and its inode.
+struct FileStamp
+{
+    qint64 size = -1;
+    qint64 modified = 0;
+    qint64 changed = 0;
+    quint64 inode = 0;
+    friend bool operator==(const FileStamp &, const FileStamp &) = default;
+};
+
+// Nothing when the file cannot be examined.
+std::optional<FileStamp> fileStamp(const QString &path);
