@@ -154,15 +154,9 @@ private Q_SLOTS:
         // The history survives a reload; a change whose face is gone is not applied elsewhere.
         QVERIFY(coordinator().undo());
         QCOMPARE(rating(0, 0), 0);
-    }
-
-    void undoSkipsChangesWhoseFaceIsGone()
-    {
-        coordinator().open(deck(u"a.txt"_qs));
-        rate(2, 0, 1);
-        QVERIFY(writeFile(deck(u"a.txt"_qs).toLocalFile(), "===\nsomething else"));
+        QVERIFY(coordinator().redo());
+        QVERIFY(writeFile(path, "===\nsomething else"));
         coordinator().reloadActiveFile();
-        QCOMPARE(coordinator().dataFile()->cards.size(), 1);
         QVERIFY(!coordinator().undo());
         QVERIFY(!coordinator().canUndo());
         QCOMPARE(rating(0, 0), 0);

@@ -151,18 +151,6 @@ private Q_SLOTS:
         }
     }
 
-    void numbersCardsWithoutGaps()
-    {
-        QString text;
-        for (int i = 0; i < 10; ++i)
-            text += i == 2 ? u"===\n"_qs : QStringLiteral("===\nface %1\n").arg(i);
-        text.chop(1);
-        const QList<Card> cards = readCards(text);
-        QCOMPARE(cards.size(), 9);
-        QCOMPARE(cards.last().cardID, 8);
-        QCOMPARE(cards[2].faces[0].text, u"face 3\n"_qs);
-    }
-
     void identifiersAreFreshAndUpperCase()
     {
         const QString text = u"===\nQ\n---\nA"_qs;
