@@ -1,0 +1,210 @@
+#include "core/store/journal_writer.h"
+
+#include "core/model/debug_output.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+QString systemError(int code)
+{
+    return QString::fromLocal8Bit(std::strerror(code));
+}
+
+QByteArray encodedPath(const QString &path)
+{
+    return QFile::encodeName(path);
+}
+
+void syncFolderOf(const QString &path)
+{
+    const int fd = ::open(encodedPath(QFileInfo(path).absolutePath()).constData(),
+                          O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+[[nodiscard]] bool writeAll(int fd, const char *data, qsizetype size, qsizetype *written)
+{
+    *written = 0;
+    while (*written < size) {
+        const ssize_t n = ::write(fd, data + *written, size_t(size - *written));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (n == 0)
+                errno = ENOSPC;
+            return false;
+        }
+        *written += n;
+    }
+    return true;
+}
+
+[[nodiscard]] bool dataSync(int fd)
+{
+    int result;
+    do
+        result = ::fdatasync(fd);
+    while (result != 0 && errno == EINTR);
+    return result == 0;
+}
+
+// Moves a damaged journal to the first free "<path>.corrupt-<n>". link() never replaces an
+// existing file, so an earlier copy set aside is never lost, even to another process.
+std::optional<QString> moveAside(const QString &path, QString *error)
+{
+    for (int n = 1; n < 10000; ++n) {
+        const QString aside = path + u".corrupt-"_qs + QString::number(n);
+        if (::link(encodedPath(path).constData(), encodedPath(aside).constData()) == 0) {
+            if (::unlink(encodedPath(path).constData()) != 0) {
+                *error =
+                    QStringLiteral("Could not move %1 aside: %2").arg(path, systemError(errno));
+                return std::nullopt;
+            }
+            syncFolderOf(path);
+            return aside;
+        }
+        if (errno != EEXIST) {
+            *error = QStringLiteral("Could not move %1 aside: %2").arg(path, systemError(errno));
+            return std::nullopt;
+        }
+    }
+    *error = QStringLiteral("Could not move %1 aside: too many copies").arg(path);
+    return std::nullopt;
+}
+
+} // namespace
+
+JournalWriter::~JournalWriter()
+{
+    close();
+}
+
+void JournalWriter::close()
+{
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+    m_length = 0;
+}
+
+bool JournalWriter::openFile(bool *created, QString *error)
+{
+    const QByteArray path = encodedPath(m_path);
+    // O_NONBLOCK so that a pipe put at the path cannot stall the open; it is refused below.
+    const int flags = O_RDWR | O_APPEND | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+    *created = true;
+    m_fd = ::open(path.constData(), flags | O_CREAT | O_EXCL, 0644);
+    if (m_fd < 0 && errno == EEXIST) {
+        *created = false;
+        m_fd = ::open(path.constData(), flags);
+    }
+    if (m_fd < 0) {
+        *error =
+            QStringLiteral("Could not open the journal %1: %2").arg(m_path, systemError(errno));
+        return false;
+    }
+    struct stat info;
+    if (::fstat(m_fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        close();
+        *error = QStringLiteral("Could not open the journal %1: not a regular file").arg(m_path);
+        return false;
+    }
+    m_length = info.st_size;
+    return true;
+}
+
+bool JournalWriter::open(const QString &path, QString *error)
+{
+    close();
+    m_path = path;
+    bool created = false;
+    if (!openFile(&created, error))
+        return false;
+    if (created) {
+        // The new name must survive a power cut as much as the records in it.
+        syncFolderOf(m_path);
+        return true;
+    }
+
+    QByteArray bytes(qsizetype(m_length), Qt::Uninitialized);
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::pread(m_fd, bytes.data() + done, size_t(bytes.size() - done), done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            *error =
+                QStringLiteral("Could not read the journal %1: %2").arg(m_path, systemError(errno));
+            close();
+            return false;
+        }
+        if (n == 0)
+            break;
+        done += n;
+    }
+    bytes.truncate(done);
+    const JournalContents contents = parseJournal(bytes);
+
+    if (contents.damaged) {
+        close();
+        const std::optional<QString> aside = moveAside(m_path, error);
+        if (!aside)
+            return false;
+        printLine(QStringLiteral("The journal %1 was damaged; it was moved to %2 and its "
+                                 "readable records were kept.")
+                      .arg(m_path, *aside));
+        if (!openFile(&created, error))
+            return false;
+        syncFolderOf(m_path);
+        return append(contents.records, error);
+    }
+    if (contents.soundLength < m_length) {
+        // An append cut short: without its tail the journal ends with a whole record again.
+        if (::ftruncate(m_fd, contents.soundLength) != 0 || !dataSync(m_fd)) {
+            *error = QStringLiteral("Could not repair the journal %1: %2")
+                         .arg(m_path, systemError(errno));
+            close();
+            return false;
+        }
+        m_length = contents.soundLength;
+    }
+    return true;
+}
+
+bool JournalWriter::append(const QList<JournalRecord> &records, QString *error)
+{
+    if (m_fd < 0) {
+        *error = QStringLiteral("The journal is not open");
+        return false;
+    }
+    if (records.isEmpty())
+        return true;
+    QByteArray bytes;
+    bytes.reserve(records.size() * journalRecordSize);
+    for (const JournalRecord &record : records)
+        bytes.append(encodeJournalRecord(record));
+
+    qsizetype written = 0;
+    if (writeAll(m_fd, bytes.constData(), bytes.size(), &written) && dataSync(m_fd)) {
+        m_length += bytes.size();
+        return true;
+    }
+    const int code = errno;
+    // Whatever part reached the file goes again, so the next append follows a whole record.
+    if (written > 0 && ::ftruncate(m_fd, m_length) == 0)
+        (void)dataSync(m_fd);
+    *error =
+        QStringLiteral("Could not append to the journal %1: %2").arg(m_path, systemError(code));
+    return false;
+}
