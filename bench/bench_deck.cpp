@@ -1,8 +1,8 @@
 // Generates a large deck with saved progress, then times reading and saving it.
-#include "large_deck.h"
 #include "core/model/flashcard_reader.h"
 #include "core/model/progress_store.h"
 #include "core/model/property_list.h"
+#include "large_deck.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -38,8 +38,9 @@ int generate(const QString &path)
         out << *error << '\n';
         return 1;
     }
-    out << "deck: " << QFileInfo(path).size() / 1024 << " KiB, progress file: "
-        << QFileInfo(progressFileURL(url)->toLocalFile()).size() / 1024 << " KiB\n";
+    out << "deck: " << QFileInfo(path).size() / 1024
+        << " KiB, progress file: " << QFileInfo(progressFileURL(url)->toLocalFile()).size() / 1024
+        << " KiB\n";
     return 0;
 }
 

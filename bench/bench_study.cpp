@@ -2,9 +2,9 @@
 // press (c, then j) to the repaint of the view. Prints figures, judges nothing.
 #if __has_include(<QApplication>)
 
-#include "large_deck.h"
 #include "core/app/commands_coordinator.h"
 #include "core/app/recent_files.h"
+#include "large_deck.h"
 #include "ui/study/card_view.h"
 
 #include <QApplication>

@@ -1,11 +1,11 @@
 // Times the window over a deck of 100,000 cards: from opening the deck to the first painted
 // window, and one rating change through the coordinator up to the repainted row. With "shots"
 // it instead saves pictures of the window in a light and a dark palette.
-#include "large_deck.h"
 #include "core/app/commands_coordinator.h"
 #include "core/app/recent_files.h"
 #include "core/model/flashcard_reader.h"
 #include "core/model/progress_store.h"
+#include "large_deck.h"
 #include "ui/app/main_window.h"
 #include "ui/browser/content_view.h"
 #include "ui/browser/sidebar.h"

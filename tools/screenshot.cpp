@@ -44,8 +44,8 @@ int main(int argc, char *argv[])
         value.progress = CardFaceProgress::Learning;
         coordinator.setFace(card, face, value);
     };
-    for (auto [card, face, rating] : {std::tuple{0, 0, 3}, {0, 1, 3}, {1, 0, 2}, {2, 0, 1},
-                                      {3, 0, 3}, {3, 1, 1}, {5, 0, 2}})
+    for (auto [card, face, rating] :
+         {std::tuple{0, 0, 3}, {0, 1, 3}, {1, 0, 2}, {2, 0, 1}, {3, 0, 3}, {3, 1, 1}, {5, 0, 2}})
         rate(card, face, qint8(rating));
 
     ContentView *content = window.contentView();

@@ -2,7 +2,6 @@
 
 #include <QFileInfo>
 
-
 DeckFileWatcher::DeckFileWatcher(QObject *parent) : QObject(parent)
 {
     m_quiet.setSingleShot(true);

@@ -32,7 +32,6 @@ Q_SIGNALS:
     void fileChanged();
 
 private:
-
     void rewatch();
     void check();
 

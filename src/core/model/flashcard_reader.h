@@ -17,7 +17,8 @@ QList<Card> readCards(QStringView text, const ProgressTable &saved = {});
 // folder of the application.
 DataFile loadDataFile(QStringView text, const QUrl &url);
 // As above, with the progress folder given (none: no saved progress).
-DataFile loadDataFile(QStringView text, const QUrl &url, const std::optional<QString> &progressFolder);
+DataFile loadDataFile(QStringView text, const QUrl &url,
+                      const std::optional<QString> &progressFolder);
 
 // The whole content of a local file decoded as UTF-8; nothing when it cannot be read or the
 // bytes are not UTF-8.

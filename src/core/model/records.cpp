@@ -6,8 +6,8 @@
 
 namespace {
 
-template <typename T> void hashOptional(QtPrivate::QHashCombine &combine, size_t &seed,
-                                         const std::optional<T> &value)
+template <typename T>
+void hashOptional(QtPrivate::QHashCombine &combine, size_t &seed, const std::optional<T> &value)
 {
     seed = combine(seed, value.has_value());
     if (value)
@@ -61,9 +61,13 @@ size_t qHash(CardFaceProgress progress, size_t seed) noexcept
     return qHash(rawValue(progress), seed);
 }
 
-CardFace::CardFace() : m_id(randomUuid()) {}
+CardFace::CardFace() : m_id(randomUuid())
+{
+}
 
-CardFace::CardFace(QString text) : text(std::move(text)), m_id(randomUuid()) {}
+CardFace::CardFace(QString text) : text(std::move(text)), m_id(randomUuid())
+{
+}
 
 QString CardFace::id() const
 {
@@ -84,9 +88,13 @@ size_t qHash(const CardFace &face, size_t seed) noexcept
     return seed;
 }
 
-Card::Card() : id(randomUuid()) {}
+Card::Card() : id(randomUuid())
+{
+}
 
-Card::Card(QList<CardFace> faces) : id(randomUuid()), faces(std::move(faces)) {}
+Card::Card(QList<CardFace> faces) : id(randomUuid()), faces(std::move(faces))
+{
+}
 
 double Card::ratingFraction() const
 {

@@ -51,9 +51,9 @@ int runApplication(int &argc, char **argv)
     QGuiApplication::setDesktopFileName(QStringLiteral(MEMORANTH_APP_ID));
     installTranslations(app);
     // The installed theme icon where there is one, else the same picture built into the program.
-    QApplication::setWindowIcon(QIcon::fromTheme(
-        QStringLiteral(MEMORANTH_APP_ID),
-        QIcon(QStringLiteral(":/icons/" MEMORANTH_APP_ID ".svg"))));
+    QApplication::setWindowIcon(
+        QIcon::fromTheme(QStringLiteral(MEMORANTH_APP_ID),
+                         QIcon(QStringLiteral(":/icons/" MEMORANTH_APP_ID ".svg"))));
 
     // Qt has taken its own options out of the arguments; what is left may name one file.
     const QStringList arguments = app.arguments().mid(1);

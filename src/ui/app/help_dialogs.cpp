@@ -1,12 +1,12 @@
 #include "ui/app/help_dialogs.h"
 
 #include <QApplication>
+#include <QCoreApplication>
 #include <QDialog>
 #include <QDialogButtonBox>
-#include <QCoreApplication>
 #include <QHeaderView>
-#include <QLabel>
 #include <QKeySequence>
+#include <QLabel>
 #include <QMessageBox>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -33,7 +33,8 @@ QList<KeyboardShortcut> keyboardShortcuts()
         {HelpDialogs::tr("X"), HelpDialogs::tr("Mark the face incorrect")},
         {HelpDialogs::tr("Space"), HelpDialogs::tr("Pass: go on to the next face")},
         {HelpDialogs::tr("K or Up"), HelpDialogs::tr("Previous face of the card")},
-        {HelpDialogs::tr("J or Down"), HelpDialogs::tr("Next face (after the last one, the next card)")},
+        {HelpDialogs::tr("J or Down"),
+         HelpDialogs::tr("Next face (after the last one, the next card)")},
         {HelpDialogs::tr("P or Left"), HelpDialogs::tr("Previous card")},
         {HelpDialogs::tr("N or Right"), HelpDialogs::tr("Next card")},
         {native(QKeySequence::Undo), HelpDialogs::tr("Undo the last review")},
@@ -74,9 +75,10 @@ QDialog *makeKeyboardShortcutsDialog(QWidget *parent)
     table->setMinimumSize(480, table->verticalHeader()->length() +
                                    table->horizontalHeader()->height() + 4);
 
-    auto *note = new QLabel(HelpDialogs::tr("The study keys act on the highlighted face, wherever the focus "
-                               "is in the window, except while typing in a text field."),
-                            dialog);
+    auto *note =
+        new QLabel(HelpDialogs::tr("The study keys act on the highlighted face, wherever the focus "
+                                   "is in the window, except while typing in a text field."),
+                   dialog);
     note->setWordWrap(true);
     auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, dialog);
     QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
@@ -92,10 +94,11 @@ void showAboutMemoranth(QWidget *parent)
 {
     QMessageBox::about(
         parent, HelpDialogs::tr("About Memoranth"),
-        HelpDialogs::tr("<h3>Memoranth %1</h3>"
-           "<p>Study flashcards written as plain text files.</p>"
-           "<p>Cards are separated by lines that begin with <b>===</b>, faces by lines that "
-           "begin with <b>---</b>; text in {braces} stays hidden until revealed. Your progress "
-           "is kept apart from the file and survives editing it.</p>")
+        HelpDialogs::tr(
+            "<h3>Memoranth %1</h3>"
+            "<p>Study flashcards written as plain text files.</p>"
+            "<p>Cards are separated by lines that begin with <b>===</b>, faces by lines that "
+            "begin with <b>---</b>; text in {braces} stays hidden until revealed. Your progress "
+            "is kept apart from the file and survives editing it.</p>")
             .arg(QApplication::applicationVersion()));
 }

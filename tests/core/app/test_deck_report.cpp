@@ -30,7 +30,8 @@ class TestDeckReport : public QObject
         process.setProcessEnvironment(env);
         process.start(QStringLiteral(MEMORANTH_BINARY), arguments);
         process.waitForFinished(30000);
-        return {process.exitCode(), process.readAllStandardOutput(), process.readAllStandardError()};
+        return {process.exitCode(), process.readAllStandardOutput(),
+                process.readAllStandardError()};
     }
 
     QString writeDeck(const QString &name, const QByteArray &bytes)
@@ -41,10 +42,7 @@ class TestDeckReport : public QObject
         return file.fileName();
     }
 
-    QString progressFolder() const
-    {
-        return m_home.filePath(u"data/" MEMORANTH_APP_ID ""_qs);
-    }
+    QString progressFolder() const { return m_home.filePath(u"data/" MEMORANTH_APP_ID ""_qs); }
 
 private Q_SLOTS:
     void dumpShowsTheDeckWithSavedProgress()
@@ -61,7 +59,8 @@ private Q_SLOTS:
         const QString expected =
             u"{\"title\": \"greek.cards\", \"progressFile\": \"%1/greek.cards.plist\", \"cards\": "
             u"[{\"cardID\": 0, \"faces\": [{\"cardFaceID\": 0, \"text\": \"α \\\"quoted\\\"\\n\", "
-            u"\"rating\": 0, \"progress\": \"new\", \"key\": \"%2\"}, {\"cardFaceID\": 1, \"text\": "
+            u"\"rating\": 0, \"progress\": \"new\", \"key\": \"%2\"}, {\"cardFaceID\": 1, "
+            u"\"text\": "
             u"\"alpha\\n\\n\", \"rating\": 2, \"progress\": \"mastered\", \"key\": \"%3\"}]}]}\n"_qs
                 .arg(progressFolder(), faceKey(u"α \"quoted\"\n"), faceKey(u"alpha\n\n"));
         QCOMPARE(QString::fromUtf8(result.out), expected);

@@ -54,8 +54,7 @@ private Q_SLOTS:
             << Faces{{u"Q\n"_qs, u"A\n"_qs}, {u"B\n"_qs}};
         QTest::newRow("indented markers are text")
             << u"===\n ===\n ---\nx"_qs << Faces{{u" ===\n ---\nx\n"_qs}};
-        QTest::newRow("CR LF is two line ends")
-            << u"===\r\nQ\r\n"_qs << Faces{{u"\nQ\n\n\n"_qs}};
+        QTest::newRow("CR LF is two line ends") << u"===\r\nQ\r\n"_qs << Faces{{u"\nQ\n\n\n"_qs}};
         QTest::newRow("every line end character")
             << u"===\u000BQ\u000C---\u0085A\u2028B\u2029C\rD"_qs
             << Faces{{u"Q\n"_qs, u"A\nB\nC\nD\n"_qs}};
@@ -138,8 +137,8 @@ private Q_SLOTS:
                 cards << faces;
             return cards;
         };
-        const QStringList pieces = {u"==="_qs, u"---"_qs, u"a"_qs, u"bc"_qs, u" "_qs, u"\n"_qs,
-                                    u"\n"_qs, u"\r"_qs, u"\r\n"_qs, u"\u2028"_qs};
+        const QStringList pieces = {u"==="_qs, u"---"_qs, u"a"_qs,  u"bc"_qs,   u" "_qs,
+                                    u"\n"_qs,  u"\n"_qs,  u"\r"_qs, u"\r\n"_qs, u"\u2028"_qs};
         QRandomGenerator random(7);
         for (int round = 0; round < 3000; ++round) {
             QString text = u"===\n"_qs;

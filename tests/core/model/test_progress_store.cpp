@@ -19,7 +19,8 @@ class TestProgressStore : public QObject
 
     QString progressPath() const { return progressFileURL(m_deck, m_folder).toLocalFile(); }
 
-    static QList<Card> rated(QList<Card> cards, const QList<std::pair<qint8, CardFaceProgress>> &values)
+    static QList<Card> rated(QList<Card> cards,
+                             const QList<std::pair<qint8, CardFaceProgress>> &values)
     {
         qsizetype i = 0;
         for (Card &card : cards)
@@ -110,12 +111,12 @@ private Q_SLOTS:
         const QString edited = u"===\nQ2\n---\nA2\n===\nQ \n---\nnew\n---\nA"_qs;
         const DataFile second = loadDataFile(edited, m_deck, m_folder);
         QCOMPARE(second.title, u"capitals.cards"_qs);
-        QCOMPARE(progressOf(second), (QList<std::pair<qint8, CardFaceProgress>>{
-                                         {-5, CardFaceProgress::Abandoned},
-                                         {0, CardFaceProgress::Archived},
-                                         {0, CardFaceProgress::New},
-                                         {0, CardFaceProgress::New},
-                                         {3, CardFaceProgress::Mastered}}));
+        QCOMPARE(progressOf(second),
+                 (QList<std::pair<qint8, CardFaceProgress>>{{-5, CardFaceProgress::Abandoned},
+                                                            {0, CardFaceProgress::Archived},
+                                                            {0, CardFaceProgress::New},
+                                                            {0, CardFaceProgress::New},
+                                                            {3, CardFaceProgress::Mastered}}));
         // Only rating and progress are taken back.
         QCOMPARE(second.cards[1].faces[2].cardFaceID, 2);
         QVERIFY(second.cards[1].faces[2].id() != first.cards[0].faces[1].id());
@@ -125,10 +126,10 @@ private Q_SLOTS:
     {
         const QString text = u"===\nsame\n===\nsame"_qs;
         const DataFile deck = loadDataFile(text, m_deck, m_folder);
-        QVERIFY(!saveProgress(m_deck,
-                              rated(deck.cards, {{1, CardFaceProgress::Learning},
-                                                 {2, CardFaceProgress::Mastered}}),
-                              m_folder));
+        QVERIFY(!saveProgress(
+            m_deck,
+            rated(deck.cards, {{1, CardFaceProgress::Learning}, {2, CardFaceProgress::Mastered}}),
+            m_folder));
         QCOMPARE(readProgressTable(progressPath()).size(), 1);
         QCOMPARE(progressOf(loadDataFile(text, m_deck, m_folder)),
                  (QList<std::pair<qint8, CardFaceProgress>>{{2, CardFaceProgress::Mastered},

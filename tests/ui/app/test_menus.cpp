@@ -57,9 +57,9 @@ private Q_SLOTS:
         QStringList keys;
         for (int row = 0; row < table->rowCount(); ++row)
             keys << table->item(row, 0)->text();
-        for (const QString &expected : {u"R"_qs, u"C"_qs, u"X"_qs, u"Space"_qs, u"K or Up"_qs,
-                                        u"J or Down"_qs, u"P or Left"_qs, u"N or Right"_qs,
-                                        QKeySequence(QKeySequence::Undo).toString()})
+        for (const QString &expected :
+             {u"R"_qs, u"C"_qs, u"X"_qs, u"Space"_qs, u"K or Up"_qs, u"J or Down"_qs,
+              u"P or Left"_qs, u"N or Right"_qs, QKeySequence(QKeySequence::Undo).toString()})
             QVERIFY2(keys.contains(expected), qPrintable(expected));
         QCOMPARE(table->rowCount(), keyboardShortcuts().size());
         dialog->close();
