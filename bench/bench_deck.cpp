@@ -1,7 +1,7 @@
 // Generates a large deck with saved progress, then times reading and saving it.
 #include "core/model/flashcard_reader.h"
-#include "core/model/progress_store.h"
-#include "core/model/property_list.h"
+#include "core/store/progress_store.h"
+#include "core/store/property_list.h"
 #include "large_deck.h"
 
 #include <QCoreApplication>

@@ -1,4 +1,4 @@
-#include "core/model/property_list.h"
+#include "core/store/property_list.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/model/file_stamp.h"
+#include "core/store/file_stamp.h"
 
 #include <QFileSystemWatcher>
 #include <QObject>

@@ -1,8 +1,8 @@
 #include "core/app/deck_report.h"
 
 #include "core/model/flashcard_reader.h"
-#include "core/model/progress_store.h"
-#include "core/model/progress_table.h"
+#include "core/store/progress_store.h"
+#include "core/store/progress_table.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>

@@ -2,7 +2,7 @@
 
 #include "core/model/debug_output.h"
 #include "core/model/flashcard_reader.h"
-#include "core/model/progress_store.h"
+#include "core/store/progress_store.h"
 
 DataFile ProgressLocation::loadDeck(QStringView text, const QUrl &url) const
 {

@@ -1,6 +1,6 @@
 #include "core/model/flashcard_reader.h"
 
-#include "core/model/progress_store.h"
+#include "core/store/progress_store.h"
 
 #include <QFile>
 #include <QFileInfo>

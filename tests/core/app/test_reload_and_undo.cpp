@@ -2,7 +2,7 @@
 
 #include "core/app/commands_coordinator.h"
 #include "core/app/recent_files.h"
-#include "core/model/progress_store.h"
+#include "core/store/progress_store.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>

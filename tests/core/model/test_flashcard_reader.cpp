@@ -1,5 +1,5 @@
 #include "core/model/flashcard_reader.h"
-#include "core/model/progress_store.h"
+#include "core/store/progress_store.h"
 
 #include <QRandomGenerator>
 #include <QTemporaryDir>

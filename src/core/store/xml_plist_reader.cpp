@@ -1,6 +1,6 @@
-#include "core/model/xml_plist_reader.h"
+#include "core/store/xml_plist_reader.h"
 
-#include "core/model/stored_face_fields.h"
+#include "core/store/stored_face_fields.h"
 
 #include <QDate>
 #include <QTime>

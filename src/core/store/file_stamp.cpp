@@ -1,4 +1,4 @@
-#include "core/model/file_stamp.h"
+#include "core/store/file_stamp.h"
 
 #include <QFile>
 

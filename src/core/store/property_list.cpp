@@ -1,7 +1,7 @@
-#include "core/model/property_list.h"
+#include "core/store/property_list.h"
 
-#include "core/model/binary_plist_reader.h"
-#include "core/model/xml_plist_reader.h"
+#include "core/store/binary_plist_reader.h"
+#include "core/store/xml_plist_reader.h"
 
 #include <algorithm>
 #include <bit>

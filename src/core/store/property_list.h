@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/model/progress_table.h"
+#include "core/store/progress_table.h"
 
 #include <QByteArray>
 #include <QByteArrayView>

@@ -1,9 +1,9 @@
-#include "core/model/progress_store.h"
+#include "core/store/progress_store.h"
 
 #include "core/model/debug_output.h"
-#include "core/model/file_stamp.h"
 #include "core/model/flashcard_reader.h"
-#include "core/model/property_list.h"
+#include "core/store/file_stamp.h"
+#include "core/store/property_list.h"
 
 #include <QDir>
 #include <QFile>

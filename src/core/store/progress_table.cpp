@@ -1,4 +1,4 @@
-#include "core/model/progress_table.h"
+#include "core/store/progress_table.h"
 
 #include <QCryptographicHash>
 #include <QStringEncoder>

@@ -1,6 +1,6 @@
 #include "core/model/flashcard_reader.h"
-#include "core/model/progress_store.h"
-#include "core/model/property_list.h"
+#include "core/store/progress_store.h"
+#include "core/store/property_list.h"
 #include "support/capture_stdout.h"
 
 #include <QTemporaryDir>

@@ -1,6 +1,6 @@
-#include "core/model/binary_plist_reader.h"
+#include "core/store/binary_plist_reader.h"
 
-#include "core/model/stored_face_fields.h"
+#include "core/store/stored_face_fields.h"
 
 #include <QSet>
 #include <QtEndian>
