@@ -1,5 +1,6 @@
 // Generates a large deck with saved progress, then times reading and saving it.
 #include "core/model/flashcard_reader.h"
+#include "core/store/deck_loader.h"
 #include "core/store/progress_store.h"
 #include "core/store/property_list.h"
 #include "large_deck.h"

@@ -6,8 +6,8 @@
 #include "core/model/flashcard_reader.h"
 #include "core/store/progress_store.h"
 #include "large_deck.h"
+#include "ui/app/content_view.h"
 #include "ui/app/main_window.h"
-#include "ui/browser/content_view.h"
 #include "ui/browser/sidebar.h"
 #include "ui/study/card_view.h"
 

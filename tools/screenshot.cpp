@@ -2,8 +2,8 @@
 // rated, the current face revealed. Runs offscreen with a temporary home; writes one PNG.
 #include "core/app/commands_coordinator.h"
 #include "core/app/recent_files.h"
+#include "ui/app/content_view.h"
 #include "ui/app/main_window.h"
-#include "ui/browser/content_view.h"
 #include "ui/study/card_view.h"
 #include "ui/study/face_view.h"
 

@@ -1,6 +1,7 @@
 #include "core/app/deck_report.h"
 
 #include "core/model/flashcard_reader.h"
+#include "core/store/deck_loader.h"
 #include "core/store/progress_store.h"
 #include "core/store/progress_table.h"
 

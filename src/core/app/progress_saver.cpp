@@ -1,7 +1,8 @@
 #include "core/app/progress_saver.h"
 
 #include "core/model/debug_output.h"
-#include "core/model/flashcard_reader.h"
+#include "core/model/deck_title.h"
+#include "core/store/deck_loader.h"
 #include "core/store/progress_store.h"
 
 DataFile ProgressLocation::loadDeck(QStringView text, const QUrl &url) const

@@ -1,7 +1,5 @@
 #include "core/model/flashcard_reader.h"
 
-#include "core/store/progress_store.h"
-
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
@@ -53,9 +51,7 @@ LineKind kindOf(QStringView line)
 class CardBuilder
 {
 public:
-    CardBuilder(QStringView source, const ProgressTable &saved) : m_source(source), m_saved(saved)
-    {
-    }
+    explicit CardBuilder(QStringView source) : m_source(source) {}
 
     void startCard() { finishCard(); }
 
@@ -131,7 +127,7 @@ private:
 
         CardFace face(std::move(text));
         face.cardFaceID = m_faces.size();
-        m_faces.append(mergeSavedProgress(std::move(face), m_saved));
+        m_faces.append(std::move(face));
         m_inFace = false;
     }
 
@@ -144,7 +140,6 @@ private:
     }
 
     QStringView m_source;
-    const ProgressTable &m_saved;
     QList<Card> m_cards;
     QList<CardFace> m_faces;
     bool m_inFace = false;
@@ -159,22 +154,13 @@ private:
 
 } // namespace
 
-QString deckTitle(const QUrl &url)
-{
-    const QString name = url.adjusted(QUrl::StripTrailingSlash).fileName();
-    QStringList pieces = name.split(u'.', Qt::SkipEmptyParts);
-    if (!pieces.isEmpty())
-        pieces.removeLast();
-    return pieces.join(u'.');
-}
-
-QList<Card> readCards(QStringView text, const ProgressTable &saved)
+QList<Card> readCards(QStringView text)
 {
     // A byte-order mark is an encoding artefact, not part of the first line.
     if (text.startsWith(QChar(QChar::ByteOrderMark)))
         text = text.mid(1);
 
-    CardBuilder builder(text, saved);
+    CardBuilder builder(text);
     bool first = true;
     qsizetype start = 0;
     const qsizetype size = text.size();
@@ -206,23 +192,6 @@ QList<Card> readCards(QStringView text, const ProgressTable &saved)
         }
     }
     return builder.finish();
-}
-
-DataFile loadDataFile(QStringView text, const QUrl &url,
-                      const std::optional<QString> &progressFolder)
-{
-    DataFile deck;
-    deck.title = deckTitle(url);
-    const ProgressTable saved =
-        progressFolder ? readProgressTable(progressFileURL(url, *progressFolder).toLocalFile())
-                       : ProgressTable();
-    deck.cards = readCards(text, saved);
-    return deck;
-}
-
-DataFile loadDataFile(QStringView text, const QUrl &url)
-{
-    return loadDataFile(text, url, progressDirectory());
 }
 
 std::optional<QString> readUtf8File(const QString &path)

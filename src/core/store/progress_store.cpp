@@ -1,7 +1,7 @@
 #include "core/store/progress_store.h"
 
 #include "core/model/debug_output.h"
-#include "core/model/flashcard_reader.h"
+#include "core/model/deck_title.h"
 #include "core/store/file_stamp.h"
 #include "core/store/property_list.h"
 

@@ -1,10 +1,10 @@
 #include "ui/app/main_window.h"
 
 #include "core/app/commands_coordinator.h"
-#include "ui/app/file_drop_handler.h"
+#include "ui/app/content_view.h"
 #include "ui/app/help_dialogs.h"
 #include "ui/app/message_view.h"
-#include "ui/browser/content_view.h"
+#include "ui/browser/file_drop_handler.h"
 
 #include <QAction>
 #include <QApplication>

@@ -1,7 +1,7 @@
 #include "ui/browser/recent_files_model.h"
 
 #include "core/app/recent_files.h"
-#include "core/model/flashcard_reader.h"
+#include "core/model/deck_title.h"
 
 RecentFilesModel::RecentFilesModel(RecentFiles &recentFiles, QObject *parent)
     : QAbstractListModel(parent), m_recentFiles(recentFiles),

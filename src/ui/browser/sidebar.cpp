@@ -2,11 +2,11 @@
 
 #include "core/app/commands_coordinator.h"
 #include "core/app/recent_files.h"
-#include "ui/app/file_drop_handler.h"
 #include "ui/browser/card_list_model.h"
 #include "ui/browser/card_list_view.h"
 #include "ui/browser/card_row_delegate.h"
 #include "ui/browser/drop_zone.h"
+#include "ui/browser/file_drop_handler.h"
 #include "ui/browser/file_header_view.h"
 #include "ui/browser/file_reveal.h"
 #include "ui/browser/recent_files_view.h"

@@ -1,5 +1,5 @@
+#include "core/model/deck_title.h"
 #include "core/model/flashcard_reader.h"
-#include "core/store/progress_store.h"
 
 #include <QRandomGenerator>
 #include <QTemporaryDir>

@@ -1,4 +1,5 @@
 #include "core/model/flashcard_reader.h"
+#include "core/store/deck_loader.h"
 #include "core/store/progress_store.h"
 #include "core/store/property_list.h"
 #include "support/capture_stdout.h"

@@ -1,8 +1,8 @@
 #include "ui/app/window_test_support.h"
 
+#include "ui/app/content_view.h"
 #include "ui/app/main_window.h"
 #include "ui/app/message_view.h"
-#include "ui/browser/content_view.h"
 #include "ui/browser/file_header_view.h"
 #include "ui/browser/sidebar.h"
 #include "ui/study/card_view.h"

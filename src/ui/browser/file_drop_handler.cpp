@@ -1,4 +1,4 @@
-#include "ui/app/file_drop_handler.h"
+#include "ui/browser/file_drop_handler.h"
 
 #include "core/app/commands_coordinator.h"
 

@@ -1,4 +1,4 @@
-#include "ui/browser/content_view.h"
+#include "ui/app/content_view.h"
 
 #include "core/app/commands_coordinator.h"
 #include "ui/browser/card_list_model.h"
