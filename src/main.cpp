@@ -1,50 +1,36 @@
+#include "core/app/command_line.h"
 #include "core/app/deck_report.h"
 
 #ifdef MEMORANTH_HAS_UI
 #include "ui/app/application.h"
+#include "ui/app/translations.h"
 #endif
 
 #include <QCoreApplication>
 #include <QTextStream>
 
-#include <cstring>
-
-namespace {
-
-// The read-only deck views run without a window system.
-bool wantsDeckReport(int argc, char *argv[])
-{
-#ifdef MEMORANTH_HAS_UI
-    if (argc < 2)
-        return false;
-    for (const char *option : {"--stats", "--dump", "--help", "-h", "--version", "-v"}) {
-        if (std::strcmp(argv[1], option) == 0)
-            return true;
-    }
-    return false;
-#else
-    Q_UNUSED(argc);
-    Q_UNUSED(argv);
-    return true;
-#endif
-}
-
-} // namespace
-
 int main(int argc, char *argv[])
 {
-    if (!wantsDeckReport(argc, argv)) {
 #ifdef MEMORANTH_HAS_UI
+    // Only a command line that opens the window needs a window system; the reports, the help
+    // and the usage errors run without one.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    if (parseCommandLine(arguments).action == CommandLine::Action::OpenWindow)
         return runApplication(argc, argv);
 #endif
-    }
 
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Memoranth"));
     QCoreApplication::setOrganizationDomain(QStringLiteral("memoranth.org"));
     QCoreApplication::setApplicationVersion(QStringLiteral(MEMORANTH_VERSION));
+#ifdef MEMORANTH_HAS_UI
+    installTranslations(app);
+#endif
 
     QTextStream out(stdout);
     QTextStream err(stderr);
-    return runDeckReport(app.arguments().mid(1), out, err);
+    // Parsed again now that the translations are in place, for the messages.
+    return runCommandLine(parseCommandLine(app.arguments()), out, err);
 }

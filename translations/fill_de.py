@@ -92,7 +92,8 @@ GERMAN = {
     "  --stats FILE  print a summary of the deck and its saved progress\n"
     "  --dump FILE   print the deck with its saved progress as JSON\n"
     "  -h, --help    print this help\n"
-    "  -v, --version print the version\n":
+    "  -v, --version print the version\n"
+    "  --            end of options: what follows is a file name\n":
         "Aufruf: memoranth [DATEI]\n"
         "        memoranth --stats DATEI | --dump DATEI | --help | --version\n"
         "Karteikarten aus einfachen Textdateien lernen.\n"
@@ -101,7 +102,13 @@ GERMAN = {
         "  --stats DATEI  eine Übersicht des Stapels und seines Fortschritts ausgeben\n"
         "  --dump DATEI   den Stapel mit seinem Fortschritt als JSON ausgeben\n"
         "  -h, --help     diese Hilfe ausgeben\n"
-        "  -v, --version  die Version ausgeben\n",
+        "  -v, --version  die Version ausgeben\n"
+        "  --             Ende der Optionen: was folgt, ist ein Dateiname\n",
+    "Try 'memoranth --help' for more information.\n":
+        "Weitere Informationen mit „memoranth --help“.\n",
+    "--stats and --dump cannot be used together.":
+        "--stats und --dump lassen sich nicht zusammen verwenden.",
+    "Only one file can be given.": "Es kann nur eine Datei angegeben werden.",
 }
 
 path = pathlib.Path(__file__).with_name("memoranth_de.ts")

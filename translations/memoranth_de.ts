@@ -32,12 +32,14 @@
     </message>
 </context>
 <context>
-    <name>DeckReport</name>
+    <name>CommandLine</name>
     <message>
-        <source>memoranth: %1 cannot be read as UTF-8 text.
-</source>
-        <translation>memoranth: %1 lässt sich nicht als UTF-8-Text lesen.
-</translation>
+        <source>--stats and --dump cannot be used together.</source>
+        <translation>--stats und --dump lassen sich nicht zusammen verwenden.</translation>
+    </message>
+    <message>
+        <source>Only one file can be given.</source>
+        <translation>Es kann nur eine Datei angegeben werden.</translation>
     </message>
     <message>
         <source>Usage: memoranth [FILE]
@@ -49,6 +51,7 @@ Study flashcards written as plain text files.
   --dump FILE   print the deck with its saved progress as JSON
   -h, --help    print this help
   -v, --version print the version
+  --            end of options: what follows is a file name
 </source>
         <translation>Aufruf: memoranth [DATEI]
         memoranth --stats DATEI | --dump DATEI | --help | --version
@@ -59,6 +62,22 @@ Karteikarten aus einfachen Textdateien lernen.
   --dump DATEI   den Stapel mit seinem Fortschritt als JSON ausgeben
   -h, --help     diese Hilfe ausgeben
   -v, --version  die Version ausgeben
+  --             Ende der Optionen: was folgt, ist ein Dateiname
+</translation>
+    </message>
+</context>
+<context>
+    <name>DeckReport</name>
+    <message>
+        <source>memoranth: %1 cannot be read as UTF-8 text.
+</source>
+        <translation>memoranth: %1 lässt sich nicht als UTF-8-Text lesen.
+</translation>
+    </message>
+    <message>
+        <source>Try 'memoranth --help' for more information.
+</source>
+        <translation>Weitere Informationen mit „memoranth --help“.
 </translation>
     </message>
 </context>

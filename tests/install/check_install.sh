@@ -10,7 +10,11 @@ for file in \
   bin/memoranth \
   share/applications/org.memoranth.Memoranth.desktop \
   share/icons/hicolor/scalable/apps/org.memoranth.Memoranth.svg \
-  share/memoranth/translations/memoranth_de.qm; do
+  share/memoranth/translations/memoranth_de.qm \
+  share/metainfo/org.memoranth.Memoranth.metainfo.xml \
+  share/man/man1/memoranth.1.gz \
+  share/doc/memoranth/copyright \
+  share/doc/memoranth/examples/capitals.txt; do
   [ -e "$prefix/$file" ] || { echo "missing after install: $file"; exit 1; }
 done
 desktop-file-validate "$prefix/share/applications/org.memoranth.Memoranth.desktop"

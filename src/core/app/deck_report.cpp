@@ -40,20 +40,6 @@ void appendJsonString(QByteArray &out, QStringView text)
 
 } // namespace
 
-QString commandLineUsage()
-{
-    return QCoreApplication::translate(
-        "DeckReport", "Usage: memoranth [FILE]\n"
-                      "       memoranth --stats FILE | --dump FILE | --help | --version\n"
-                      "Study flashcards written as plain text files.\n"
-                      "\n"
-                      "  FILE          open this flashcard file in the window\n"
-                      "  --stats FILE  print a summary of the deck and its saved progress\n"
-                      "  --dump FILE   print the deck with its saved progress as JSON\n"
-                      "  -h, --help    print this help\n"
-                      "  -v, --version print the version\n");
-}
-
 QString deckStatsText(const DataFile &deck, const QString &progressFilePath, bool progressFound)
 {
     qsizetype faces = 0;
@@ -119,21 +105,28 @@ QByteArray deckDumpJson(const DataFile &deck, const QString &progressFilePath)
     return out;
 }
 
-int runDeckReport(const QStringList &arguments, QTextStream &out, QTextStream &err)
+int runCommandLine(const CommandLine &commandLine, QTextStream &out, QTextStream &err)
 {
-    if (arguments.size() == 1 && (arguments[0] == u"--help" || arguments[0] == u"-h")) {
+    switch (commandLine.action) {
+    case CommandLine::Action::Help:
         out << commandLineUsage();
         return 0;
-    }
-    if (arguments.size() == 1 && (arguments[0] == u"--version" || arguments[0] == u"-v")) {
+    case CommandLine::Action::Version:
         out << "Memoranth " << QStringLiteral(MEMORANTH_VERSION) << '\n';
         return 0;
-    }
-    if (arguments.size() != 2 || (arguments[0] != u"--stats" && arguments[0] != u"--dump")) {
+    case CommandLine::Action::Invalid:
+        err << "memoranth: " << commandLine.error << '\n'
+            << QCoreApplication::translate("DeckReport",
+                                           "Try 'memoranth --help' for more information.\n");
+        return 2;
+    case CommandLine::Action::OpenWindow:
         err << commandLineUsage();
         return 2;
+    case CommandLine::Action::Stats:
+    case CommandLine::Action::Dump:
+        break;
     }
-    const QString path = arguments[1];
+    const QString path = commandLine.file;
     const auto text = readUtf8File(path);
     if (!text) {
         err << QCoreApplication::translate("DeckReport",
@@ -148,7 +141,7 @@ int runDeckReport(const QStringList &arguments, QTextStream &out, QTextStream &e
         folder.isEmpty() ? QString() : progressFileURL(url, folder).toLocalFile();
     const DataFile deck =
         loadDataFile(*text, url, folder.isEmpty() ? std::nullopt : std::optional(folder));
-    if (arguments[0] == u"--dump") {
+    if (commandLine.action == CommandLine::Action::Dump) {
         out.flush();
         out << QString::fromUtf8(deckDumpJson(deck, progressPath));
     } else {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/app/command_line.h"
 #include "core/model/records.h"
 
 #include <QStringList>
@@ -11,9 +12,6 @@
 QString deckStatsText(const DataFile &deck, const QString &progressFilePath, bool progressFound);
 QByteArray deckDumpJson(const DataFile &deck, const QString &progressFilePath);
 
-// The command line's help text.
-QString commandLineUsage();
-
-// Runs "--stats FILE", "--dump FILE", "--help" or "--version" (arguments without the program
-// name). Returns the exit status: 0 done, 1 unreadable file, 2 usage error.
-int runDeckReport(const QStringList &arguments, QTextStream &out, QTextStream &err);
+// Answers a command line that needs no window: --stats, --dump, --help, --version or one that
+// was refused. Returns the exit status: 0 done, 1 unreadable file, 2 usage error.
+int runCommandLine(const CommandLine &commandLine, QTextStream &out, QTextStream &err);

@@ -1,5 +1,6 @@
 #include "ui/app/application.h"
 
+#include "core/app/command_line.h"
 #include "core/app/commands_coordinator.h"
 #include "core/app/deck_report.h"
 #include "core/app/recent_files.h"
@@ -56,18 +57,19 @@ int runApplication(int &argc, char **argv)
                          QIcon(QStringLiteral(":/icons/" MEMORANTH_APP_ID ".svg"))));
 
     // Qt has taken its own options out of the arguments; what is left may name one file.
-    const QStringList arguments = app.arguments().mid(1);
-    if (arguments.size() > 1 || (!arguments.isEmpty() && arguments.first().startsWith(u'-'))) {
-        QTextStream(stderr) << commandLineUsage();
-        return 2;
+    const CommandLine commandLine = parseCommandLine(app.arguments());
+    if (commandLine.action != CommandLine::Action::OpenWindow) {
+        QTextStream out(stdout);
+        QTextStream err(stderr);
+        return runCommandLine(commandLine, out, err);
     }
 
     CommandsCoordinator &coordinator = CommandsCoordinator::shared();
     auto *window = new MainWindow(coordinator, RecentFiles::shared());
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->show();
-    if (!arguments.isEmpty())
-        coordinator.open(QUrl::fromLocalFile(QDir::current().absoluteFilePath(arguments.first())));
+    if (!commandLine.file.isEmpty())
+        coordinator.open(QUrl::fromLocalFile(QDir::current().absoluteFilePath(commandLine.file)));
 
     const int status = app.exec();
     coordinator.waitForPendingSaves();

@@ -1,3 +1,4 @@
+#include "core/app/command_line.h"
 #include "core/model/flashcard_reader.h"
 #include "core/store/deck_loader.h"
 #include "core/store/progress_store.h"
@@ -21,10 +22,11 @@ class TestDeckReport : public QObject
         QByteArray err;
     };
 
-    Result run(const QStringList &arguments)
+    Result run(const QStringList &arguments, const QString &language = u"en"_qs)
     {
         QProcess process;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(u"LANGUAGE"_qs, language);
         env.insert(u"HOME"_qs, m_home.path());
         env.insert(u"XDG_DATA_HOME"_qs, m_home.filePath(u"data"_qs));
         env.insert(u"XDG_CONFIG_HOME"_qs, m_home.filePath(u"config"_qs));
@@ -81,24 +83,95 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(m_home.filePath(u"data/" MEMORANTH_APP_ID "/plain.plist"_qs)));
     }
 
+    void parsesTheCommandLine_data()
+    {
+        using Action = CommandLine::Action;
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<Action>("action");
+        QTest::addColumn<QString>("file");
+        QTest::newRow("nothing") << QStringList{} << Action::OpenWindow << QString();
+        QTest::newRow("a file") << QStringList{u"a.txt"_qs} << Action::OpenWindow << u"a.txt"_qs;
+        QTest::newRow("after --") << QStringList{u"--"_qs, u"-a.txt"_qs} << Action::OpenWindow
+                                  << u"-a.txt"_qs;
+        QTest::newRow("option after --")
+            << QStringList{u"--"_qs, u"--stats"_qs} << Action::OpenWindow << u"--stats"_qs;
+        QTest::newRow("Qt's options") << QStringList{u"-platform"_qs, u"xcb"_qs, u"a.txt"_qs}
+                                      << Action::OpenWindow << u"a.txt"_qs;
+        QTest::newRow("stats") << QStringList{u"--stats"_qs, u"a.txt"_qs} << Action::Stats
+                               << u"a.txt"_qs;
+        QTest::newRow("dump") << QStringList{u"--dump"_qs, u"a.txt"_qs} << Action::Dump
+                              << u"a.txt"_qs;
+        QTest::newRow("-h") << QStringList{u"-h"_qs} << Action::Help << QString();
+        QTest::newRow("help after a file")
+            << QStringList{u"a.txt"_qs, u"--help"_qs} << Action::Help << QString();
+        QTest::newRow("-v") << QStringList{u"-v"_qs} << Action::Version << QString();
+        QTest::newRow("unknown option")
+            << QStringList{u"--bogus"_qs} << Action::Invalid << QString();
+        QTest::newRow("two files") << QStringList{u"a"_qs, u"b"_qs} << Action::Invalid << QString();
+        QTest::newRow("stats and a file")
+            << QStringList{u"--stats"_qs, u"a"_qs, u"b"_qs} << Action::Invalid << QString();
+        QTest::newRow("stats and dump")
+            << QStringList{u"--stats"_qs, u"a"_qs, u"--dump"_qs, u"a"_qs} << Action::Invalid
+            << QString();
+        QTest::newRow("stats without a file")
+            << QStringList{u"--stats"_qs} << Action::Invalid << QString();
+    }
+
+    void parsesTheCommandLine()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(CommandLine::Action, action);
+        QFETCH(QString, file);
+        const CommandLine parsed = parseCommandLine(QStringList{u"memoranth"_qs} + arguments);
+        QCOMPARE(parsed.action, action);
+        QCOMPARE(parsed.file, file);
+        QCOMPARE(parsed.error.isEmpty(), action != CommandLine::Action::Invalid);
+    }
+
     void helpAndVersion_data()
     {
         QTest::addColumn<QString>("option");
+        QTest::addColumn<QString>("language");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("--help") << u"--help"_qs << u"Usage: memoranth [FILE]\n"_qs;
-        QTest::newRow("-h") << u"-h"_qs << u"  --dump FILE "_qs;
-        QTest::newRow("--version") << u"--version"_qs << u"Memoranth " MEMORANTH_VERSION "\n"_qs;
-        QTest::newRow("-v") << u"-v"_qs << u"Memoranth "_qs;
+        QTest::newRow("--help") << u"--help"_qs << u"en"_qs << u"Usage: memoranth [FILE]\n"_qs;
+        QTest::newRow("-h") << u"-h"_qs << u"en"_qs << u"  --dump FILE "_qs;
+        QTest::newRow("German") << u"--help"_qs << u"de"_qs << u"Aufruf: memoranth [DATEI]\n"_qs;
+        QTest::newRow("--version")
+            << u"--version"_qs << u"en"_qs << u"Memoranth " MEMORANTH_VERSION "\n"_qs;
+        QTest::newRow("-v") << u"-v"_qs << u"en"_qs << u"Memoranth "_qs;
     }
 
     void helpAndVersion()
     {
         QFETCH(QString, option);
+        QFETCH(QString, language);
         QFETCH(QString, expected);
-        const Result result = run({option});
+        const Result result = run({option}, language);
         QCOMPARE(result.status, 0);
         QVERIFY2(QString::fromUtf8(result.out).contains(expected), result.out.constData());
         QVERIFY(result.err.isEmpty());
+    }
+
+    void usageErrorsAreExplained_data()
+    {
+        QTest::addColumn<QString>("language");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("English")
+            << u"en"_qs << u"memoranth: Unknown option 'bogus'.\nTry 'memoranth --help'"_qs;
+        // Qt's part of the message comes from Qt's own translations.
+        QTest::newRow("German")
+            << u"de"_qs
+            << u"memoranth: Unbekannte Option 'bogus'.\nWeitere Informationen mit „memoranth --help“"_qs;
+    }
+
+    void usageErrorsAreExplained()
+    {
+        QFETCH(QString, language);
+        QFETCH(QString, expected);
+        const Result result = run({u"--bogus"_qs}, language);
+        QCOMPARE(result.status, 2);
+        QVERIFY(result.out.isEmpty());
+        QVERIFY2(QString::fromUtf8(result.err).contains(expected), result.err.constData());
     }
 
     void badInputFails_data()
@@ -109,6 +182,7 @@ private Q_SLOTS:
         QTest::newRow("missing file") << QStringList{u"--dump"_qs, u"missing.txt"_qs} << 1;
         QTest::newRow("no file") << QStringList{u"--dump"_qs} << 2;
         QTest::newRow("unknown option") << QStringList{u"--bogus"_qs, u"x"_qs} << 2;
+        QTest::newRow("two files") << QStringList{u"--stats"_qs, u"a.txt"_qs, u"b.txt"_qs} << 2;
     }
 
     void badInputFails()

@@ -88,6 +88,8 @@ private Q_SLOTS:
         QCOMPARE(window.startView()->text(), u"Öffnen Sie eine Karteikartendatei."_qs);
         QCOMPARE(window.menuBar()->actions().first()->text(), u"&Datei"_qs);
         QCOMPARE(window.openAction()->text(), u"Öffnen …"_qs);
+        // Qt's own texts, such as the names of keys in menus, come from Qt's translations.
+        QCOMPARE(window.openAction()->shortcut().toString(QKeySequence::NativeText), u"Strg+O"_qs);
         // No translation for English, the language of the source.
         QVERIFY(!installTranslations(*qApp, QLocale(QLocale::English, QLocale::UnitedStates)));
     }

@@ -1,0 +1,91 @@
+#include "core/app/command_line.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+
+namespace {
+
+// Qt's own options for the window system, taken out of the arguments by QGuiApplication. Ours
+// must know them so that they are not reported as unknown before the window starts.
+constexpr const char *qtOptionsWithValue[] = {
+    "platform",        "platformpluginpath",
+    "platformtheme",   "plugin",
+    "qwindowgeometry", "qwindowicon",
+    "qwindowtitle",    "display",
+    "geometry",        "style",
+    "stylesheet",      "session",
+};
+constexpr const char *qtFlags[] = {"reverse", "nograb", "dograb", "widgetcount", "sync"};
+
+} // namespace
+
+CommandLine parseCommandLine(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    // Qt's options are single-dash words (-platform); ours keep working with one or two dashes.
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+    const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")});
+    const QCommandLineOption stats(QStringLiteral("stats"), QString(), QStringLiteral("FILE"));
+    const QCommandLineOption dump(QStringLiteral("dump"), QString(), QStringLiteral("FILE"));
+    parser.addOptions({help, version, stats, dump});
+    for (const char *name : qtOptionsWithValue) {
+        QCommandLineOption option(QString::fromLatin1(name), QString(), QStringLiteral("value"));
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(option);
+    }
+    for (const char *name : qtFlags) {
+        QCommandLineOption option(QString::fromLatin1(name));
+        option.setFlags(QCommandLineOption::HiddenFromHelp);
+        parser.addOption(option);
+    }
+
+    CommandLine result;
+    const auto refuse = [&result](const QString &error) {
+        result.action = CommandLine::Action::Invalid;
+        result.error = error;
+        return result;
+    };
+    if (!parser.parse(arguments))
+        return refuse(parser.errorText());
+
+    const QStringList files = parser.positionalArguments();
+    if (parser.isSet(help))
+        return CommandLine{CommandLine::Action::Help, {}, {}};
+    if (parser.isSet(version))
+        return CommandLine{CommandLine::Action::Version, {}, {}};
+    const bool wantsStats = parser.isSet(stats);
+    const bool wantsDump = parser.isSet(dump);
+    if (wantsStats && wantsDump)
+        return refuse(QCoreApplication::translate("CommandLine",
+                                                  "--stats and --dump cannot be used together."));
+    if (wantsStats || wantsDump) {
+        const QStringList values = parser.values(wantsStats ? stats : dump);
+        if (values.size() > 1 || !files.isEmpty())
+            return refuse(
+                QCoreApplication::translate("CommandLine", "Only one file can be given."));
+        result.action = wantsStats ? CommandLine::Action::Stats : CommandLine::Action::Dump;
+        result.file = values.first();
+        return result;
+    }
+    if (files.size() > 1)
+        return refuse(QCoreApplication::translate("CommandLine", "Only one file can be given."));
+    if (!files.isEmpty())
+        result.file = files.first();
+    return result;
+}
+
+QString commandLineUsage()
+{
+    return QCoreApplication::translate(
+        "CommandLine", "Usage: memoranth [FILE]\n"
+                       "       memoranth --stats FILE | --dump FILE | --help | --version\n"
+                       "Study flashcards written as plain text files.\n"
+                       "\n"
+                       "  FILE          open this flashcard file in the window\n"
+                       "  --stats FILE  print a summary of the deck and its saved progress\n"
+                       "  --dump FILE   print the deck with its saved progress as JSON\n"
+                       "  -h, --help    print this help\n"
+                       "  -v, --version print the version\n"
+                       "  --            end of options: what follows is a file name\n");
+}

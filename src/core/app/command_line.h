@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+// What the command line asks for. Every way of starting the program reads its arguments through
+// parseCommandLine, so the window and the read-only reports agree on what is accepted.
+struct CommandLine
+{
+    enum class Action { OpenWindow, Stats, Dump, Help, Version, Invalid };
+
+    Action action = Action::OpenWindow;
+    // The flashcard file named, if any (always one for Stats and Dump).
+    QString file;
+    // Why the arguments were refused (Invalid only), translated, without the program name.
+    QString error;
+};
+
+// Parses the program's arguments, the program itself first. "--" ends the options, so a file
+// whose name begins with "-" can still be opened. The options Qt reads for its window system
+// (such as -platform NAME) are accepted and left to Qt.
+CommandLine parseCommandLine(const QStringList &arguments);
+
+// The help printed by --help, translated.
+QString commandLineUsage();
