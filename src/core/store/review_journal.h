@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/model/progress_table.h"
 #include "core/model/records.h"
+#include "core/store/progress_table.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
