@@ -3,6 +3,7 @@
 #include "core/model/deck_title.h"
 #include "core/model/flashcard_reader.h"
 #include "core/store/progress_store.h"
+#include "core/store/review_journal.h"
 
 DataFile loadDataFile(QStringView text, const QUrl &url,
                       const std::optional<QString> &progressFolder)
@@ -12,8 +13,10 @@ DataFile loadDataFile(QStringView text, const QUrl &url,
     deck.cards = readCards(text);
     if (!progressFolder)
         return deck;
-    const ProgressTable saved =
-        readProgressTable(progressFileURL(url, *progressFolder).toLocalFile());
+    // The progress file is a snapshot that may lag behind the journals of the deck.
+    const QString progressFile = progressFileURL(url, *progressFolder).toLocalFile();
+    ProgressTable saved = readProgressTable(progressFile);
+    replayJournal(readDeckJournal(progressFile).records, &saved);
     if (saved.isEmpty())
         return deck;
     for (Card &card : deck.cards) {

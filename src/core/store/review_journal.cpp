@@ -368,3 +368,9 @@ DeckJournal readDeckJournal(const QString &progressFilePath)
     }
     return journal;
 }
+
+void replayJournal(const QList<JournalRecord> &records, ProgressTable *table)
+{
+    for (const JournalRecord &record : records)
+        table->insert(record.face, SavedProgress{record.rating, record.progress});
+}

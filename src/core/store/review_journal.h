@@ -99,3 +99,6 @@ struct DeckJournal
 // Reads every journal of the progress file. Each journal's own order is kept (a clock set back
 // does not reorder one machine's changes); the journals are merged by time.
 DeckJournal readDeckJournal(const QString &progressFilePath);
+
+// Gives each face of the records the rating and progress that its last record left it with.
+void replayJournal(const QList<JournalRecord> &records, ProgressTable *table);

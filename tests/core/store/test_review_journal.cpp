@@ -1,4 +1,6 @@
+#include "core/store/deck_loader.h"
 #include "core/store/journal_writer.h"
+#include "core/store/progress_store.h"
 #include "core/store/review_journal.h"
 #include "support/capture_stdout.h"
 
@@ -297,6 +299,40 @@ while pos < len(data):
         QCOMPARE(timesOf(journal.records), (QList<qint64>{1, 3, 4, 5, 7, 2, 8, 10, 12}));
         QCOMPARE(journal.damagedPaths,
                  QStringList{journalPath(progressPath(), u"0000000000000003"_qs)});
+    }
+
+    void loadingReplaysTheJournalsOverTheProgressFile()
+    {
+        const QUrl url = QUrl::fromLocalFile(u"/decks/capitals.cards.txt"_qs);
+        const QString text = u"=== 1\nParis\n--- 2\nRome\n--- 3\nBern\n"_qs;
+        DataFile saved = loadDataFile(text, url, m_folder);
+        for (CardFace &face : saved.cards[0].faces) {
+            face.rating = 1;
+            face.progress = CardFaceProgress::Mastered;
+        }
+        QCOMPARE(saveProgress(url, saved.cards, m_folder), std::nullopt);
+
+        auto record = [](qint64 time, QStringView face, qint8 rating, CardFaceProgress progress) {
+            JournalRecord r = sample(time, face);
+            r.rating = rating;
+            r.progress = progress;
+            return r;
+        };
+        writeBytes(journalPath(progressPath(), u"0000000000000001"_qs),
+                   journalOf({record(1, u"Paris\n", 2, CardFaceProgress::Learning),
+                              record(5, u"Paris\n", 3, CardFaceProgress::Learning)}));
+        writeBytes(journalPath(progressPath(), u"0000000000000002"_qs),
+                   journalOf({record(3, u"Paris\n", 0, CardFaceProgress::Abandoned),
+                              record(4, u"Rome\n", 0, CardFaceProgress::Archived)}));
+
+        const DataFile loaded = loadDataFile(text, url, m_folder);
+        QList<std::pair<qint8, CardFaceProgress>> progress;
+        for (const CardFace &face : loaded.cards[0].faces)
+            progress.append({face.rating, face.progress});
+        QCOMPARE(progress,
+                 (QList<std::pair<qint8, CardFaceProgress>>{{3, CardFaceProgress::Learning},
+                                                            {0, CardFaceProgress::Archived},
+                                                            {1, CardFaceProgress::Mastered}}));
     }
 
     void machineIdIsStableHexAndHidesTheSystemId()
