@@ -68,9 +68,13 @@ QString deckStatsText(const DataFile &deck, const QString &progressFilePath, boo
     return text;
 }
 
-QByteArray deckDumpJson(const DataFile &deck, const QString &progressFilePath)
+void writeDeckDumpJson(const DataFile &deck, const QString &progressFilePath,
+                       const std::function<void(const QByteArray &)> &write)
 {
+    // Handed on in pieces: the dump of a big deck is several times the size of its file.
+    constexpr qsizetype pieceSize = 64 * 1024;
     QByteArray out;
+    out.reserve(pieceSize + 4096);
     out.append("{\"title\": ");
     appendJsonString(out, deck.title);
     out.append(", \"progressFile\": ");
@@ -100,9 +104,20 @@ QByteArray deckDumpJson(const DataFile &deck, const QString &progressFilePath)
             out.append('}');
         }
         out.append("]}");
+        if (out.size() >= pieceSize) {
+            write(out);
+            out.truncate(0);
+        }
     }
     out.append("]}\n");
-    return out;
+    write(out);
+}
+
+QByteArray deckDumpJson(const DataFile &deck, const QString &progressFilePath)
+{
+    QByteArray whole;
+    writeDeckDumpJson(deck, progressFilePath, [&](const QByteArray &piece) { whole += piece; });
+    return whole;
 }
 
 int runCommandLine(const CommandLine &commandLine, QTextStream &out, QTextStream &err)
@@ -143,7 +158,8 @@ int runCommandLine(const CommandLine &commandLine, QTextStream &out, QTextStream
         loadDataFile(*text, url, folder.isEmpty() ? std::nullopt : std::optional(folder));
     if (commandLine.action == CommandLine::Action::Dump) {
         out.flush();
-        out << QString::fromUtf8(deckDumpJson(deck, progressPath));
+        writeDeckDumpJson(deck, progressPath,
+                          [&](const QByteArray &piece) { out << QString::fromUtf8(piece); });
     } else {
         out << deckStatsText(deck, progressPath, QFileInfo::exists(progressPath));
     }

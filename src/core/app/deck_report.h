@@ -6,11 +6,16 @@
 #include <QStringList>
 #include <QTextStream>
 
+#include <functional>
+
 // The read-only command-line views of a deck: a human summary and a JSON dump. Neither ever
 // writes a progress file.
 
 QString deckStatsText(const DataFile &deck, const QString &progressFilePath, bool progressFound);
 QByteArray deckDumpJson(const DataFile &deck, const QString &progressFilePath);
+// The same JSON handed to write() piece by piece, so that it never has to be held whole.
+void writeDeckDumpJson(const DataFile &deck, const QString &progressFilePath,
+                       const std::function<void(const QByteArray &)> &write);
 
 // Answers a command line that needs no window: --stats, --dump, --help, --version or one that
 // was refused. Returns the exit status: 0 done, 1 unreadable file, 2 usage error.

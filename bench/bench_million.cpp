@@ -1,0 +1,162 @@
+// Generates a deck of a million cards (one to four faces of 20 to 200 characters each, every face
+// with a saved record), then times what a study session does with it: loading it with its
+// progress, a whole save of the progress file and one journal append made durable.
+#include "core/model/flashcard_reader.h"
+#include "core/store/deck_loader.h"
+#include "core/store/journal_writer.h"
+#include "core/store/progress_store.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <QTextStream>
+
+#include <algorithm>
+
+#include <sys/resource.h>
+
+namespace {
+
+QTextStream out(stdout);
+
+QUrl deckUrl(const QString &path)
+{
+    return QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
+}
+
+qint64 peakMiB()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss / 1024;
+}
+
+int generate(const QString &path, int cards)
+{
+    static const char *const words[] = {
+        "capital", "river",  "mountain", "ocean",  "language", "currency", "city",   "border",
+        "island",  "desert", "forest",   "valley", "century",  "empire",   "treaty", "harbour"};
+    QRandomGenerator random(1'000'000);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return 1;
+    QByteArray text;
+    for (int card = 0; card < cards; ++card) {
+        text += "=== " + QByteArray::number(card) + '\n';
+        const int faces = 1 + int(random.bounded(4));
+        for (int face = 0; face < faces; ++face) {
+            if (face)
+                text += "---\n";
+            // Numbered, so that no two faces share a text; a hidden passage in each.
+            const qsizetype start = text.size();
+            text += QByteArray::number(card) + '.' + QByteArray::number(face) + " {" +
+                    words[random.bounded(16)] + '}';
+            const qsizetype length = 20 + random.bounded(181);
+            while (text.size() - start < length)
+                text += QByteArray(" ") + words[random.bounded(16)];
+            text.truncate(start + length);
+            text += '\n';
+        }
+        if (text.size() > (1 << 20)) {
+            if (file.write(text) != text.size())
+                return 1;
+            text.truncate(0);
+        }
+    }
+    if (file.write(text) != text.size())
+        return 1;
+    file.close();
+
+    const QUrl url = deckUrl(path);
+    DataFile deck = loadDataFile(*readUtf8File(path), url);
+    for (Card &card : deck.cards) {
+        for (CardFace &face : card.faces) {
+            face.rating = qint8(random.bounded(4));
+            face.progress = allCardFaceProgresses[random.bounded(5)];
+        }
+    }
+    if (const auto error = saveProgress(url, deck.cards)) {
+        out << *error << '\n';
+        return 1;
+    }
+    out << "deck: " << QFileInfo(path).size() / (1024 * 1024) << " MiB, progress file: "
+        << QFileInfo(progressFileURL(url)->toLocalFile()).size() / (1024 * 1024) << " MiB\n";
+    return 0;
+}
+
+double milliseconds(const QElapsedTimer &timer)
+{
+    return double(timer.nsecsElapsed()) / 1e6;
+}
+
+int measure(const QString &path)
+{
+    const QUrl url = deckUrl(path);
+    QElapsedTimer timer;
+    timer.start();
+    DataFile deck = loadDataFile(*readUtf8File(path), url);
+    const double load = milliseconds(timer);
+    const qint64 loadPeak = peakMiB();
+    qsizetype faces = 0;
+    for (const Card &card : deck.cards)
+        faces += card.faces.size();
+
+    // One change of one face, written as a whole save of the progress file.
+    deck.cards[0].faces[0].rating = qint8((deck.cards[0].faces[0].rating + 1) % 4);
+    timer.restart();
+    if (const auto error = saveProgress(url, deck.cards))
+        out << *error << '\n';
+    const double save = milliseconds(timer);
+
+    // The same change as one journal record made durable.
+    const QString progressFile = progressFileURL(url)->toLocalFile();
+    JournalWriter writer;
+    QString error;
+    timer.restart();
+    if (!writer.open(journalPath(progressFile, journalMachineId()), &error)) {
+        out << error << '\n';
+        return 1;
+    }
+    const double open = milliseconds(timer);
+    QList<double> appends;
+    for (int i = 0; i < 50; ++i) {
+        JournalRecord record;
+        record.time = QDateTime::currentMSecsSinceEpoch();
+        record.face = faceDigest(deck.cards[0].faces[0].text);
+        record.rating = deck.cards[0].faces[0].rating;
+        timer.restart();
+        if (!writer.append(record, &error)) {
+            out << error << '\n';
+            return 1;
+        }
+        appends.append(milliseconds(timer));
+    }
+    std::sort(appends.begin(), appends.end());
+
+    out << "cards: " << deck.cards.size() << ", faces: " << faces << '\n';
+    out << QStringLiteral("read + load with progress:      %1 ms, peak %2 MiB\n")
+               .arg(load, 8, 'f', 1)
+               .arg(loadPeak);
+    out << QStringLiteral("one change as a whole save:     %1 ms\n").arg(save, 8, 'f', 1);
+    out << QStringLiteral("open the journal:               %1 ms\n").arg(open, 8, 'f', 1);
+    out << QStringLiteral("one change as a journal record: %1 ms median, %2 ms slowest of 50\n")
+               .arg(appends[appends.size() / 2], 8, 'f', 2)
+               .arg(appends.last(), 0, 'f', 2);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = app.arguments();
+    if (args.size() == 4 && args[1] == u"generate")
+        return generate(args[2], args[3].toInt());
+    if (args.size() == 3 && args[1] == u"measure")
+        return measure(args[2]);
+    out << "usage: bench_million generate DECK CARDS | measure DECK\n";
+    return 2;
+}
