@@ -3,11 +3,15 @@
 #include "core/app/bookmark.h"
 #include "core/app/preferences.h"
 #include "core/app/recent_files.h"
+#include "core/model/debug_output.h"
 #include "core/model/flashcard_reader.h"
 
 namespace {
 
 const QString activeFileKey = QStringLiteral("activeFile");
+// The file being reopened at a start, until it has been shown: still there at the next start,
+// it is the file that crashed or hung the last one.
+const QString restoringKey = QStringLiteral("restoringFile");
 
 } // namespace
 
@@ -39,6 +43,7 @@ CommandsCoordinator::CommandsCoordinator(QSettings *preferences, ProgressLocatio
 
 CommandsCoordinator::~CommandsCoordinator()
 {
+    finishRestore();
     m_saver.waitForPendingSaves();
 }
 
@@ -58,10 +63,34 @@ void CommandsCoordinator::restore()
     // An entry that does not resolve stays stored: the file may come back before the next run.
     if (!resolved)
         return;
+    if (m_preferences->value(restoringKey) == stored) {
+        // Reopening it blindly would crash or hang every start from now on. It stays among the
+        // recent files, to be opened on purpose.
+        m_startNotice = tr("%1 was not reopened: the last run stopped while opening it.")
+                            .arg(resolved->url.toLocalFile());
+        printLine(m_startNotice);
+        m_preferences->remove(activeFileKey);
+        m_preferences->remove(restoringKey);
+        m_preferences->sync();
+        return;
+    }
     if (resolved->isStale)
         storeBookmark(resolved->url);
+    const QVariant restoring = m_preferences->value(activeFileKey);
+    if (restoring.isValid()) {
+        m_preferences->setValue(restoringKey, restoring);
+        m_preferences->sync();
+    }
     m_watcher.watch(resolved->url);
     publish(resolved->url, readDeck(resolved->url));
+}
+
+void CommandsCoordinator::finishRestore()
+{
+    if (!m_preferences->contains(restoringKey))
+        return;
+    m_preferences->remove(restoringKey);
+    m_preferences->sync();
 }
 
 void CommandsCoordinator::open(const std::optional<QUrl> &file)

@@ -80,6 +80,14 @@ public:
     // True while the deck published by a reload is being announced: views keep their place.
     bool isReloading() const { return m_reloading; }
 
+    // What the start had to tell: the file of the last run was not reopened because the run
+    // before did not get past reopening it (the program crashed or was stopped while opening
+    // it). Empty otherwise.
+    const QString &startNotice() const { return m_startNotice; }
+    // Records that the file of the last run was reopened and shown without trouble, so that the
+    // next start reopens it again. Also done when the coordinator is destroyed.
+    void finishRestore();
+
     // Blocks until every progress save scheduled so far has been written; for quitting.
     void waitForPendingSaves() { m_saver.waitForPendingSaves(); }
 
@@ -112,4 +120,5 @@ private:
     ReviewHistory m_history;
     DeckFileWatcher m_watcher;
     bool m_reloading = false;
+    QString m_startNotice;
 };

@@ -2,54 +2,134 @@
 
 #include <QTextBoundaryFinder>
 
+#include <algorithm>
+
 namespace {
 
-enum class Mode { Masked, Revealed };
-
-QString render(QStringView text, Mode mode)
+// Whether a character ends a line where a label would break it.
+bool endsLine(QStringView cluster)
 {
-    QString result;
-    if (text.isEmpty())
-        return result;
-    // Each character is kept, dropped or replaced by one underscore: never longer than the text.
-    result.reserve(text.size());
-
-    // The finder reads the caller's characters in place; they outlive it.
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text.data(), text.size());
-    bool inside = false;
-    bool afterBackslash = false; // whether the previous character was exactly one backslash
-    qsizetype start = 0;
-    for (qsizetype end = finder.toNextBoundary(); end != -1; end = finder.toNextBoundary()) {
-        const QStringView c = text.sliced(start, end - start);
-        start = end;
-
-        // A cluster is special only when it is exactly that one character: "{" followed by a
-        // combining mark is an ordinary character.
-        const bool isOpen = c == u"{";
-        const bool isClose = c == u"}";
-        if (isOpen || isClose) {
-            if (afterBackslash)
-                result.append(c);
-            else if (mode == Mode::Masked)
-                inside = isOpen;
-        } else if (inside) {
-            result.append(u'_');
-        } else {
-            result.append(c);
-        }
-        afterBackslash = c == u"\\";
+    switch (cluster.back().unicode()) {
+    case u'\n':
+    case u'\r':
+    case u'\v':
+    case u'\f':
+    case 0x0085:
+    case 0x2028:
+    case 0x2029:
+        return true;
+    default:
+        return false;
     }
-    return result;
 }
 
 } // namespace
 
+MarkupPieces::MarkupPieces(const QString &text, Form form) : m_text(text), m_form(form)
+{
+}
+
+QString MarkupPieces::next(qsizetype maxLength, qsizetype maxLines)
+{
+    QString result;
+    const qsizetype size = m_text.size();
+    if (atEnd())
+        return result;
+    const qsizetype start = m_position;
+    const qsizetype limit = start + std::clamp<qsizetype>(maxLength, 1, size - start);
+    // Each character is kept, dropped or replaced by one underscore: never longer than the text.
+    result.reserve(limit - start);
+
+    // Where the piece may end instead of at the limit, with the state to go on from there.
+    struct Cut
+    {
+        qsizetype position = -1;
+        qsizetype length = 0;
+        bool inside = false;
+        bool afterBackslash = false;
+    };
+    Cut lineEnd;
+    Cut space;
+    qsizetype lines = 0;
+
+    // The finder works on a window of the text that reaches a little past the limit, so that it
+    // sees the whole of the last character: every boundary inside the window is one of the whole
+    // text. A character longer than the window (a letter with thousands of combining marks)
+    // widens it.
+    for (qsizetype slack = 64;; slack *= 2) {
+        qsizetype windowEnd = std::min(size, limit + slack);
+        if (windowEnd < size && m_text.at(windowEnd - 1).isHighSurrogate())
+            ++windowEnd;
+        QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, m_text.constData() + start,
+                                   windowEnd - start);
+        qsizetype from = start;
+        for (qsizetype boundary = finder.toNextBoundary(); boundary != -1;
+             boundary = finder.toNextBoundary()) {
+            const qsizetype end = start + boundary;
+            if (end == windowEnd && windowEnd < size)
+                break; // the window's last character may go on past it
+            if (end > limit && from > start)
+                break;
+            const QStringView c = QStringView(m_text).sliced(from, end - from);
+            from = end;
+
+            // A cluster is special only when it is exactly that one character: "{" followed by
+            // a combining mark is an ordinary character.
+            const bool isOpen = c == u"{";
+            const bool isClose = c == u"}";
+            if (isOpen || isClose) {
+                if (m_afterBackslash)
+                    result.append(c);
+                else if (m_form == Form::Masked)
+                    m_inside = isOpen;
+            } else if (m_inside) {
+                result.append(u'_');
+            } else {
+                result.append(c);
+            }
+            m_afterBackslash = c == u"\\";
+            m_position = end;
+
+            if (endsLine(c)) {
+                lineEnd = {end, result.size(), m_inside, m_afterBackslash};
+                if (++lines >= maxLines)
+                    break;
+            } else if (c == u" ") {
+                space = {end, result.size(), m_inside, m_afterBackslash};
+            }
+            if (end >= limit)
+                break;
+        }
+        if (from > start || windowEnd == size)
+            break;
+    }
+
+    // A piece cut short ends at a line or word, if one ends in its last part.
+    if (!atEnd() && lines < maxLines) {
+        const qsizetype length = m_position - start;
+        const Cut *cut = nullptr;
+        if (lineEnd.position - start > length / 2)
+            cut = &lineEnd;
+        else if (space.position - start > length * 3 / 4)
+            cut = &space;
+        if (cut) {
+            m_position = cut->position;
+            result.truncate(cut->length);
+            m_inside = cut->inside;
+            m_afterBackslash = cut->afterBackslash;
+        }
+    }
+    return result;
+}
+
 QString maskedText(QStringView text)
 {
-    return render(text, Mode::Masked);
+    return MarkupPieces(text.toString(), MarkupPieces::Form::Masked)
+        .next(text.size(), text.size() + 1);
 }
 
 QString revealedText(QStringView text)
 {
-    return render(text, Mode::Revealed);
+    return MarkupPieces(text.toString(), MarkupPieces::Form::Revealed)
+        .next(text.size(), text.size() + 1);
 }

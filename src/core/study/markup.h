@@ -15,3 +15,31 @@ QString maskedText(QStringView text);
 
 // The text with the unescaped braces removed.
 QString revealedText(QStringView text);
+
+// Renders a text in either form a piece at a time, so that a huge face costs only the part that
+// is shown. The pieces together are the whole masked or revealed text. A piece ends at a
+// character boundary, after a line break or a space when one is near its end, and never cuts a
+// hidden passage's state: the next piece goes on where it stopped.
+class MarkupPieces final
+{
+public:
+    enum class Form { Masked, Revealed };
+
+    MarkupPieces() = default;
+    MarkupPieces(const QString &text, Form form);
+
+    bool atEnd() const { return m_position >= m_text.size(); }
+    // Where the next piece starts, in UTF-16 units of the text.
+    qsizetype position() const { return m_position; }
+
+    // The rendered form of the next piece: at most maxLength UTF-16 units and maxLines line
+    // breaks of the text, but at least one character (which may be longer). Empty at the end.
+    QString next(qsizetype maxLength, qsizetype maxLines);
+
+private:
+    QString m_text;
+    Form m_form = Form::Masked;
+    qsizetype m_position = 0;
+    bool m_inside = false;
+    bool m_afterBackslash = false;
+};

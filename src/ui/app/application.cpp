@@ -4,6 +4,7 @@
 #include "core/app/commands_coordinator.h"
 #include "core/app/deck_report.h"
 #include "core/app/recent_files.h"
+#include "core/app/termination_signals.h"
 #include "ui/app/main_window.h"
 #include "ui/app/translations.h"
 
@@ -11,6 +12,7 @@
 #include <QDir>
 #include <QIcon>
 #include <QTextStream>
+#include <QTimer>
 
 namespace {
 
@@ -64,6 +66,10 @@ int runApplication(int &argc, char **argv)
         return runCommandLine(commandLine, out, err);
     }
 
+    // A logout or `kill` quits as the menu does, so that pending progress is written.
+    if (!quitOnTerminationSignals(app))
+        QTextStream(stderr) << "memoranth: cannot handle termination signals\n";
+
     CommandsCoordinator &coordinator = CommandsCoordinator::shared();
     auto *window = new MainWindow(coordinator, RecentFiles::shared());
     window->setAttribute(Qt::WA_DeleteOnClose);
@@ -71,7 +77,12 @@ int runApplication(int &argc, char **argv)
     if (!commandLine.file.isEmpty())
         coordinator.open(QUrl::fromLocalFile(QDir::current().absoluteFilePath(commandLine.file)));
 
+    // The file of the last run was reopened and shown once the window has run a little: a crash
+    // or hang before then keeps it from being reopened blindly at the next start.
+    QTimer::singleShot(1000, &coordinator, [&coordinator] { coordinator.finishRestore(); });
+
     const int status = app.exec();
+    coordinator.finishRestore();
     coordinator.waitForPendingSaves();
     return status;
 }

@@ -11,6 +11,7 @@
 #include <QFileDialog>
 #include <QMenuBar>
 #include <QStackedWidget>
+#include <QStatusBar>
 
 MainWindow::MainWindow(CommandsCoordinator &coordinator, RecentFiles &recentFiles, QWidget *parent)
     : QMainWindow(parent), m_coordinator(coordinator), m_recentFiles(recentFiles),
@@ -30,6 +31,9 @@ MainWindow::MainWindow(CommandsCoordinator &coordinator, RecentFiles &recentFile
 
     createMenus();
     resize(960, 640);
+
+    if (!m_coordinator.startNotice().isEmpty())
+        statusBar()->showMessage(m_coordinator.startNotice());
 
     connect(&m_coordinator, &CommandsCoordinator::stateChanged, this, &MainWindow::showState);
     connect(&m_coordinator, &CommandsCoordinator::dataFileChanged, this, &MainWindow::updateTitle);

@@ -112,7 +112,7 @@ const QImage &shadowFor(QSize panel)
 FaceView::FaceView(const CardFace &face, bool active, QWidget *parent)
     : QWidget(parent), m_face(face), m_header(new QWidget(this)),
       m_progressView(new FaceProgressView(m_header)), m_picker(new QComboBox(m_header)),
-      m_text(new QLabel(this)), m_buttons(new QWidget(this)),
+      m_textArea(new QWidget(this)), m_buttons(new QWidget(this)),
       m_reveal(makeButton(tr("Reveal"), tr("Reveal hidden text (r)"), m_buttons)),
       m_correct(makeButton(tr("Correct"), tr("Mark correct (c)"), m_buttons)),
       m_incorrect(makeButton(tr("Incorrect"), tr("Mark incorrect (x)"), m_buttons)),
@@ -134,12 +134,18 @@ FaceView::FaceView(const CardFace &face, bool active, QWidget *parent)
     connect(m_picker, &QComboBox::activated, this,
             [this](int index) { chooseProgress(allCardFaceProgresses[std::size_t(index)]); });
 
-    m_text->setTextFormat(Qt::PlainText);
-    m_text->setWordWrap(true);
-    m_text->setAlignment(Qt::AlignLeading | Qt::AlignTop);
-    m_text->setFixedWidth(textWidth);
-    m_text->setForegroundRole(QPalette::Text);
-    m_text->setText(maskedText(m_face.text));
+    auto *textLayout = new QVBoxLayout(m_textArea);
+    textLayout->setContentsMargins(0, 0, 0, 0);
+    textLayout->setSpacing(0);
+    m_showMore = new QPushButton(tr("Show More"), m_textArea);
+    m_showMore->setObjectName(QStringLiteral("showMoreButton"));
+    m_showMore->setToolTip(tr("Show more of this face's text"));
+    m_showMore->setFocusPolicy(Qt::NoFocus);
+    m_showMore->setFlat(true);
+    textLayout->addWidget(m_showMore, 0, Qt::AlignLeading);
+    connect(m_showMore, &QPushButton::clicked, this, &FaceView::showMoreText);
+    addTextPiece();
+    renderText();
 
     auto *buttonLayout = new QHBoxLayout(m_buttons);
     buttonLayout->setContentsMargins(0, 0, 0, 0);
@@ -159,7 +165,7 @@ FaceView::FaceView(const CardFace &face, bool active, QWidget *parent)
     layout->setContentsMargins(margin, margin, margin, margin);
     layout->setSizeConstraint(QLayout::SetFixedSize);
     layout->addWidget(m_header);
-    layout->addWidget(m_text, 0, Qt::AlignLeading);
+    layout->addWidget(m_textArea, 0, Qt::AlignLeading);
     layout->addWidget(m_buttons);
 
     m_activation = new QVariantAnimation(this);
@@ -220,7 +226,40 @@ void FaceView::setTextHidden(bool hidden)
 {
     m_textHidden = hidden;
     m_reveal->setText(hidden ? tr("Reveal") : tr("Hide"));
-    m_text->setText(hidden ? maskedText(m_face.text) : revealedText(m_face.text));
+    renderText();
+}
+
+QLabel *FaceView::addTextPiece()
+{
+    auto *label = new QLabel(m_textArea);
+    label->setTextFormat(Qt::PlainText);
+    label->setWordWrap(true);
+    label->setAlignment(Qt::AlignLeading | Qt::AlignTop);
+    label->setFixedWidth(textWidth);
+    label->setForegroundRole(QPalette::Text);
+    // Before the button, which stays last.
+    auto *layout = static_cast<QVBoxLayout *>(m_textArea->layout());
+    layout->insertWidget(layout->count() - 1, label, 0, Qt::AlignLeading);
+    m_textPieces.append(label);
+    return label;
+}
+
+void FaceView::renderText()
+{
+    // The pieces shown so far, in the new form: each covers the same part of the text.
+    m_pieces = MarkupPieces(m_face.text, m_textHidden ? MarkupPieces::Form::Masked
+                                                      : MarkupPieces::Form::Revealed);
+    for (QLabel *label : std::as_const(m_textPieces))
+        label->setText(m_pieces.next(maxPieceLength, maxPieceLines));
+    m_showMore->setVisible(!m_pieces.atEnd());
+}
+
+void FaceView::showMoreText()
+{
+    if (m_pieces.atEnd())
+        return;
+    addTextPiece()->setText(m_pieces.next(maxPieceLength, maxPieceLines));
+    m_showMore->setVisible(!m_pieces.atEnd());
 }
 
 void FaceView::apply(const ReviewOutcome &outcome)

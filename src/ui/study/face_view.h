@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/model/records.h"
+#include "core/study/markup.h"
 #include "core/study/review.h"
 
 #include <QWidget>
@@ -28,6 +29,11 @@ public:
     static constexpr int cornerRadius = 8;
     // Room around the panel for the active face's shadow.
     static constexpr int shadowMargin = 4;
+    // What one text label is given at most: laying out a huge text in one go can freeze the
+    // window for seconds or exhaust Qt's text layout. The rest is shown on demand, a piece at a
+    // time.
+    static constexpr qsizetype maxPieceLength = 4000;
+    static constexpr qsizetype maxPieceLines = 400;
 
     FaceView(const CardFace &face, bool active, QWidget *parent = nullptr);
 
@@ -48,6 +54,9 @@ public:
     void pass();
     void chooseProgress(CardFaceProgress progress);
 
+    // Shows the next piece of a text too long to be shown at once.
+    void showMoreText();
+
     // Lets the rating dots of a fresh panel move from the rating the replaced panel showed.
     void animateRatingFrom(qint8 previous);
 
@@ -56,7 +65,8 @@ public:
 
     FaceProgressView *progressView() const { return m_progressView; }
     QComboBox *progressPicker() const { return m_picker; }
-    QLabel *textLabel() const { return m_text; }
+    // The label with the first piece of the text.
+    QLabel *textLabel() const { return m_textPieces.first(); }
     QPushButton *revealButton() const { return m_reveal; }
     QPushButton *correctButton() const { return m_correct; }
     QPushButton *incorrectButton() const { return m_incorrect; }
@@ -77,6 +87,8 @@ private:
     void apply(const ReviewOutcome &outcome);
     void showEmphasis(qreal emphasis);
     void setTextHidden(bool hidden);
+    QLabel *addTextPiece();
+    void renderText();
 
     CardFace m_face;
     bool m_active = false;
@@ -89,7 +101,11 @@ private:
     QWidget *m_header;
     FaceProgressView *m_progressView;
     QComboBox *m_picker;
-    QLabel *m_text;
+    QWidget *m_textArea;
+    QList<QLabel *> m_textPieces;
+    // Positioned after the pieces shown.
+    MarkupPieces m_pieces;
+    QPushButton *m_showMore;
     QWidget *m_buttons;
     QPushButton *m_reveal;
     QPushButton *m_correct;

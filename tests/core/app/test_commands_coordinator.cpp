@@ -145,6 +145,41 @@ private Q_SLOTS:
         QCOMPARE(storedActiveFile(), storedActive); // kept for a later start
     }
 
+    // A file that crashed or hung the start reopening it is not reopened blindly at the next
+    // one: the start says so and goes on without it; the start after that is an ordinary one.
+    void restoreThatNeverFinishedIsNotRepeated()
+    {
+        const QUrl deck = makeFile(*m_dir, QStringLiteral("crashes.txt"), deckText(2));
+        start()->open(deck);
+        const QString preferences = m_settings->fileName();
+        const QString atCrash = m_dir->filePath(QStringLiteral("at-crash.ini"));
+        {
+            const auto coordinator = start();
+            QCOMPARE(coordinator->activeFile(), deck);
+            QVERIFY(coordinator->startNotice().isEmpty());
+            // What the preferences hold while the window shows the deck for the first time.
+            m_settings->sync();
+            QVERIFY(QFile::copy(preferences, atCrash));
+        }
+        m_recent.reset();
+        m_settings.reset();
+        QVERIFY(QFile::remove(preferences) && QFile::rename(atCrash, preferences));
+        m_settings.emplace(preferences, QSettings::IniFormat);
+        {
+            CaptureStdout output;
+            const auto coordinator = start();
+            QCOMPARE(coordinator->state(), CommandsCoordinator::State::NoFile);
+            QVERIFY(coordinator->startNotice().contains(deck.toLocalFile()));
+            QCOMPARE(output.text().trimmed(), coordinator->startNotice());
+            QCOMPARE(m_recent->files().value(0), deck);
+            coordinator->open(deck);
+        }
+        const auto coordinator = start();
+        coordinator->finishRestore();
+        QCOMPARE(coordinator->activeFile(), deck);
+        QVERIFY(coordinator->startNotice().isEmpty());
+    }
+
     void finerWritesSaveAndSignalOneCard()
     {
         const QUrl deck = makeFile(*m_dir, QStringLiteral("deck.txt"), deckText(3));

@@ -62,6 +62,61 @@ private Q_SLOTS:
         QCOMPARE(revealedText(text), revealed);
     }
 
+    // Pieces of any size put together give the whole form, whatever characters the cuts fall
+    // between: the state of a hidden passage and of a backslash carries over.
+    void piecesMakeTheWholeForm_data() { forms_data(); }
+    void piecesMakeTheWholeForm()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, masked);
+        QFETCH(QString, revealed);
+        for (const qsizetype length : {1, 2, 3, 7}) {
+            for (const qsizetype lines : {1, 100}) {
+                MarkupPieces maskedPieces(text, MarkupPieces::Form::Masked);
+                MarkupPieces revealedPieces(text, MarkupPieces::Form::Revealed);
+                QString maskedWhole;
+                QString revealedWhole;
+                while (!maskedPieces.atEnd()) {
+                    maskedWhole += maskedPieces.next(length, lines);
+                    revealedWhole += revealedPieces.next(length, lines);
+                    // Both forms cut the text at the same places.
+                    QCOMPARE(revealedPieces.position(), maskedPieces.position());
+                }
+                QVERIFY(revealedPieces.atEnd());
+                QCOMPARE(maskedWhole, masked);
+                QCOMPARE(revealedWhole, revealed);
+            }
+        }
+    }
+
+    void pieceEnds_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("maxLength");
+        QTest::addColumn<int>("maxLines");
+        QTest::addColumn<QString>("first");
+        QTest::newRow("at a space near the end") << "one two three" << 9 << 10 << "one two ";
+        QTest::newRow("at a line end before a space")
+            << "one\ntwo three" << 10 << 10 << "one\ntwo ";
+        QTest::newRow("at a line in the second half")
+            << "abcdef\nghi jkl" << 12 << 10 << "abcdef\n";
+        QTest::newRow("inside a word without a break") << "abcdefghij" << 4 << 10 << "abcd";
+        QTest::newRow("after the last line allowed")
+            << "a\u2028b\u2028c\u2028" << 100 << 2 << "a\u2028b\u2028";
+        // A character longer than the length asked for is never cut.
+        QTest::newRow("long character") << "e" + QString(300, QChar(0x0301)) + "x" << 5 << 10
+                                        << "e" + QString(300, QChar(0x0301));
+    }
+    void pieceEnds()
+    {
+        QFETCH(QString, text);
+        QFETCH(int, maxLength);
+        QFETCH(int, maxLines);
+        QFETCH(QString, first);
+        MarkupPieces pieces(text, MarkupPieces::Form::Revealed);
+        QCOMPARE(pieces.next(maxLength, maxLines), first);
+    }
+
     void longTextIsLinear()
     {
         // A quadratic walk would take minutes over four million characters.

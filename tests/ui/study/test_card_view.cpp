@@ -275,6 +275,45 @@ private Q_SLOTS:
         host->coordinator->open(host->coordinator->activeFile());
         QCOMPARE(host->view->currentFace(), 0);
     }
+
+    // A face of megabytes is laid out a piece at a time: one label given all of it froze the
+    // window for seconds (a long run of line separators or of unbreakable characters) or
+    // crashed Qt's text layout.
+    void hugeFacesAreShownInPieces_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::newRow("words") << QStringLiteral("word {hidden} ").repeated(100'000);
+        QTest::newRow("line separators") << QString(600'000, QChar(0x2028));
+        QTest::newRow("escaped braces") << QStringLiteral("\\{\\}").repeated(150'000);
+    }
+    void hugeFacesAreShownInPieces()
+    {
+        QFETCH(QString, text);
+        FaceView face(CardFace(text), true);
+        face.adjustSize();
+        const auto pieces = [&] { return face.findChildren<QLabel *>(); };
+        const auto *showMore = face.findChild<QPushButton *>(QStringLiteral("showMoreButton"));
+        QVERIFY(showMore && !showMore->isHidden());
+        QCOMPARE(pieces().size(), 1);
+        QVERIFY(face.textLabel()->text().size() <= FaceView::maxPieceLength);
+        QVERIFY(face.textLabel()->text().count(QChar(0x2028)) <= FaceView::maxPieceLines);
+
+        QTest::mouseClick(const_cast<QPushButton *>(showMore), Qt::LeftButton);
+        QCOMPARE(pieces().size(), 2);
+        QVERIFY(!pieces().last()->text().isEmpty() &&
+                pieces().last()->text().size() <= FaceView::maxPieceLength);
+        // Revealing keeps the pieces shown, each in the other form.
+        face.toggleHidden();
+        QCOMPARE(pieces().size(), 2);
+        QVERIFY(face.textLabel()->text().size() <= FaceView::maxPieceLength);
+    }
+
+    void shortFacesHaveNoMoreToShow()
+    {
+        const auto *showMore =
+            host->face(0)->findChild<QPushButton *>(QStringLiteral("showMoreButton"));
+        QVERIFY(showMore && showMore->isHidden());
+    }
 };
 
 QTEST_MAIN(TestCardView)
