@@ -22,14 +22,6 @@
         <source>Next</source>
         <translation>Weiter</translation>
     </message>
-    <message>
-        <source>Show previous card (p)</source>
-        <translation>Vorherige Karte zeigen (p)</translation>
-    </message>
-    <message>
-        <source>Show next card (n)</source>
-        <translation>Nächste Karte zeigen (n)</translation>
-    </message>
 </context>
 <context>
     <name>CommandLine</name>
@@ -89,49 +81,22 @@ Karteikarten aus einfachen Textdateien lernen.
     </message>
 </context>
 <context>
-    <name>FaceControls</name>
-    <message>
-        <source>Show previous face of card (k)</source>
-        <translation>Vorherige Seite der Karte zeigen (k)</translation>
-    </message>
-    <message>
-        <source>Show next face of card (j)</source>
-        <translation>Nächste Seite der Karte zeigen (j)</translation>
-    </message>
-</context>
-<context>
     <name>FaceView</name>
     <message>
         <source>Reveal</source>
         <translation>Aufdecken</translation>
     </message>
     <message>
-        <source>Reveal hidden text (r)</source>
-        <translation>Verdeckten Text aufdecken (r)</translation>
-    </message>
-    <message>
         <source>Correct</source>
         <translation>Richtig</translation>
-    </message>
-    <message>
-        <source>Mark correct (c)</source>
-        <translation>Als richtig markieren (c)</translation>
     </message>
     <message>
         <source>Incorrect</source>
         <translation>Falsch</translation>
     </message>
     <message>
-        <source>Mark incorrect (x)</source>
-        <translation>Als falsch markieren (x)</translation>
-    </message>
-    <message>
         <source>Pass</source>
         <translation>Überspringen</translation>
-    </message>
-    <message>
-        <source>Pass (space)</source>
-        <translation>Überspringen (Leertaste)</translation>
     </message>
     <message>
         <source>Hide</source>
@@ -147,70 +112,6 @@ Karteikarten aus einfachen Textdateien lernen.
 </context>
 <context>
     <name>HelpDialogs</name>
-    <message>
-        <source>R</source>
-        <translation>R</translation>
-    </message>
-    <message>
-        <source>Reveal or hide the hidden text of the face</source>
-        <translation>Verdeckten Text der Seite auf- oder zudecken</translation>
-    </message>
-    <message>
-        <source>C</source>
-        <translation>C</translation>
-    </message>
-    <message>
-        <source>Mark the face correct</source>
-        <translation>Seite als richtig markieren</translation>
-    </message>
-    <message>
-        <source>X</source>
-        <translation>X</translation>
-    </message>
-    <message>
-        <source>Mark the face incorrect</source>
-        <translation>Seite als falsch markieren</translation>
-    </message>
-    <message>
-        <source>Space</source>
-        <translation>Leertaste</translation>
-    </message>
-    <message>
-        <source>Pass: go on to the next face</source>
-        <translation>Überspringen: weiter zur nächsten Seite</translation>
-    </message>
-    <message>
-        <source>K or Up</source>
-        <translation>K oder Pfeil hoch</translation>
-    </message>
-    <message>
-        <source>Previous face of the card</source>
-        <translation>Vorherige Seite der Karte</translation>
-    </message>
-    <message>
-        <source>J or Down</source>
-        <translation>J oder Pfeil runter</translation>
-    </message>
-    <message>
-        <source>Next face (after the last one, the next card)</source>
-        <translation>Nächste Seite (nach der letzten die nächste Karte)</translation>
-    </message>
-    <message>
-        <source>P or Left</source>
-        <translation>P oder Pfeil links</translation>
-    </message>
-    <message>
-        <source>Previous card</source>
-        <translation>Vorherige Karte</translation>
-    </message>
-    <message>
-        <source>N or Right</source>
-        <translation>N oder Pfeil rechts</translation>
-    </message>
-    <message>
-        <source>Next card</source>
-        <translation>Nächste Karte</translation>
-    </message>
     <message>
         <source>Undo the last review</source>
         <translation>Letzte Bewertung rückgängig machen</translation>
@@ -354,6 +255,25 @@ Karteikarten aus einfachen Textdateien lernen.
     </message>
 </context>
 <context>
+    <name>SchedulerParameters</name>
+    <message>
+        <source>Desired retention is %1; it must lie between %2 and %3.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Maximum interval is %1 days; it must lie between 1 and %2.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Every learning step must last at least one minute.</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>New faces per day is %1; it cannot be negative.</source>
+        <translation type="unfinished" />
+    </message>
+</context>
+<context>
     <name>Sidebar</name>
     <message>
         <source>Cards</source>
@@ -362,6 +282,101 @@ Karteikarten aus einfachen Textdateien lernen.
     <message>
         <source>Recent Files</source>
         <translation>Zuletzt geöffnet</translation>
+    </message>
+</context>
+<context>
+    <name>StudyActions</name>
+    <message>
+        <source>Space</source>
+        <translation>Leertaste</translation>
+    </message>
+    <message>
+        <source>Up</source>
+        <translation>Pfeil hoch</translation>
+    </message>
+    <message>
+        <source>Down</source>
+        <translation>Pfeil runter</translation>
+    </message>
+    <message>
+        <source>Left</source>
+        <translation>Pfeil links</translation>
+    </message>
+    <message>
+        <source>Right</source>
+        <translation>Pfeil rechts</translation>
+    </message>
+    <message>
+        <source>space</source>
+        <translation>Leertaste</translation>
+    </message>
+    <message>
+        <source>Reveal or hide the hidden text of the face</source>
+        <translation>Verdeckten Text der Seite auf- oder zudecken</translation>
+    </message>
+    <message>
+        <source>Reveal hidden text (%1)</source>
+        <translation>Verdeckten Text aufdecken (%1)</translation>
+    </message>
+    <message>
+        <source>Mark the face correct</source>
+        <translation>Seite als richtig markieren</translation>
+    </message>
+    <message>
+        <source>Mark correct (%1)</source>
+        <translation>Als richtig markieren (%1)</translation>
+    </message>
+    <message>
+        <source>Mark the face incorrect</source>
+        <translation>Seite als falsch markieren</translation>
+    </message>
+    <message>
+        <source>Mark incorrect (%1)</source>
+        <translation>Als falsch markieren (%1)</translation>
+    </message>
+    <message>
+        <source>Pass: go on to the next face</source>
+        <translation>Überspringen: weiter zur nächsten Seite</translation>
+    </message>
+    <message>
+        <source>Pass (%1)</source>
+        <translation>Überspringen (%1)</translation>
+    </message>
+    <message>
+        <source>Previous face of the card</source>
+        <translation>Vorherige Seite der Karte</translation>
+    </message>
+    <message>
+        <source>Show previous face of card (%1)</source>
+        <translation>Vorherige Seite der Karte zeigen (%1)</translation>
+    </message>
+    <message>
+        <source>Next face (after the last one, the next card)</source>
+        <translation>Nächste Seite (nach der letzten die nächste Karte)</translation>
+    </message>
+    <message>
+        <source>Show next face of card (%1)</source>
+        <translation>Nächste Seite der Karte zeigen (%1)</translation>
+    </message>
+    <message>
+        <source>Previous card</source>
+        <translation>Vorherige Karte</translation>
+    </message>
+    <message>
+        <source>Show previous card (%1)</source>
+        <translation>Vorherige Karte zeigen (%1)</translation>
+    </message>
+    <message>
+        <source>Next card</source>
+        <translation>Nächste Karte</translation>
+    </message>
+    <message>
+        <source>Show next card (%1)</source>
+        <translation>Nächste Karte zeigen (%1)</translation>
+    </message>
+    <message>
+        <source>%1 or %2</source>
+        <translation>%1 oder %2</translation>
     </message>
 </context>
 </TS>

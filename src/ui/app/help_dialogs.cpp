@@ -1,5 +1,7 @@
 #include "ui/app/help_dialogs.h"
 
+#include "ui/study/study_actions.h"
+
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDialog>
@@ -27,22 +29,17 @@ QString native(QKeySequence::StandardKey key)
 
 QList<KeyboardShortcut> keyboardShortcuts()
 {
-    return {
-        {HelpDialogs::tr("R"), HelpDialogs::tr("Reveal or hide the hidden text of the face")},
-        {HelpDialogs::tr("C"), HelpDialogs::tr("Mark the face correct")},
-        {HelpDialogs::tr("X"), HelpDialogs::tr("Mark the face incorrect")},
-        {HelpDialogs::tr("Space"), HelpDialogs::tr("Pass: go on to the next face")},
-        {HelpDialogs::tr("K or Up"), HelpDialogs::tr("Previous face of the card")},
-        {HelpDialogs::tr("J or Down"),
-         HelpDialogs::tr("Next face (after the last one, the next card)")},
-        {HelpDialogs::tr("P or Left"), HelpDialogs::tr("Previous card")},
-        {HelpDialogs::tr("N or Right"), HelpDialogs::tr("Next card")},
+    QList<KeyboardShortcut> shortcuts;
+    for (const StudyActionInfo &info : studyActions())
+        shortcuts.append({studyActionKeys(info), studyActionLabel(info)});
+    shortcuts.append({
         {native(QKeySequence::Undo), HelpDialogs::tr("Undo the last review")},
         {native(QKeySequence::Redo), HelpDialogs::tr("Redo")},
         {native(QKeySequence::Open), HelpDialogs::tr("Open a flashcard file")},
         {native(QKeySequence::New), HelpDialogs::tr("New window")},
         {native(QKeySequence::Quit), HelpDialogs::tr("Quit")},
-    };
+    });
+    return shortcuts;
 }
 
 QDialog *makeKeyboardShortcutsDialog(QWidget *parent)

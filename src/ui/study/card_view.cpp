@@ -73,18 +73,10 @@ CardView::CardView(CommandsCoordinator &coordinator, QWidget *parent)
     connect(m_cardControls, &CardViewControls::selectedCardChangeRequested, this,
             &CardView::selectedCardChangeRequested);
 
-    addShortcut(Qt::Key_R, [this] { onActiveFace(&FaceView::toggleHidden); });
-    addShortcut(Qt::Key_C, [this] { onActiveFace(&FaceView::markCorrect); });
-    addShortcut(Qt::Key_X, [this] { onActiveFace(&FaceView::markIncorrect); });
-    addShortcut(Qt::Key_Space, [this] { onActiveFace(&FaceView::pass); });
-    for (const Qt::Key key : {Qt::Key_K, Qt::Key_Up})
-        addShortcut(key, [this] { previousFace(); });
-    for (const Qt::Key key : {Qt::Key_J, Qt::Key_Down})
-        addShortcut(key, [this] { nextFace(); });
-    for (const Qt::Key key : {Qt::Key_P, Qt::Key_Left})
-        addShortcut(key, [this] { m_cardControls->previousCard(); });
-    for (const Qt::Key key : {Qt::Key_N, Qt::Key_Right})
-        addShortcut(key, [this] { m_cardControls->nextCard(); });
+    for (const StudyActionInfo &info : studyActions()) {
+        for (const Qt::Key key : info.keys)
+            addShortcut(key, info.handler);
+    }
     new StudyKeyFilter(this);
 
     connect(&m_coordinator, &CommandsCoordinator::dataFileChanged, this, [this] {
@@ -99,16 +91,46 @@ CardView::CardView(CommandsCoordinator &coordinator, QWidget *parent)
 
 CardView::~CardView() = default;
 
-void CardView::addShortcut(Qt::Key key, std::function<void()> action)
+void CardView::addShortcut(Qt::Key key, void (StudyActionTarget::*handler)())
 {
     auto *shortcut = new QShortcut(QKeySequence(key), this);
     shortcut->setContext(Qt::WindowShortcut);
-    connect(shortcut, &QShortcut::activated, this, [action = std::move(action)] {
+    connect(shortcut, &QShortcut::activated, this, [this, handler] {
         // An open pop-up (the progress picker's list) has the keyboard to itself.
         if (QApplication::activePopupWidget())
             return;
-        action();
+        (static_cast<StudyActionTarget *>(this)->*handler)();
     });
+}
+
+void CardView::toggleActiveFaceHidden()
+{
+    onActiveFace(&FaceView::toggleHidden);
+}
+
+void CardView::markActiveFaceCorrect()
+{
+    onActiveFace(&FaceView::markCorrect);
+}
+
+void CardView::markActiveFaceIncorrect()
+{
+    onActiveFace(&FaceView::markIncorrect);
+}
+
+void CardView::passActiveFace()
+{
+    onActiveFace(&FaceView::pass);
+}
+
+void CardView::previousCard()
+{
+    m_cardControls->previousCard();
+}
+
+void CardView::nextCard()
+{
+    m_cardControls->nextCard();
 }
 
 void CardView::onActiveFace(void (FaceView::*action)())

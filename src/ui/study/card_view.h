@@ -1,11 +1,11 @@
 #pragma once
 
 #include "core/model/records.h"
+#include "ui/study/study_actions.h"
 
 #include <QList>
 #include <QWidget>
 
-#include <functional>
 #include <optional>
 
 class CardViewControls;
@@ -22,9 +22,8 @@ class QVBoxLayout;
 // The deck browser owns the selection; this view shows the card at the selected position of the
 // coordinator's deck and asks the browser to move the selection.
 //
-// Its keys (r, c, x, space on the active face; k/Up, j/Down between faces; p/Left, n/Right
-// between cards) work wherever the focus is in its window, except in a text field.
-class CardView final : public QWidget
+// Its keys (the study actions) work wherever the focus is in its window, except in a text field.
+class CardView final : public QWidget, public StudyActionTarget
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(CardView)
@@ -52,8 +51,16 @@ public:
 
     // Face navigation: past the last face comes the next card (after the last card the first),
     // before the first face the previous card. Nothing moves while no card is selected.
-    void nextFace();
-    void previousFace();
+    void nextFace() override;
+    void previousFace() override;
+    void previousCard() override;
+    void nextCard() override;
+
+    // The rest of the study actions act on the active face; nothing without one.
+    void toggleActiveFaceHidden() override;
+    void markActiveFaceCorrect() override;
+    void markActiveFaceIncorrect() override;
+    void passActiveFace() override;
 
     // The face panels of the shown card, in order, and the active one (if any).
     const QList<FaceView *> &faceViews() const { return m_faceViews; }
@@ -83,7 +90,7 @@ private:
     void moveTo(qsizetype face, std::optional<qsizetype> selectedCard);
     void updateFacesBar(bool animated);
     void centreCurrentFace(bool animated);
-    void addShortcut(Qt::Key key, std::function<void()> action);
+    void addShortcut(Qt::Key key, void (StudyActionTarget::*handler)());
     void onActiveFace(void (FaceView::*action)());
 
     CommandsCoordinator &m_coordinator;

@@ -1,6 +1,7 @@
 #include "ui/study/card_view_controls.h"
 
 #include "core/study/navigation.h"
+#include "ui/study/study_actions.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -10,8 +11,8 @@ CardViewControls::CardViewControls(QWidget *parent)
     : QWidget(parent), m_label(new QLabel(tr("Card:"), this)),
       m_previous(new QPushButton(tr("Previous"), this)), m_next(new QPushButton(tr("Next"), this))
 {
-    m_previous->setToolTip(tr("Show previous card (p)"));
-    m_next->setToolTip(tr("Show next card (n)"));
+    m_previous->setToolTip(studyActionToolTip(StudyAction::PreviousCard));
+    m_next->setToolTip(studyActionToolTip(StudyAction::NextCard));
     auto *layout = new QHBoxLayout(this);
     for (QWidget *widget : std::initializer_list<QWidget *>{m_label, m_previous, m_next}) {
         widget->setFocusPolicy(Qt::NoFocus);

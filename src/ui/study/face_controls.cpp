@@ -1,6 +1,7 @@
 #include "ui/study/face_controls.h"
 
 #include "ui/study/selection_bar.h"
+#include "ui/study/study_actions.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
@@ -50,8 +51,10 @@ QToolButton *makeArrowButton(const QString &toolTip, QWidget *parent)
 } // namespace
 
 FaceControls::FaceControls(QWidget *parent)
-    : QWidget(parent), m_previous(makeArrowButton(tr("Show previous face of card (k)"), this)),
-      m_bar(new SelectionBar(this)), m_next(makeArrowButton(tr("Show next face of card (j)"), this))
+    : QWidget(parent),
+      m_previous(makeArrowButton(studyActionToolTip(StudyAction::PreviousFace), this)),
+      m_bar(new SelectionBar(this)),
+      m_next(makeArrowButton(studyActionToolTip(StudyAction::NextFace), this))
 {
     auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

@@ -3,6 +3,7 @@
 #include "core/study/markup.h"
 #include "ui/study/face_progress_view.h"
 #include "ui/study/spring_easing.h"
+#include "ui/study/study_actions.h"
 
 #include <QComboBox>
 #include <QGraphicsOpacityEffect>
@@ -113,10 +114,11 @@ FaceView::FaceView(const CardFace &face, bool active, QWidget *parent)
     : QWidget(parent), m_face(face), m_header(new QWidget(this)),
       m_progressView(new FaceProgressView(m_header)), m_picker(new QComboBox(m_header)),
       m_textArea(new QWidget(this)), m_buttons(new QWidget(this)),
-      m_reveal(makeButton(tr("Reveal"), tr("Reveal hidden text (r)"), m_buttons)),
-      m_correct(makeButton(tr("Correct"), tr("Mark correct (c)"), m_buttons)),
-      m_incorrect(makeButton(tr("Incorrect"), tr("Mark incorrect (x)"), m_buttons)),
-      m_pass(makeButton(tr("Pass"), tr("Pass (space)"), m_buttons))
+      m_reveal(makeButton(tr("Reveal"), studyActionToolTip(StudyAction::ToggleHidden), m_buttons)),
+      m_correct(makeButton(tr("Correct"), studyActionToolTip(StudyAction::MarkCorrect), m_buttons)),
+      m_incorrect(
+          makeButton(tr("Incorrect"), studyActionToolTip(StudyAction::MarkIncorrect), m_buttons)),
+      m_pass(makeButton(tr("Pass"), studyActionToolTip(StudyAction::Pass), m_buttons))
 {
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
 

@@ -1,5 +1,7 @@
 #include "ui/study/study_key_filter.h"
 
+#include "ui/study/study_actions.h"
+
 #include <QAbstractSpinBox>
 #include <QApplication>
 #include <QKeyEvent>
@@ -10,31 +12,6 @@
 StudyKeyFilter::StudyKeyFilter(QWidget *view) : QObject(view), m_view(view)
 {
     qApp->installEventFilter(this);
-}
-
-bool StudyKeyFilter::isStudyKey(int key, Qt::KeyboardModifiers modifiers)
-{
-    // Arrow keys carry the keypad modifier on some keyboards; any other modifier makes it
-    // another key.
-    if ((modifiers & ~Qt::KeypadModifier) != Qt::NoModifier)
-        return false;
-    switch (key) {
-    case Qt::Key_R:
-    case Qt::Key_C:
-    case Qt::Key_X:
-    case Qt::Key_Space:
-    case Qt::Key_K:
-    case Qt::Key_J:
-    case Qt::Key_P:
-    case Qt::Key_N:
-    case Qt::Key_Up:
-    case Qt::Key_Down:
-    case Qt::Key_Left:
-    case Qt::Key_Right:
-        return true;
-    default:
-        return false;
-    }
 }
 
 bool StudyKeyFilter::isTextField(const QObject *object)

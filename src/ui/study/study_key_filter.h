@@ -17,8 +17,6 @@ public:
     // Watches the window of `view` (found at each key) through an application event filter.
     explicit StudyKeyFilter(QWidget *view);
 
-    // Whether the key, with those modifiers, is one of the study view's keys.
-    static bool isStudyKey(int key, Qt::KeyboardModifiers modifiers);
     // Whether a widget takes typed text, so that plain keys belong to it.
     static bool isTextField(const QObject *object);
 

@@ -4,6 +4,7 @@
 #include "ui/app/main_window.h"
 #include "ui/app/message_view.h"
 #include "ui/app/translations.h"
+#include "ui/study/study_actions.h"
 
 #include <QAction>
 #include <QApplication>
@@ -90,6 +91,11 @@ private Q_SLOTS:
         QCOMPARE(window.openAction()->text(), u"Öffnen …"_qs);
         // Qt's own texts, such as the names of keys in menus, come from Qt's translations.
         QCOMPARE(window.openAction()->shortcut().toString(QKeySequence::NativeText), u"Strg+O"_qs);
+        // The study keys: their names in the reference, and in the tooltips of the buttons.
+        QCOMPARE(keyboardShortcuts().at(4).keys, u"K oder Pfeil hoch"_qs);
+        QCOMPARE(studyActionToolTip(StudyAction::Pass), u"Überspringen (Leertaste)"_qs);
+        QCOMPARE(studyActionToolTip(StudyAction::NextFace),
+                 u"Nächste Seite der Karte zeigen (j)"_qs);
         // No translation for English, the language of the source.
         QVERIFY(!installTranslations(*qApp, QLocale(QLocale::English, QLocale::UnitedStates)));
     }

@@ -12,6 +12,7 @@
 #include <QScopeGuard>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QShortcut>
 #include <QToolButton>
 
 // A face's rating and state; a card and one of its faces.
@@ -211,6 +212,27 @@ private Q_SLOTS:
         for (const Qt::Key key : {Qt::Key_J, Qt::Key_K, Qt::Key_N, Qt::Key_P, Qt::Key_C})
             host->key(key);
         QCOMPARE(requests.size(), 0);
+    }
+
+    void studyKeysWaitWhileAPopupIsOpen()
+    {
+        // The pop-up has the keyboard; a study shortcut that fires all the same (as a window
+        // manager may let it) must not act behind it.
+        QShortcut *correct = nullptr;
+        for (QShortcut *shortcut : host->view->findChildren<QShortcut *>()) {
+            if (shortcut->key() == QKeySequence(Qt::Key_C))
+                correct = shortcut;
+        }
+        QVERIFY(correct);
+        QComboBox *picker = host->active()->progressPicker();
+        picker->showPopup();
+        QTRY_VERIFY(QApplication::activePopupWidget());
+        Q_EMIT correct->activated();
+        QCOMPARE(host->deckFace(0, 0).rating, 0);
+        picker->hidePopup();
+        QTRY_VERIFY(!QApplication::activePopupWidget());
+        Q_EMIT correct->activated();
+        QCOMPARE(host->deckFace(0, 0).rating, 1);
     }
 
     void heldKeysSettleIntoAViewDrawnInBothPalettes()
