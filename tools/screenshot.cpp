@@ -1,16 +1,22 @@
 // Renders the main window in use, for the README: a deck open in the study view, a few faces
 // rated, the current face revealed. Runs offscreen with a temporary home; writes one PNG.
+// For looking at the window in other conditions: --size WxH, --dark, --start (the start view,
+// the decks only as recent files), --language CODE; QT_SCALE_FACTOR=2 renders at 200 %.
 #include "core/app/commands_coordinator.h"
 #include "core/app/recent_files.h"
 #include "ui/app/content_view.h"
 #include "ui/app/main_window.h"
+#include "ui/app/translations.h"
 #include "ui/study/card_view.h"
 #include "ui/study/face_view.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
 #include <QDir>
 #include <QFileInfo>
+#include <QPalette>
 #include <QSettings>
+#include <QStyleFactory>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextStream>
@@ -18,11 +24,38 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    const QStringList arguments = app.arguments();
+    QCommandLineParser parser;
+    const QCommandLineOption sizeOption(QStringLiteral("size"), QString(), QStringLiteral("WxH"),
+                                        QStringLiteral("1000x680"));
+    const QCommandLineOption darkOption(QStringLiteral("dark"));
+    const QCommandLineOption startOption(QStringLiteral("start"));
+    const QCommandLineOption languageOption(QStringLiteral("language"), QString(),
+                                            QStringLiteral("CODE"), QStringLiteral("en"));
+    parser.addOptions({sizeOption, darkOption, startOption, languageOption});
+    parser.process(app);
+    const QStringList arguments = QStringList{QString()} + parser.positionalArguments();
     if (arguments.size() < 3) {
-        QTextStream(stderr) << "usage: memoranth_screenshot OUTPUT.png DECK [RECENT...]\n";
+        QTextStream(stderr) << "usage: memoranth_screenshot [--size WxH] [--dark] [--start] "
+                               "[--language CODE] OUTPUT.png DECK [RECENT...]\n";
         return 2;
     }
+    installTranslations(app, QLocale(parser.value(languageOption)));
+    if (parser.isSet(darkOption)) {
+        QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+        QPalette dark;
+        dark.setColor(QPalette::Window, QColor(0x2b, 0x2b, 0x2b));
+        dark.setColor(QPalette::WindowText, Qt::white);
+        dark.setColor(QPalette::Base, QColor(0x1e, 0x1e, 0x1e));
+        dark.setColor(QPalette::AlternateBase, QColor(0x33, 0x33, 0x33));
+        dark.setColor(QPalette::Text, Qt::white);
+        dark.setColor(QPalette::Button, QColor(0x3a, 0x3a, 0x3a));
+        dark.setColor(QPalette::ButtonText, Qt::white);
+        dark.setColor(QPalette::Highlight, QColor(0x2a, 0x82, 0xda));
+        dark.setColor(QPalette::HighlightedText, Qt::white);
+        dark.setColor(QPalette::PlaceholderText, QColor(0x9a, 0x9a, 0x9a));
+        QApplication::setPalette(dark);
+    }
+    const QStringList size = parser.value(sizeOption).split(u'x');
     QTemporaryDir home;
     QSettings settings(home.filePath(QStringLiteral("preferences.ini")), QSettings::IniFormat);
     RecentFiles recent(&settings);
@@ -30,10 +63,18 @@ int main(int argc, char *argv[])
     CommandsCoordinator coordinator(&settings, home.filePath(QStringLiteral("progress")), &recent);
     for (const QString &file : arguments.mid(3))
         recent.add(QUrl::fromLocalFile(QFileInfo(file).absoluteFilePath()));
+    if (parser.isSet(startOption)) {
+        recent.add(QUrl::fromLocalFile(QFileInfo(arguments[2]).absoluteFilePath()));
+        MainWindow window(coordinator, recent);
+        window.resize(size.value(0).toInt(), size.value(1).toInt());
+        window.show();
+        QTest::qWait(300);
+        return window.grab().save(arguments[1]) ? 0 : 1;
+    }
     coordinator.open(QUrl::fromLocalFile(QFileInfo(arguments[2]).absoluteFilePath()));
 
     MainWindow window(coordinator, recent);
-    window.resize(1000, 680);
+    window.resize(size.value(0).toInt(), size.value(1).toInt());
     window.show();
     QTest::qWait(100);
 

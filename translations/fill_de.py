@@ -108,6 +108,17 @@ GERMAN = {
     "--stats and --dump cannot be used together.":
         "--stats und --dump lassen sich nicht zusammen verwenden.",
     "Only one file can be given.": "Es kann nur eine Datei angegeben werden.",
+    "Choose a flashcard file to study": "Eine Karteikartendatei zum Lernen auswählen",
+    "Open an example deck": "Einen Beispielstapel öffnen",
+    "%1 (in %2)": "%1 (in %2)",
+    "Open Recent": "Zuletzt geöffnet",
+    "Close": "Schließen",
+    "Clear Menu": "Liste leeren",
+    "Flashcard files (*.txt *.cards *.md)": "Karteikartendateien (*.txt *.cards *.md)",
+    "All files (*)": "Alle Dateien (*)",
+    "This deck has no cards. A card begins with a line that starts with ===.":
+        "Dieser Stapel hat keine Karten. Eine Karte beginnt mit einer Zeile, die mit === "
+        "anfängt.",
 }
 
 path = pathlib.Path(__file__).with_name("memoranth_de.ts")

@@ -59,6 +59,20 @@ Karteikarten aus einfachen Textdateien lernen.
     </message>
 </context>
 <context>
+    <name>CommandsCoordinator</name>
+    <message>
+        <source>%1 was not reopened: the last run stopped while opening it.</source>
+        <translation type="unfinished" />
+    </message>
+</context>
+<context>
+    <name>ContentView</name>
+    <message>
+        <source>This deck has no cards. A card begins with a line that starts with ===.</source>
+        <translation>Dieser Stapel hat keine Karten. Eine Karte beginnt mit einer Zeile, die mit === anfängt.</translation>
+    </message>
+</context>
+<context>
     <name>DeckReport</name>
     <message>
         <source>memoranth: %1 cannot be read as UTF-8 text.
@@ -101,6 +115,14 @@ Karteikarten aus einfachen Textdateien lernen.
     <message>
         <source>Hide</source>
         <translation>Verdecken</translation>
+    </message>
+    <message>
+        <source>Show More</source>
+        <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Show more of this face's text</source>
+        <translation type="unfinished" />
     </message>
 </context>
 <context>
@@ -160,10 +182,6 @@ Karteikarten aus einfachen Textdateien lernen.
 <context>
     <name>MainWindow</name>
     <message>
-        <source>Open a flashcard file.</source>
-        <translation>Öffnen Sie eine Karteikartendatei.</translation>
-    </message>
-    <message>
         <source>Invalid file. Try another.</source>
         <translation>Ungültige Datei. Versuchen Sie eine andere.</translation>
     </message>
@@ -210,6 +228,26 @@ Karteikarten aus einfachen Textdateien lernen.
     <message>
         <source>About Memoranth</source>
         <translation>Über Memoranth</translation>
+    </message>
+    <message>
+        <source>Open Recent</source>
+        <translation>Zuletzt geöffnet</translation>
+    </message>
+    <message>
+        <source>Close</source>
+        <translation>Schließen</translation>
+    </message>
+    <message>
+        <source>Clear Menu</source>
+        <translation>Liste leeren</translation>
+    </message>
+    <message>
+        <source>Flashcard files (*.txt *.cards *.md)</source>
+        <translation>Karteikartendateien (*.txt *.cards *.md)</translation>
+    </message>
+    <message>
+        <source>All files (*)</source>
+        <translation>Alle Dateien (*)</translation>
     </message>
 </context>
 <context>
@@ -282,6 +320,38 @@ Karteikarten aus einfachen Textdateien lernen.
     <message>
         <source>Recent Files</source>
         <translation>Zuletzt geöffnet</translation>
+    </message>
+</context>
+<context>
+    <name>StartView</name>
+    <message>
+        <source>Open a flashcard file.</source>
+        <translation>Öffnen Sie eine Karteikartendatei.</translation>
+    </message>
+    <message>
+        <source>Recent Files</source>
+        <translation>Zuletzt geöffnet</translation>
+    </message>
+    <message>
+        <source>Open...</source>
+        <translation>Öffnen …</translation>
+    </message>
+    <message>
+        <source>Choose a flashcard file to study</source>
+        <translation>Eine Karteikartendatei zum Lernen auswählen</translation>
+    </message>
+    <message>
+        <source>Open an example deck</source>
+        <translation>Einen Beispielstapel öffnen</translation>
+    </message>
+    <message>
+        <source>%1 (in %2)</source>
+        <comment>recent file title and its folder</comment>
+        <translation>%1 (in %2)</translation>
+    </message>
+    <message>
+        <source>Open recent file %1.</source>
+        <translation>Zuletzt geöffnete Datei %1 öffnen.</translation>
     </message>
 </context>
 <context>

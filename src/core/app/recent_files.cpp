@@ -82,6 +82,12 @@ void RecentFiles::remove(const QUrl &file)
     save();
 }
 
+void RecentFiles::clear()
+{
+    setFiles({});
+    save();
+}
+
 void RecentFiles::save()
 {
     QVariantList blobs;

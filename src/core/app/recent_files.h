@@ -29,6 +29,8 @@ public:
     void add(const QUrl &file);
     // Removes the first entry equal to the file, if any, and saves.
     void remove(const QUrl &file);
+    // Empties the list and saves.
+    void clear();
     // Stores the bookmark data of every entry for which it can be made, in order.
     void save();
 

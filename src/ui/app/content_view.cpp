@@ -6,6 +6,7 @@
 #include "ui/study/card_view.h"
 
 #include <QHBoxLayout>
+#include <QLabel>
 #include <QListView>
 #include <QSplitter>
 
@@ -13,7 +14,7 @@ ContentView::ContentView(CommandsCoordinator &coordinator, RecentFiles &recentFi
                          QWidget *parent)
     : QWidget(parent), m_coordinator(coordinator), m_splitter(new QSplitter(this)),
       m_sidebar(new Sidebar(coordinator, recentFiles, m_splitter)),
-      m_cardView(new CardView(coordinator, m_splitter))
+      m_cardView(new CardView(coordinator, m_splitter)), m_noCards(new QLabel(m_splitter))
 {
     auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -22,6 +23,14 @@ ContentView::ContentView(CommandsCoordinator &coordinator, RecentFiles &recentFi
     m_splitter->setChildrenCollapsible(false);
     m_splitter->addWidget(m_sidebar);
     m_splitter->addWidget(m_cardView);
+    m_noCards->setText(tr("This deck has no cards. A card begins with a line that starts "
+                          "with ===."));
+    m_noCards->setObjectName(QStringLiteral("noCardsMessage"));
+    m_noCards->setAlignment(Qt::AlignCenter);
+    m_noCards->setWordWrap(true);
+    m_noCards->setMargin(24);
+    m_splitter->addWidget(m_noCards);
+    m_splitter->setStretchFactor(2, 1);
     m_splitter->setStretchFactor(0, 0);
     m_splitter->setStretchFactor(1, 1);
     m_sidebar->setMinimumWidth(180);
@@ -55,8 +64,20 @@ void ContentView::setSelectedCardIndex(std::optional<qsizetype> index)
 void ContentView::cardsReplaced()
 {
     const auto &deck = m_coordinator.dataFile();
-    m_cardView->setCardCount(deck ? deck->cards.size() : 0);
+    const qsizetype count = deck ? deck->cards.size() : 0;
+    m_cardView->setCardCount(count);
+    // A selection the deck no longer has would leave the study side blank and every key dead:
+    // the first card is shown instead.
+    const bool inDeck =
+        m_selectedCardIndex && *m_selectedCardIndex >= 0 && *m_selectedCardIndex < count;
+    const bool moved = count > 0 && !inDeck;
+    if (moved)
+        m_selectedCardIndex = 0;
+    m_cardView->setVisible(count > 0);
+    m_noCards->setVisible(count == 0);
     applySelection();
+    if (moved)
+        Q_EMIT selectedCardIndexChanged(m_selectedCardIndex);
 }
 
 void ContentView::applySelection()

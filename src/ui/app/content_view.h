@@ -6,13 +6,14 @@
 
 class CardView;
 class CommandsCoordinator;
+class QLabel;
 class QSplitter;
 class RecentFiles;
 class Sidebar;
 
 // The deck browser: the sidebar beside the study view of the selected card. Owns the
-// selection, a card position that survives opening another deck; a position beyond the deck
-// selects nothing.
+// selection, a card position that survives opening another deck; where the new deck has no
+// such card, its first card is selected. A deck without cards says so.
 class ContentView final : public QWidget
 {
     Q_OBJECT
@@ -41,6 +42,7 @@ private:
     QSplitter *m_splitter;
     Sidebar *m_sidebar;
     CardView *m_cardView;
+    QLabel *m_noCards;
     std::optional<qsizetype> m_selectedCardIndex = 0;
     bool m_applying = false;
 };

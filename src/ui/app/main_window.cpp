@@ -1,23 +1,31 @@
 #include "ui/app/main_window.h"
 
 #include "core/app/commands_coordinator.h"
+#include "core/app/recent_files.h"
 #include "ui/app/content_view.h"
 #include "ui/app/help_dialogs.h"
 #include "ui/app/message_view.h"
+#include "ui/app/start_view.h"
 #include "ui/browser/file_drop_handler.h"
+#include "ui/browser/sidebar.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QListView>
 #include <QMenuBar>
 #include <QStackedWidget>
 #include <QStatusBar>
 
 MainWindow::MainWindow(CommandsCoordinator &coordinator, RecentFiles &recentFiles, QWidget *parent)
     : QMainWindow(parent), m_coordinator(coordinator), m_recentFiles(recentFiles),
-      m_chooseFile(runOpenDialog), m_dropHandler(new FileDropHandler(coordinator, this)),
-      m_stack(new QStackedWidget(this)),
-      m_startView(new MessageView(tr("Open a flashcard file."), m_stack)),
+      m_chooseFile([&coordinator, &recentFiles](QWidget *parent) {
+          return runOpenDialog(parent, openDialogFolder(coordinator, recentFiles));
+      }),
+      m_dropHandler(new FileDropHandler(coordinator, this)), m_stack(new QStackedWidget(this)),
+      m_startView(new StartView(recentFiles, StartView::findExampleDeck(), m_stack)),
       m_contentView(new ContentView(coordinator, recentFiles, m_stack)),
       m_invalidFileView(new MessageView(tr("Invalid file. Try another."), m_stack))
 {
@@ -28,6 +36,9 @@ MainWindow::MainWindow(CommandsCoordinator &coordinator, RecentFiles &recentFile
     setCentralWidget(m_stack);
     m_dropHandler->attach(m_startView);
     m_dropHandler->attach(m_invalidFileView);
+    connect(m_startView, &StartView::openRequested, this, &MainWindow::openFile);
+    connect(m_startView, &StartView::openFileRequested, this,
+            [this](const QUrl &file) { m_coordinator.open(file); });
 
     createMenus();
     resize(960, 640);
@@ -54,6 +65,15 @@ void MainWindow::createMenus()
     m_openAction = file->addAction(tr("Open..."));
     m_openAction->setShortcut(QKeySequence::Open);
     connect(m_openAction, &QAction::triggered, this, &MainWindow::openFile);
+
+    m_openRecentMenu = file->addMenu(tr("Open Recent"));
+    connect(&m_recentFiles, &RecentFiles::filesChanged, this, &MainWindow::rebuildOpenRecentMenu);
+    rebuildOpenRecentMenu();
+
+    // Ends studying: the window goes back to the start view.
+    m_closeAction = file->addAction(tr("Close"));
+    m_closeAction->setShortcuts(QKeySequence::Close);
+    connect(m_closeAction, &QAction::triggered, this, [this] { m_coordinator.open(std::nullopt); });
 
     file->addSeparator();
     m_quitAction = file->addAction(tr("Quit"));
@@ -87,22 +107,63 @@ void MainWindow::createMenus()
     connect(m_aboutAction, &QAction::triggered, this, [this] { showAboutMemoranth(this); });
 }
 
+void MainWindow::rebuildOpenRecentMenu()
+{
+    m_openRecentMenu->clear();
+    const QList<QUrl> &files = m_recentFiles.files();
+    const QStringList labels = StartView::recentFileLabels(files);
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        // Titles are shown verbatim: an ampersand in one is no mnemonic.
+        QString label = labels[i].isEmpty() ? files[i].fileName() : labels[i];
+        label.replace(u'&', QStringLiteral("&&"));
+        QAction *action = m_openRecentMenu->addAction(label);
+        action->setToolTip(files[i].toLocalFile());
+        const QUrl file = files[i];
+        connect(
+            action, &QAction::triggered, this, [this, file] { m_coordinator.open(file); },
+            Qt::QueuedConnection);
+    }
+    m_openRecentMenu->addSeparator();
+    QAction *clear = m_openRecentMenu->addAction(tr("Clear Menu"));
+    clear->setEnabled(!files.isEmpty());
+    connect(clear, &QAction::triggered, &m_recentFiles, &RecentFiles::clear, Qt::QueuedConnection);
+    m_openRecentMenu->setEnabled(!files.isEmpty());
+}
+
 void MainWindow::setFileChooser(FileChooser chooser)
 {
     m_chooseFile = std::move(chooser);
 }
 
-void MainWindow::configureOpenDialog(QFileDialog &dialog)
+void MainWindow::configureOpenDialog(QFileDialog &dialog, const QString &folder)
 {
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setNameFilter(QString());
+    // Any file may be a deck; the usual ones are offered first.
+    dialog.setNameFilters({tr("Flashcard files (*.txt *.cards *.md)"), tr("All files (*)")});
+    dialog.setDirectory(folder);
 }
 
-std::optional<QUrl> MainWindow::runOpenDialog(QWidget *parent)
+QString MainWindow::openDialogFolder(const CommandsCoordinator &coordinator,
+                                     const RecentFiles &recentFiles)
+{
+    QList<QUrl> candidates = recentFiles.files();
+    if (!coordinator.activeFile().isEmpty())
+        candidates.prepend(coordinator.activeFile());
+    for (const QUrl &file : std::as_const(candidates)) {
+        if (!file.isLocalFile())
+            continue;
+        const QFileInfo info(file.toLocalFile());
+        if (info.dir().exists())
+            return info.absolutePath();
+    }
+    return QDir::homePath();
+}
+
+std::optional<QUrl> MainWindow::runOpenDialog(QWidget *parent, const QString &folder)
 {
     QFileDialog dialog(parent, tr("Open"));
-    configureOpenDialog(dialog);
+    configureOpenDialog(dialog, folder);
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     const QList<QUrl> chosen = dialog.selectedUrls();
@@ -151,7 +212,13 @@ void MainWindow::showState()
     // Coming back to the deck browser from another view starts a fresh browsing session.
     if (view == m_contentView && m_stack->currentWidget() != m_contentView)
         m_contentView->setSelectedCardIndex(0);
+    const bool entering = view == m_contentView && m_stack->currentWidget() != m_contentView;
     m_stack->setCurrentWidget(view);
+    // The keyboard starts on the card list, whose keys are harmless, never on a button that a
+    // modified Space would press.
+    if (entering)
+        m_contentView->sidebar()->cardList()->setFocus(Qt::OtherFocusReason);
+    m_closeAction->setEnabled(m_coordinator.state() != CommandsCoordinator::State::NoFile);
     updateTitle();
 }
 

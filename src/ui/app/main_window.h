@@ -10,6 +10,8 @@ class CommandsCoordinator;
 class ContentView;
 class FileDropHandler;
 class MessageView;
+class QMenu;
+class StartView;
 class QFileDialog;
 class QStackedWidget;
 class RecentFiles;
@@ -33,9 +35,14 @@ public:
 
     // Replaces the open dialog (for tests); windows opened from this one inherit it.
     void setFileChooser(FileChooser chooser);
-    // The standard open dialog: one existing file of any type, no folders.
-    static std::optional<QUrl> runOpenDialog(QWidget *parent);
-    static void configureOpenDialog(QFileDialog &dialog);
+    // The standard open dialog: one existing file, no folders, flashcard files offered first
+    // and any file on request; it starts in `folder`.
+    static std::optional<QUrl> runOpenDialog(QWidget *parent, const QString &folder);
+    static void configureOpenDialog(QFileDialog &dialog, const QString &folder);
+    // Where the open dialog starts: the folder of the open file or else of the most recent
+    // one, else the home folder.
+    static QString openDialogFolder(const CommandsCoordinator &coordinator,
+                                    const RecentFiles &recentFiles);
 
     // The "Open..." command: asks for a file and opens it; a cancelled choice changes nothing.
     void openFile();
@@ -44,13 +51,15 @@ public:
 
     QAction *newWindowAction() const { return m_newWindowAction; }
     QAction *openAction() const { return m_openAction; }
+    QMenu *openRecentMenu() const { return m_openRecentMenu; }
+    QAction *closeAction() const { return m_closeAction; }
     QAction *quitAction() const { return m_quitAction; }
     QAction *undoAction() const { return m_undoAction; }
     QAction *redoAction() const { return m_redoAction; }
     QAction *keyboardShortcutsAction() const { return m_keyboardShortcutsAction; }
     QAction *aboutAction() const { return m_aboutAction; }
 
-    MessageView *startView() const { return m_startView; }
+    StartView *startView() const { return m_startView; }
     MessageView *invalidFileView() const { return m_invalidFileView; }
     ContentView *contentView() const { return m_contentView; }
     // What the window shows now: one of the three views above.
@@ -58,6 +67,7 @@ public:
 
 private:
     void createMenus();
+    void rebuildOpenRecentMenu();
     void showState();
     void updateTitle();
 
@@ -66,11 +76,13 @@ private:
     FileChooser m_chooseFile;
     FileDropHandler *m_dropHandler;
     QStackedWidget *m_stack;
-    MessageView *m_startView;
+    StartView *m_startView;
     ContentView *m_contentView;
     MessageView *m_invalidFileView;
     QAction *m_newWindowAction = nullptr;
     QAction *m_openAction = nullptr;
+    QMenu *m_openRecentMenu = nullptr;
+    QAction *m_closeAction = nullptr;
     QAction *m_quitAction = nullptr;
     QAction *m_undoAction = nullptr;
     QAction *m_redoAction = nullptr;

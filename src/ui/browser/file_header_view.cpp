@@ -22,6 +22,8 @@ FileHeaderView::FileHeaderView(QWidget *parent)
     m_endButton->setIcon(removeMarkIcon(palette()));
     m_endButton->setToolTip(tr("End studying"));
     m_endButton->setAccessibleName(tr("End studying"));
+    // Reached by Tab, where its focus shows; a click leaves the keyboard where it was.
+    m_endButton->setFocusPolicy(Qt::TabFocus);
     layout->addWidget(m_endButton, 0, Qt::AlignVCenter);
 
     connect(m_endButton, &QToolButton::clicked, this, &FileHeaderView::endStudyingRequested);

@@ -36,6 +36,9 @@ RecentFileRow::RecentFileRow(const QString &title, const QUrl &file, QWidget *pa
     m_removeButton->setToolTip(tr("Remove %1 from recent files").arg(title));
     m_removeButton->setAccessibleName(m_removeButton->toolTip());
     m_removeButton->setContextMenuPolicy(Qt::PreventContextMenu);
+    // Reached by Tab, where their focus shows; a click leaves the keyboard where it was.
+    m_openButton->setFocusPolicy(Qt::TabFocus);
+    m_removeButton->setFocusPolicy(Qt::TabFocus);
     layout->addWidget(m_removeButton, 0, Qt::AlignVCenter);
 
     connect(m_openButton, &QToolButton::clicked, this, [this] { Q_EMIT openRequested(m_file); });

@@ -173,6 +173,7 @@ FaceView *CardView::activeFaceView() const
 FaceView *CardView::makeFaceView(const CardFace &face, bool active)
 {
     auto *view = new FaceView(face, active, m_facesContent);
+    view->fitWidth(m_scrollArea->viewport()->width());
     connect(view, &FaceView::faceWriteRequested, this,
             [this, view](const CardFace &record) { writeFace(view, record); });
     connect(view, &FaceView::nextFaceRequested, this, &CardView::nextFace);
@@ -200,6 +201,12 @@ void CardView::rebuild()
         m_faceViews.append(view);
     }
     m_faceControls->setVisible(card != nullptr);
+    // The window's minimum size leaves the study view room for a whole panel.
+    if (!m_faceViews.isEmpty()) {
+        const QMargins margins = layout()->contentsMargins();
+        setMinimumWidth(m_faceViews.first()->minimumPanelWidth() + margins.left() +
+                        margins.right());
+    }
     m_cardControls->setSelection(m_selectedCard, m_cardCount);
     updateFacesBar(false);
     m_scrollArea->verticalScrollBar()->setValue(0);
@@ -334,9 +341,12 @@ void CardView::showEvent(QShowEvent *event)
 
 bool CardView::eventFilter(QObject *watched, QEvent *event)
 {
-    // A resized faces area keeps the current face in its middle.
-    if (watched == m_scrollArea->viewport() && event->type() == QEvent::Resize &&
-        m_scrollAnimation->state() != QAbstractAnimation::Running && !m_centreTimer->isActive())
-        m_centreTimer->start();
+    if (watched == m_scrollArea->viewport() && event->type() == QEvent::Resize) {
+        for (FaceView *view : std::as_const(m_faceViews))
+            view->fitWidth(m_scrollArea->viewport()->width());
+        // A resized faces area keeps the current face in its middle.
+        if (m_scrollAnimation->state() != QAbstractAnimation::Running && !m_centreTimer->isActive())
+            m_centreTimer->start();
+    }
     return QWidget::eventFilter(watched, event);
 }

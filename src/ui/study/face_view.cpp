@@ -186,6 +186,21 @@ FaceView::FaceView(const CardFace &face, bool active, QWidget *parent)
     setActive(active);
 }
 
+int FaceView::minimumPanelWidth() const
+{
+    const int content =
+        std::max(m_buttons->sizeHint().width(), m_header->minimumSizeHint().width());
+    return std::min(content, int(textWidth)) + 2 * (shadowMargin + padding);
+}
+
+void FaceView::fitWidth(int width)
+{
+    const int margins = 2 * (shadowMargin + padding);
+    const int text = std::clamp(width - margins, minimumPanelWidth() - margins, int(textWidth));
+    if (text != m_text->width())
+        m_text->setFixedWidth(text);
+}
+
 void FaceView::setActive(bool active, bool animated)
 {
     if (m_active == active)

@@ -39,6 +39,12 @@ public:
 
     const CardFace &face() const { return m_face; }
 
+    // Fits the panel into `width`: the text is textWidth wide where there is room, narrower
+    // in a small window, never narrower than the buttons need.
+    void fitWidth(int width);
+    // The narrowest the panel becomes.
+    int minimumPanelWidth() const;
+
     bool isActive() const { return m_active; }
     // Shows or hides the header and buttons (and the shadow); animated, they fade with the
     // spring. The buttons take no input from the moment the face is inactive.

@@ -2,6 +2,7 @@
 
 #include "ui/study/study_actions.h"
 
+#include <QAbstractButton>
 #include <QAbstractSpinBox>
 #include <QApplication>
 #include <QKeyEvent>
@@ -21,8 +22,35 @@ bool StudyKeyFilter::isTextField(const QObject *object)
            qobject_cast<const QAbstractSpinBox *>(object);
 }
 
+bool StudyKeyFilter::pressesButton(QObject *watched, QEvent *event) const
+{
+    auto *button = qobject_cast<QAbstractButton *>(watched);
+    if (!button || !m_view || button->window() != m_view->window())
+        return false;
+    const auto *key = static_cast<QKeyEvent *>(event);
+    const Qt::KeyboardModifiers modifiers = key->modifiers() & ~Qt::KeypadModifier;
+    switch (key->key()) {
+    case Qt::Key_Space:
+    case Qt::Key_Select:
+        // Space belongs to the study view; with Shift or Ctrl held it is a slip, never a press
+        // of whatever button happens to have the focus (End studying, a recent file's remove).
+        return modifiers != Qt::NoModifier;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+        // Return presses the button that visibly has the focus.
+        if (modifiers != Qt::NoModifier || !button->isEnabled())
+            return false;
+        button->animateClick();
+        return true;
+    default:
+        return false;
+    }
+}
+
 bool StudyKeyFilter::eventFilter(QObject *watched, QEvent *event)
 {
+    if (event->type() == QEvent::KeyPress)
+        return pressesButton(watched, event);
     if (event->type() != QEvent::ShortcutOverride || !m_view || !watched->isWidgetType())
         return false;
     const auto *key = static_cast<QKeyEvent *>(event);

@@ -24,5 +24,8 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    // Handles a key pressed on a button of the window; whether the key was used up.
+    bool pressesButton(QObject *watched, QEvent *event) const;
+
     QPointer<QWidget> m_view;
 };

@@ -3,12 +3,19 @@
 #include "ui/app/content_view.h"
 #include "ui/app/main_window.h"
 #include "ui/app/message_view.h"
+#include "ui/app/start_view.h"
 #include "ui/browser/file_header_view.h"
+#include "ui/browser/recent_file_row.h"
+#include "ui/browser/recent_files_view.h"
 #include "ui/browser/sidebar.h"
 #include "ui/study/card_view.h"
+#include "ui/study/face_view.h"
 
 #include <QFileDialog>
 #include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QStandardPaths>
 #include <QToolButton>
 
 class TestMainWindow : public QObject
@@ -86,16 +93,183 @@ private Q_SLOTS:
             QCOMPARE(first->contentView()->selectedCardIndex(), std::optional<qsizetype>(1));
     }
 
-    void openDialogTakesOneExistingFileOfAnyType()
+    void openDialogOffersFlashcardFilesFromTheLastDecksFolder()
     {
         QFileDialog dialog;
         dialog.setFileMode(QFileDialog::Directory);
-        dialog.setNameFilter(QStringLiteral("Text (*.txt)"));
-        MainWindow::configureOpenDialog(dialog);
+        const QString folder = QFileInfo(m_fixture->deck(u"a.txt"_qs, 1).toLocalFile()).path();
+        MainWindow::configureOpenDialog(dialog, folder);
         QCOMPARE(dialog.fileMode(), QFileDialog::ExistingFile);
         QCOMPARE(dialog.acceptMode(), QFileDialog::AcceptOpen);
-        QVERIFY(dialog.nameFilters().isEmpty() ||
-                dialog.nameFilters() == QStringList{QStringLiteral("All Files (*)")});
+        QCOMPARE(dialog.nameFilters(),
+                 (QStringList{u"Flashcard files (*.txt *.cards *.md)"_qs, u"All files (*)"_qs}));
+        QCOMPARE(dialog.directory().absolutePath(), folder);
+
+        // The open file's folder first, then the most recent file's, else home.
+        QCOMPARE(MainWindow::openDialogFolder(coordinator(), *m_fixture->recent), QDir::homePath());
+        QDir(folder).mkdir(u"sub"_qs);
+        coordinator().open(m_fixture->deck(u"sub/b.txt"_qs, 1));
+        QCOMPARE(MainWindow::openDialogFolder(coordinator(), *m_fixture->recent),
+                 folder + u"/sub"_qs);
+        coordinator().open(std::nullopt);
+        m_fixture->recent->add(m_fixture->deck(u"c.txt"_qs, 1));
+        QCOMPARE(MainWindow::openDialogFolder(coordinator(), *m_fixture->recent), folder);
+    }
+
+    // Space belongs to the study view: with a modifier held it presses no button, not even the
+    // one that has the focus; Return presses a button that visibly has it.
+    void modifiedSpacePressesNoButton_data()
+    {
+        QTest::addColumn<int>("tabs"); // how far the focus is moved from where the window starts
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<bool>("returnPresses"); // whether the focus is then on a button
+        QTest::newRow("Shift+Space at start") << 0 << int(Qt::ShiftModifier) << false;
+        QTest::newRow("Ctrl+Space at start") << 0 << int(Qt::ControlModifier) << false;
+        QTest::newRow("Shift+Space on a recent file")
+            << 1 << int(Qt::ShiftModifier) << false; // the open deck: pressing changes nothing
+        QTest::newRow("Shift+Space on its remove button") << 2 << int(Qt::ShiftModifier) << true;
+        QTest::newRow("Ctrl+Space on another recent file") << 3 << int(Qt::ControlModifier) << true;
+    }
+    void modifiedSpacePressesNoButton()
+    {
+        QFETCH(int, tabs);
+        QFETCH(int, modifiers);
+        QFETCH(bool, returnPresses);
+        m_fixture->recent->add(m_fixture->deck(u"other.txt"_qs, 2));
+        const QUrl deck = m_fixture->deck(u"deck.txt"_qs, 3);
+        coordinator().open(deck);
+        auto window = makeWindow();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        const auto before = std::pair(coordinator().activeFile(), m_fixture->recent->files());
+        for (int i = 0; i < tabs; ++i)
+            QTest::keyClick(window->windowHandle(), Qt::Key_Tab);
+        QTest::keyClick(window->windowHandle(), Qt::Key_Space, Qt::KeyboardModifiers(modifiers));
+        QTest::qWait(150); // a press would fire through animateClick()
+        QCOMPARE(std::pair(coordinator().activeFile(), m_fixture->recent->files()), before);
+        QCOMPARE(window->currentView(), window->contentView());
+
+        if (returnPresses) {
+            QVERIFY(qobject_cast<QAbstractButton *>(window->focusWidget()));
+            QTest::keyClick(window->windowHandle(), Qt::Key_Return);
+            QTRY_VERIFY(std::pair(coordinator().activeFile(), m_fixture->recent->files()) !=
+                        before);
+        }
+    }
+
+    void aSmallerOrEmptyDeckNeverLeavesTheStudySideBlank()
+    {
+        auto window = makeWindow();
+        coordinator().open(m_fixture->deck(u"large.txt"_qs, 5));
+        window->contentView()->setSelectedCardIndex(4);
+        coordinator().open(m_fixture->deck(u"small.txt"_qs, 2));
+        QCOMPARE(window->contentView()->selectedCardIndex(), std::optional<qsizetype>(0));
+        CardView *cards = window->contentView()->cardView();
+        QCOMPARE(cards->selectedCard(), std::optional<qsizetype>(0));
+        QCOMPARE(cards->faceViews().size(), 2);
+        QVERIFY(cards->isVisible());
+
+        auto *noCards = window->findChild<QLabel *>(u"noCardsMessage"_qs);
+        QVERIFY(noCards && !noCards->isVisible());
+        coordinator().open(m_fixture->file(u"empty.txt"_qs, "no marker line\n"));
+        QCOMPARE(window->currentView(), window->contentView());
+        QVERIFY(noCards->isVisible());
+        QVERIFY(!cards->isVisible());
+        QVERIFY(noCards->text().contains(u"no cards"_qs));
+
+        coordinator().open(m_fixture->deck(u"again.txt"_qs, 1));
+        QVERIFY(!noCards->isVisible());
+        QCOMPARE(cards->selectedCard(), std::optional<qsizetype>(0));
+    }
+
+    void theActiveFacePanelFitsTheSmallestWindow()
+    {
+        coordinator().open(m_fixture->deck(u"deck.txt"_qs, 3));
+        auto window = makeWindow();
+        window->resize(100, 100);
+        QTRY_VERIFY(window->centralWidget()->width() >= 600);
+        QCOMPARE(window->centralWidget()->width(), 600);
+        CardView *cards = window->contentView()->cardView();
+        QTRY_VERIFY(cards->activeFaceView() && cards->activeFaceView()->isVisible());
+        FaceView *face = cards->activeFaceView();
+        const auto right = [&] { return face->mapTo(cards, QPoint(face->width(), 0)).x(); };
+        QTRY_VERIFY2(right() <= cards->width(),
+                     qPrintable(u"%1 > %2"_qs.arg(right()).arg(cards->width())));
+        // Where there is room, the text has its full width again.
+        window->resize(1000, 600);
+        QTRY_COMPARE(face->findChild<QLabel *>()->width(), FaceView::textWidth);
+    }
+
+    void startViewOffersOpenRecentFilesAndAnExample()
+    {
+        // Two decks of one title in two folders, told apart by their folders.
+        QDir(m_fixture->deck(u"x.txt"_qs, 1).adjusted(QUrl::RemoveFilename).toLocalFile())
+            .mkdir(u"spanish"_qs);
+        const QUrl first = m_fixture->deck(u"verbs.txt"_qs, 1);
+        const QUrl second = m_fixture->deck(u"spanish/verbs.txt"_qs, 2);
+        const QUrl unique = m_fixture->deck(u"capitals.txt"_qs, 3);
+        for (const QUrl &file : {first, second, unique})
+            m_fixture->recent->add(file);
+        const QStringList labels = StartView::recentFileLabels(m_fixture->recent->files());
+        QCOMPARE(labels[0], u"capitals"_qs);
+        QCOMPARE(labels[1], u"verbs (in ~/spanish)"_qs);
+        QCOMPARE(labels[2], u"verbs (in ~)"_qs);
+
+        // The example deck where the application's data is installed.
+        const QString examples =
+            QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+            u"/doc/memoranth/examples"_qs;
+        QVERIFY(QDir().mkpath(examples));
+        QFile::copy(QStringLiteral(MEMORANTH_SOURCE_DIR "/examples/capitals.txt"),
+                    examples + u"/capitals.txt"_qs);
+
+        int asked = 0;
+        auto window = std::make_unique<MainWindow>(coordinator(), *m_fixture->recent);
+        window->setFileChooser([&](QWidget *) -> std::optional<QUrl> {
+            ++asked;
+            return std::nullopt;
+        });
+        window->show();
+        StartView *start = window->startView();
+        QCOMPARE(window->currentView(), start);
+        start->findChild<QPushButton *>(u"openButton"_qs)->click();
+        QCOMPARE(asked, 1);
+
+        QList<QPushButton *> rows = start->findChildren<QPushButton *>(u"recentFileButton"_qs);
+        QCOMPARE(rows.size(), 3);
+        QCOMPARE(rows[1]->text(), labels[1]);
+        rows[1]->click();
+        QCOMPARE(coordinator().activeFile(), second);
+
+        // Closing goes back to the start view, which still lists the recent files.
+        QTest::keyClick(window->windowHandle(), Qt::Key_W, Qt::ControlModifier);
+        QCOMPARE(window->currentView(), start);
+        QVERIFY(!window->closeAction()->isEnabled());
+        QTRY_COMPARE(start->findChildren<QPushButton *>(u"recentFileButton"_qs).size(), 3);
+
+        start->findChild<QPushButton *>(u"exampleButton"_qs)->click();
+        QCOMPARE(coordinator().dataFile()->title, u"capitals"_qs);
+        QVERIFY(coordinator().dataFile()->cards.size() > 3);
+    }
+
+    void openRecentMenuOpensAndClears()
+    {
+        const QUrl one = m_fixture->deck(u"one.txt"_qs, 1);
+        const QUrl two = m_fixture->deck(u"two & more.txt"_qs, 2);
+        auto window = makeWindow();
+        QVERIFY(!window->openRecentMenu()->isEnabled());
+        m_fixture->recent->add(one);
+        m_fixture->recent->add(two);
+        QVERIFY(window->openRecentMenu()->isEnabled());
+        QList<QAction *> actions = window->openRecentMenu()->actions();
+        QCOMPARE(actions.size(), 4); // two files, a separator and Clear
+        QCOMPARE(actions[0]->text(), u"two && more"_qs);
+        actions[1]->trigger();
+        QTRY_COMPARE(coordinator().activeFile(), one);
+
+        window->openRecentMenu()->actions().last()->trigger();
+        QTRY_VERIFY(m_fixture->recent->files().isEmpty());
+        QVERIFY(!window->openRecentMenu()->isEnabled());
+        QCOMPARE(coordinator().activeFile(), one); // the open file stays open
     }
 
     void dropsOpenLocalFilesOnly_data()
