@@ -197,8 +197,11 @@ void FaceView::fitWidth(int width)
 {
     const int margins = 2 * (shadowMargin + padding);
     const int text = std::clamp(width - margins, minimumPanelWidth() - margins, int(textWidth));
-    if (text != m_text->width())
-        m_text->setFixedWidth(text);
+    if (text == m_textWidth)
+        return;
+    m_textWidth = text;
+    for (QLabel *label : std::as_const(m_textPieces))
+        label->setFixedWidth(text);
 }
 
 void FaceView::setActive(bool active, bool animated)
@@ -252,7 +255,7 @@ QLabel *FaceView::addTextPiece()
     label->setTextFormat(Qt::PlainText);
     label->setWordWrap(true);
     label->setAlignment(Qt::AlignLeading | Qt::AlignTop);
-    label->setFixedWidth(textWidth);
+    label->setFixedWidth(m_textWidth);
     label->setForegroundRole(QPalette::Text);
     // Before the button, which stays last.
     auto *layout = static_cast<QVBoxLayout *>(m_textArea->layout());

@@ -109,6 +109,7 @@ private:
     QComboBox *m_picker;
     QWidget *m_textArea;
     QList<QLabel *> m_textPieces;
+    int m_textWidth = textWidth;
     // Positioned after the pieces shown.
     MarkupPieces m_pieces;
     QPushButton *m_showMore;
