@@ -166,14 +166,15 @@ private Q_SLOTS:
         rate(4, {2, 2});
         QCOMPARE(list->currentIndex().row(), 4);
 
-        // Another deck keeps the position, selecting nothing beyond its end until a bigger one.
-        coordinator().open(m_fixture->deck(QStringLiteral("two.txt"), 2));
-        QCOMPARE(content.selectedCardIndex(), std::optional<qsizetype>(4));
-        QVERIFY(!list->selectionModel()->hasSelection());
-        QCOMPARE(cardView->selectedCard(), std::nullopt);
-        QCOMPARE(cardView->cardCount(), 2);
+        // Another deck keeps the position where it has that card, else starts at its first.
         coordinator().open(m_fixture->deck(QStringLiteral("six.txt"), 6));
         QCOMPARE(list->currentIndex().row(), 4);
+        QCOMPARE(cardView->selectedCard(), std::optional<qsizetype>(4));
+        coordinator().open(m_fixture->deck(QStringLiteral("two.txt"), 2));
+        QCOMPARE(content.selectedCardIndex(), std::optional<qsizetype>(0));
+        QCOMPARE(list->currentIndex().row(), 0);
+        QCOMPARE(cardView->selectedCard(), std::optional<qsizetype>(0));
+        QCOMPARE(cardView->cardCount(), 2);
 
         content.setSelectedCardIndex(0);
         coordinator().open(m_fixture->file(QStringLiteral("empty.txt"), ""));
