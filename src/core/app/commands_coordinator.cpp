@@ -34,7 +34,9 @@ CommandsCoordinator::CommandsCoordinator(QSettings *preferences,
 CommandsCoordinator::CommandsCoordinator(QSettings *preferences, ProgressLocation location,
                                          RecentFiles *recentFiles, QObject *parent)
     : QObject(parent), m_preferences(preferences), m_recentFiles(recentFiles),
-      m_saver(std::move(location))
+      m_location(std::move(location)), m_saver([this](const QUrl &url, const QList<Card> &cards) {
+          return m_location.saveDeck(url, cards);
+      })
 {
     connect(&m_watcher, &DeckFileWatcher::fileChanged, this,
             &CommandsCoordinator::reloadActiveFile);
@@ -159,7 +161,7 @@ std::optional<DataFile> CommandsCoordinator::readDeck(const QUrl &file)
     // A save of this deck's progress may still be on its way; reading before it lands would
     // bring back older ratings, which the next save would then write over the newer ones.
     m_saver.waitForPendingSave(file);
-    return m_saver.location().loadDeck(*text, file);
+    return m_location.loadDeck(*text, file);
 }
 
 void CommandsCoordinator::publish(const QUrl &file, std::optional<DataFile> deck)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/app/deck_file_watcher.h"
+#include "core/app/progress_location.h"
 #include "core/app/progress_saver.h"
 #include "core/app/review_history.h"
 #include "core/model/records.h"
@@ -116,6 +117,7 @@ private:
     QSettings *m_preferences;
     RecentFiles *m_recentFiles;
     QUrl m_activeFile;
+    const ProgressLocation m_location;
     ProgressSaver m_saver;
     ReviewHistory m_history;
     DeckFileWatcher m_watcher;

@@ -1,22 +1,10 @@
 #include "core/app/progress_saver.h"
 
 #include "core/model/debug_output.h"
-#include "core/model/deck_title.h"
-#include "core/store/deck_loader.h"
 #include "core/store/progress_store.h"
 
-DataFile ProgressLocation::loadDeck(QStringView text, const QUrl &url) const
-{
-    return useApplicationFolder ? loadDataFile(text, url) : loadDataFile(text, url, givenFolder);
-}
-
-std::optional<QString> ProgressLocation::saveDeck(const QUrl &url, const QList<Card> &cards) const
-{
-    return useApplicationFolder ? saveProgress(url, cards) : saveProgress(url, cards, givenFolder);
-}
-
-ProgressSaver::ProgressSaver(ProgressLocation location)
-    : m_location(std::move(location)), m_worker([this] { run(); })
+ProgressSaver::ProgressSaver(Writer writer)
+    : m_writer(std::move(writer)), m_worker([this] { run(); })
 {
 }
 
@@ -33,9 +21,8 @@ ProgressSaver::~ProgressSaver()
 
 QString ProgressSaver::progressKey(const QUrl &url)
 {
-    // Decks with the same title share one progress file, so their saves coalesce.
-    const QString title = deckTitle(url);
-    return title.isEmpty() ? QString::fromUtf16(untitledProgressName) : title;
+    // Decks that share one progress file share its saves, so they coalesce.
+    return progressFileBaseName(url);
 }
 
 void ProgressSaver::replaceDeck(const QUrl &url, std::optional<DataFile> deck)
@@ -89,12 +76,6 @@ void ProgressSaver::waitForPendingSave(const QUrl &url)
                 [&] { return !m_pending.contains(key) && !(m_writing && m_writingKey == key); });
 }
 
-quint64 ProgressSaver::writeCount() const
-{
-    std::lock_guard lock(m_mutex);
-    return m_writeCount;
-}
-
 void ProgressSaver::run()
 {
     std::unique_lock lock(m_mutex);
@@ -124,7 +105,7 @@ void ProgressSaver::run()
         lock.unlock();
 
         discarded.clear();
-        if (const std::optional<QString> error = m_location.saveDeck(job.url, job.cards)) {
+        if (const std::optional<QString> error = m_writer(job.url, job.cards)) {
             QString line = *error;
             line.replace(QLatin1Char('\n'), QLatin1Char(' '));
             printLine(line);
@@ -134,7 +115,6 @@ void ProgressSaver::run()
         lock.lock();
         m_writing = false;
         m_writingKey.clear();
-        ++m_writeCount;
         m_idle.notify_all();
     }
     m_idle.notify_all();

@@ -6,23 +6,10 @@
 #include <QUrl>
 
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <thread>
-
-// Where progress files are kept: the application's folder (looked up at every use, as the
-// progress store does), or a given folder, or none (nothing is read or written).
-struct ProgressLocation
-{
-    static ProgressLocation applicationFolder() { return {}; }
-    static ProgressLocation folder(std::optional<QString> folder) { return {false, folder}; }
-
-    DataFile loadDeck(QStringView text, const QUrl &url) const;
-    std::optional<QString> saveDeck(const QUrl &url, const QList<Card> &cards) const;
-
-    bool useApplicationFolder = true;
-    std::optional<QString> givenFolder;
-};
 
 // Holds the open deck and writes its progress on one background thread.
 //
@@ -32,17 +19,18 @@ struct ProgressLocation
 // deck in place without ever copying it on its own thread. A deck that is replaced while its
 // save is pending keeps that save.
 //
-// deck(), url() and all changes belong to the owning thread.
+// deck() and all changes belong to the owning thread.
 class ProgressSaver final
 {
 public:
-    explicit ProgressSaver(ProgressLocation location);
+    // Writes the progress of a deck's cards; the error text on failure. Called on the worker.
+    using Writer = std::function<std::optional<QString>(const QUrl &url, const QList<Card> &cards)>;
+
+    explicit ProgressSaver(Writer writer);
     // Writes everything pending, then stops the worker.
     ~ProgressSaver();
     Q_DISABLE_COPY_MOVE(ProgressSaver)
 
-    const ProgressLocation &location() const { return m_location; }
-    const QUrl &url() const { return m_url; }
     const std::optional<DataFile> &deck() const { return m_deck; }
 
     // Makes deck (read from url) the open deck and schedules its save. Nothing is saved when
@@ -68,9 +56,6 @@ public:
     // Blocks until no save of the progress file that url's deck uses is pending or running.
     void waitForPendingSave(const QUrl &url);
 
-    // Number of progress files written (or attempted) so far.
-    quint64 writeCount() const;
-
 private:
     // A save waiting for the worker: the open deck (copied when the write starts) or the last
     // state of a deck that has since been replaced.
@@ -85,7 +70,7 @@ private:
     void scheduleOpenDeckLocked();
     void run();
 
-    const ProgressLocation m_location;
+    const Writer m_writer;
 
     mutable std::mutex m_mutex;
     std::condition_variable m_wake;
@@ -101,7 +86,6 @@ private:
     QString m_writingKey;
     bool m_writing = false;
     bool m_stopping = false;
-    quint64 m_writeCount = 0;
 
     std::thread m_worker;
 };

@@ -126,12 +126,16 @@ std::optional<QString> progressDirectory()
     return candidate;
 }
 
+QString progressFileBaseName(const QUrl &deckUrl)
+{
+    const QString title = deckTitle(deckUrl);
+    return title.isEmpty() ? QString::fromUtf16(untitledProgressName) : title;
+}
+
 QUrl progressFileURL(const QUrl &deckUrl, const QString &folder)
 {
-    QString title = deckTitle(deckUrl);
-    if (title.isEmpty())
-        title = QString::fromUtf16(untitledProgressName);
-    return QUrl::fromLocalFile(folder + u'/' + title + QStringLiteral(".plist"));
+    return QUrl::fromLocalFile(folder + u'/' + progressFileBaseName(deckUrl) +
+                               QStringLiteral(".plist"));
 }
 
 std::optional<QUrl> progressFileURL(const QUrl &deckUrl)

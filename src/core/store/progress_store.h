@@ -15,6 +15,10 @@ QString progressDirectoryLocation();
 // ".txt"): every such deck shares it. No title starts with ".", so no deck collides with it.
 inline constexpr char16_t untitledProgressName[] = u".untitled";
 
+// The name of the deck's progress file without ".plist": its title, or the untitled name.
+// Decks with the same name share one progress file.
+QString progressFileBaseName(const QUrl &deckUrl);
+
 // <folder>/<title>.plist for the deck at url.
 QUrl progressFileURL(const QUrl &deckUrl, const QString &folder);
 std::optional<QUrl> progressFileURL(const QUrl &deckUrl);

@@ -1,0 +1,27 @@
+#include "core/app/progress_location.h"
+
+#include "core/store/deck_loader.h"
+#include "core/store/progress_store.h"
+
+std::optional<QString> ProgressLocation::currentFolder() const
+{
+    switch (m_kind) {
+    case Kind::Application:
+        return progressDirectory();
+    case Kind::Given:
+        return m_folder;
+    case Kind::None:
+        return std::nullopt;
+    }
+    Q_UNREACHABLE();
+}
+
+DataFile ProgressLocation::loadDeck(QStringView text, const QUrl &url) const
+{
+    return loadDataFile(text, url, currentFolder());
+}
+
+std::optional<QString> ProgressLocation::saveDeck(const QUrl &url, const QList<Card> &cards) const
+{
+    return saveProgress(url, cards, currentFolder());
+}

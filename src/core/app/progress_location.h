@@ -1,0 +1,39 @@
+#pragma once
+
+#include "core/model/records.h"
+
+#include <QUrl>
+
+#include <optional>
+
+// Where progress files are kept: the application's folder (looked up at every use, as the
+// progress store does), a given folder, or none (nothing is read or written).
+class ProgressLocation
+{
+public:
+    static ProgressLocation applicationFolder() { return ProgressLocation(Kind::Application, {}); }
+    static ProgressLocation givenFolder(QString folder)
+    {
+        return ProgressLocation(Kind::Given, std::move(folder));
+    }
+    static ProgressLocation none() { return ProgressLocation(Kind::None, {}); }
+    // A given folder, or none when there is no folder.
+    static ProgressLocation folder(std::optional<QString> folder)
+    {
+        return folder ? givenFolder(std::move(*folder)) : none();
+    }
+
+    DataFile loadDeck(QStringView text, const QUrl &url) const;
+    // The error text on failure.
+    std::optional<QString> saveDeck(const QUrl &url, const QList<Card> &cards) const;
+
+private:
+    enum class Kind { Application, Given, None };
+    ProgressLocation(Kind kind, QString folder) : m_kind(kind), m_folder(std::move(folder)) {}
+    // The folder to read and write now; nothing for none, or when the application's folder
+    // cannot be had.
+    std::optional<QString> currentFolder() const;
+
+    Kind m_kind;
+    QString m_folder; // for Kind::Given
+};

@@ -1,0 +1,193 @@
+#include "core/app/progress_saver.h"
+#include "core/model/flashcard_reader.h"
+
+#include <QSemaphore>
+#include <QTest>
+
+#include <memory>
+#include <mutex>
+
+namespace {
+
+// One write the saver asked for: the file's URL and the first face's text of every card.
+struct Write
+{
+    QUrl url;
+    QStringList texts;
+    friend bool operator==(const Write &, const Write &) = default;
+};
+
+QStringList textsOf(const QList<Card> &cards)
+{
+    QStringList texts;
+    for (const Card &card : cards)
+        texts << card.faces.first().text;
+    return texts;
+}
+
+// A writer that records every write and, while held, stops the worker inside the write until
+// the test releases it: what the saver does meanwhile is then decided, not timed.
+class HeldWriter
+{
+public:
+    ProgressSaver::Writer writer()
+    {
+        return [this](const QUrl &url, const QList<Card> &cards) -> std::optional<QString> {
+            bool hold = false;
+            {
+                std::lock_guard lock(m_mutex);
+                m_writes.append({url, textsOf(cards)});
+                hold = m_holding;
+            }
+            if (hold) {
+                m_entered.release();
+                m_release.acquire();
+            }
+            return std::nullopt;
+        };
+    }
+
+    void hold()
+    {
+        std::lock_guard lock(m_mutex);
+        m_holding = true;
+    }
+    // Waits until the worker is held inside a write.
+    bool waitUntilHeld() { return m_entered.tryAcquire(1, 5000); }
+    void release()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_holding = false;
+        }
+        m_release.release();
+    }
+    QList<Write> writes() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_writes;
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    bool m_holding = false;
+    QList<Write> m_writes;
+    QSemaphore m_entered;
+    QSemaphore m_release;
+};
+
+DataFile deck(const QString &text)
+{
+    return DataFile{QStringLiteral("deck"), readCards(text)};
+}
+
+bool setFirstFace(DataFile &file, const QString &text)
+{
+    file.cards[0].faces[0].text = text;
+    return true;
+}
+
+const QUrl blocker = QUrl::fromLocalFile(QStringLiteral("/decks/blocker.txt"));
+const QUrl first = QUrl::fromLocalFile(QStringLiteral("/decks/first.txt"));
+const QUrl second = QUrl::fromLocalFile(QStringLiteral("/decks/second.txt"));
+// Another folder, the same title: the same progress file as `first`.
+const QUrl firstElsewhere = QUrl::fromLocalFile(QStringLiteral("/other/first.md"));
+
+} // namespace
+
+class TestProgressSaver : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<HeldWriter> m_held;
+    std::unique_ptr<ProgressSaver> m_saver;
+
+    // Opens a deck whose save the worker is then held in.
+    bool holdOnBlocker()
+    {
+        m_held->hold();
+        m_saver->replaceDeck(blocker, deck(u"===\nblocker"_qs));
+        return m_held->waitUntilHeld();
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_held = std::make_unique<HeldWriter>();
+        m_saver = std::make_unique<ProgressSaver>(m_held->writer());
+    }
+    void cleanup()
+    {
+        m_held->release();
+        m_saver.reset();
+        m_held.reset();
+    }
+
+    void replacedDeckKeepsItsLastState()
+    {
+        QVERIFY(holdOnBlocker());
+        m_saver->replaceDeck(first, deck(u"===\nfirst 1"_qs));
+        QVERIFY(m_saver->editDeck([](DataFile &d) { return setFirstFace(d, u"first 2"_qs); }));
+        m_saver->replaceDeck(second, deck(u"===\nsecond"_qs));
+        m_held->release();
+        m_saver->waitForPendingSaves();
+        QCOMPARE(m_held->writes(), (QList<Write>{{blocker, {u"blocker\n"_qs}},
+                                                 {first, {u"first 2"_qs}},
+                                                 {second, {u"second\n"_qs}}}));
+    }
+
+    void editsWhileHeldBecomeOneWriteOfTheNewestState()
+    {
+        QVERIFY(holdOnBlocker());
+        m_saver->replaceDeck(first, deck(u"===\nfirst 1"_qs));
+        for (const QString &text : {u"first 2"_qs, u"first 3"_qs})
+            QVERIFY(m_saver->editDeck([&](DataFile &d) { return setFirstFace(d, text); }));
+        QVERIFY(!m_saver->editDeck([](DataFile &) { return false; }));
+        m_held->release();
+        m_saver->waitForPendingSaves();
+        QCOMPARE(m_held->writes(),
+                 (QList<Write>{{blocker, {u"blocker\n"_qs}}, {first, {u"first 3"_qs}}}));
+    }
+
+    void aDeckOfTheSameProgressFileOvertakesThePendingState()
+    {
+        QVERIFY(holdOnBlocker());
+        m_saver->replaceDeck(first, deck(u"===\nfirst"_qs));
+        m_saver->replaceDeck(second, deck(u"===\nsecond"_qs));
+        m_saver->replaceDeck(firstElsewhere, deck(u"===\nelsewhere"_qs));
+        m_held->release();
+        m_saver->waitForPendingSaves();
+        // In the order first scheduled; the progress file of "first" gets the newest deck.
+        QCOMPARE(m_held->writes(), (QList<Write>{{blocker, {u"blocker\n"_qs}},
+                                                 {firstElsewhere, {u"elsewhere\n"_qs}},
+                                                 {second, {u"second\n"_qs}}}));
+    }
+
+    void waitingForOneFileWaitsForItsWriteOnly()
+    {
+        QVERIFY(holdOnBlocker());
+        m_saver->replaceDeck(first, deck(u"===\nfirst"_qs));
+        // Nothing of "second" is pending or running: no wait.
+        m_saver->waitForPendingSave(second);
+        QCOMPARE(m_held->writes().size(), 1);
+        m_held->release();
+        m_saver->waitForPendingSave(first);
+        QCOMPARE(m_held->writes().last(), (Write{first, {u"first\n"_qs}}));
+    }
+
+    void destroyingWritesWhatIsPending()
+    {
+        QVERIFY(holdOnBlocker());
+        m_saver->replaceDeck(first, deck(u"===\nfirst"_qs));
+        // No URL or no deck: nothing to write.
+        m_saver->replaceDeck(QUrl(), deck(u"===\nloose"_qs));
+        m_saver->replaceDeck(second, std::nullopt);
+        m_held->release();
+        m_saver.reset();
+        QCOMPARE(m_held->writes(),
+                 (QList<Write>{{blocker, {u"blocker\n"_qs}}, {first, {u"first\n"_qs}}}));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestProgressSaver)
+#include "test_progress_saver.moc"
