@@ -116,6 +116,12 @@ GERMAN = {
     "Clear Menu": "Liste leeren",
     "Flashcard files (*.txt *.cards *.md)": "Karteikartendateien (*.txt *.cards *.md)",
     "All files (*)": "Alle Dateien (*)",
+    "Choose the progress state of the face": "Fortschrittsstand der Seite wählen",
+    "Progress state (%1)": "Fortschrittsstand (%1)",
+    "Progress state": "Fortschrittsstand",
+    "Face %1, rating %2 of %3": "Seite %1, Bewertung %2 von %3",
+    "Rating %1 of %2": "Bewertung %1 von %2",
+    "Progress %1 %": "Fortschritt %1 %",
     "This deck has no cards. A card begins with a line that starts with ===.":
         "Dieser Stapel hat keine Karten. Eine Karte beginnt mit einer Zeile, die mit === "
         "anfängt.",

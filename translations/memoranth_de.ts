@@ -7,6 +7,10 @@
         <source>Card %1</source>
         <translation>Karte %1</translation>
     </message>
+    <message>
+        <source>Progress %1 %</source>
+        <translation>Fortschritt %1 %</translation>
+    </message>
 </context>
 <context>
     <name>CardViewControls</name>
@@ -95,6 +99,13 @@ Karteikarten aus einfachen Textdateien lernen.
     </message>
 </context>
 <context>
+    <name>FaceProgressView</name>
+    <message>
+        <source>Rating %1 of %2</source>
+        <translation>Bewertung %1 von %2</translation>
+    </message>
+</context>
+<context>
     <name>FaceView</name>
     <message>
         <source>Reveal</source>
@@ -123,6 +134,10 @@ Karteikarten aus einfachen Textdateien lernen.
     <message>
         <source>Show more of this face's text</source>
         <translation type="unfinished" />
+    </message>
+    <message>
+        <source>Progress state</source>
+        <translation>Fortschrittsstand</translation>
     </message>
 </context>
 <context>
@@ -312,6 +327,13 @@ Karteikarten aus einfachen Textdateien lernen.
     </message>
 </context>
 <context>
+    <name>SelectionBar</name>
+    <message>
+        <source>Face %1, rating %2 of %3</source>
+        <translation>Seite %1, Bewertung %2 von %3</translation>
+    </message>
+</context>
+<context>
     <name>Sidebar</name>
     <message>
         <source>Cards</source>
@@ -447,6 +469,14 @@ Karteikarten aus einfachen Textdateien lernen.
     <message>
         <source>%1 or %2</source>
         <translation>%1 oder %2</translation>
+    </message>
+    <message>
+        <source>Choose the progress state of the face</source>
+        <translation>Fortschrittsstand der Seite wählen</translation>
+    </message>
+    <message>
+        <source>Progress state (%1)</source>
+        <translation>Fortschrittsstand (%1)</translation>
     </message>
 </context>
 </TS>

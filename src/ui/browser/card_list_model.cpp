@@ -48,6 +48,9 @@ QVariant CardListModel::data(const QModelIndex &index, int role) const
     case Qt::DisplayRole:
     case Qt::AccessibleTextRole:
         return cardLabel(index.row());
+    case Qt::AccessibleDescriptionRole:
+        // The dot painted beside the label, for a screen reader.
+        return tr("Progress %1 %").arg(qRound(deck->cards.at(index.row()).ratingFraction() * 100));
     case RatingFractionRole:
         return deck->cards.at(index.row()).ratingFraction();
     case CardIdRole:

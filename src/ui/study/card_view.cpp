@@ -123,6 +123,12 @@ void CardView::passActiveFace()
     onActiveFace(&FaceView::pass);
 }
 
+void CardView::chooseActiveFaceProgress()
+{
+    if (FaceView *view = activeFaceView())
+        view->openProgressPicker();
+}
+
 void CardView::previousCard()
 {
     m_cardControls->previousCard();

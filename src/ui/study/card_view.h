@@ -53,6 +53,7 @@ public:
     // before the first face the previous card. Nothing moves while no card is selected.
     void nextFace() override;
     void previousFace() override;
+    void chooseActiveFaceProgress() override;
     void previousCard() override;
     void nextCard() override;
 

@@ -56,6 +56,8 @@ FaceControls::FaceControls(QWidget *parent)
       m_bar(new SelectionBar(this)),
       m_next(makeArrowButton(studyActionToolTip(StudyAction::NextFace), this))
 {
+    m_previous->setAccessibleName(studyActionLabel(studyAction(StudyAction::PreviousFace)));
+    m_next->setAccessibleName(studyActionLabel(studyAction(StudyAction::NextFace)));
     auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_previous, 0, Qt::AlignVCenter);

@@ -28,6 +28,7 @@ FaceProgressView::FaceProgressView(QWidget *parent)
 void FaceProgressView::setState(qint8 state, bool animated)
 {
     m_state = state;
+    setAccessibleName(tr("Rating %1 of %2").arg(state).arg(dotCount));
     m_animation->stop();
     if (animated) {
         // Starts from what is drawn now, so a change during an animation never jumps.

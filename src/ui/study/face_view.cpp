@@ -132,7 +132,10 @@ FaceView::FaceView(const CardFace &face, bool active, QWidget *parent)
         m_picker->addItem(progressLabel(progress), int(progress));
     m_picker->setCurrentIndex(int(face.progress));
     m_picker->setFixedWidth(pickerWidth);
-    m_picker->setFocusPolicy(Qt::NoFocus);
+    // Reached by Tab as well as by its key; the other study keys keep working around it.
+    m_picker->setFocusPolicy(Qt::TabFocus);
+    m_picker->setAccessibleName(tr("Progress state"));
+    m_picker->setToolTip(studyActionToolTip(StudyAction::ChooseProgress));
     connect(m_picker, &QComboBox::activated, this,
             [this](int index) { chooseProgress(allCardFaceProgresses[std::size_t(index)]); });
 
@@ -191,6 +194,12 @@ int FaceView::minimumPanelWidth() const
     const int content =
         std::max(m_buttons->sizeHint().width(), m_header->minimumSizeHint().width());
     return std::min(content, int(textWidth)) + 2 * (shadowMargin + padding);
+}
+
+void FaceView::openProgressPicker()
+{
+    if (m_active)
+        m_picker->showPopup();
 }
 
 void FaceView::fitWidth(int width)

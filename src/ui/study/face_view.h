@@ -59,6 +59,8 @@ public:
     void markIncorrect();
     void pass();
     void chooseProgress(CardFaceProgress progress);
+    // Opens the progress picker's list, for the keyboard; only while the face is active.
+    void openProgressPicker();
 
     // Shows the next piece of a text too long to be shown at once.
     void showMoreText();

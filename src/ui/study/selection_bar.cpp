@@ -1,5 +1,6 @@
 #include "ui/study/selection_bar.h"
 
+#include "core/study/review.h"
 #include "ui/study/selection_bar_item.h"
 
 #include <QHBoxLayout>
@@ -29,8 +30,12 @@ void SelectionBar::setItems(const QList<int> &ratings, qsizetype index, bool ani
         item->setSelected(i == index, false);
         m_items.append(item);
     }
-    for (qsizetype i = 0; i < m_items.size(); ++i)
+    for (qsizetype i = 0; i < m_items.size(); ++i) {
         m_items[i]->setRating(ratings[i], animated && m_items[i]->rating() != ratings[i]);
+        // A screen reader hears more than the number drawn on the item.
+        m_items[i]->setAccessibleName(
+            tr("Face %1, rating %2 of %3").arg(i).arg(ratings[i]).arg(maximumRating));
+    }
     m_index = -1;
     setIndex(index, animated);
 }

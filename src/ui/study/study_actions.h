@@ -13,6 +13,7 @@ public:
     virtual void markActiveFaceCorrect() = 0;
     virtual void markActiveFaceIncorrect() = 0;
     virtual void passActiveFace() = 0;
+    virtual void chooseActiveFaceProgress() = 0;
     virtual void previousFace() = 0;
     virtual void nextFace() = 0;
     virtual void previousCard() = 0;
@@ -27,6 +28,7 @@ enum class StudyAction {
     MarkCorrect,
     MarkIncorrect,
     Pass,
+    ChooseProgress,
     PreviousFace,
     NextFace,
     PreviousCard,

@@ -1,5 +1,6 @@
 #include "ui/study/card_view_controls.h"
 #include "ui/study/face_controls.h"
+#include "ui/study/face_progress_view.h"
 #include "ui/study/selection_bar.h"
 #include "ui/study/selection_bar_item.h"
 #include "ui/study/spring_easing.h"
@@ -212,6 +213,34 @@ private Q_SLOTS:
         for (const Qt::Key key : {Qt::Key_J, Qt::Key_K, Qt::Key_N, Qt::Key_P, Qt::Key_C})
             host->key(key);
         QCOMPARE(requests.size(), 0);
+    }
+
+    void pickerOpensByItsKeyAndByTab()
+    {
+        QComboBox *picker = host->active()->progressPicker();
+        QVERIFY(picker->focusPolicy() & Qt::TabFocus);
+        host->key(Qt::Key_S);
+        QTRY_VERIFY(QApplication::activePopupWidget());
+        // The list has the keyboard: a choice made with it sets the face's state.
+        QTest::keyClick(picker->view(), Qt::Key_Down);
+        QTest::keyClick(picker->view(), Qt::Key_Return);
+        QTRY_VERIFY(!QApplication::activePopupWidget());
+        QCOMPARE(host->deckFace(0, 0).progress, CardFaceProgress::Learning);
+    }
+
+    void controlsHaveAccessibleNames()
+    {
+        host->setFace(0, 1, 2, CardFaceProgress::Learning);
+        host->key(Qt::Key_J);
+        QTRY_COMPARE(host->view->currentFace(), 1);
+        QCOMPARE(host->active()->progressView()->accessibleName(), u"Rating 2 of 3"_qs);
+        QCOMPARE(host->active()->progressPicker()->accessibleName(), u"Progress state"_qs);
+        QStringList names;
+        for (QAbstractButton *button :
+             host->view->faceControls()->findChildren<QAbstractButton *>())
+            names.append(button->accessibleName());
+        QVERIFY2(names.contains(u"Face 1, rating 2 of 3"_qs), qPrintable(names.join(u'|')));
+        QVERIFY(names.contains(u"Previous face of the card"_qs));
     }
 
     void studyKeysWaitWhileAPopupIsOpen()
