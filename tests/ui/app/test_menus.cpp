@@ -93,7 +93,7 @@ private Q_SLOTS:
         // Qt's own texts, such as the names of keys in menus, come from Qt's translations.
         QCOMPARE(window.openAction()->shortcut().toString(QKeySequence::NativeText), u"Strg+O"_qs);
         // The study keys: their names in the reference, and in the tooltips of the buttons.
-        QCOMPARE(keyboardShortcuts().at(4).keys, u"K oder Pfeil hoch"_qs);
+        QCOMPARE(keyboardShortcuts().at(5).keys, u"K oder Pfeil hoch"_qs);
         QCOMPARE(studyActionToolTip(StudyAction::Pass), u"Überspringen (Leertaste)"_qs);
         QCOMPARE(studyActionToolTip(StudyAction::NextFace),
                  u"Nächste Seite der Karte zeigen (j)"_qs);
