@@ -6,14 +6,6 @@
 
 namespace {
 
-template <typename T>
-void hashOptional(QtPrivate::QHashCombine &combine, size_t &seed, const std::optional<T> &value)
-{
-    seed = combine(seed, value.has_value());
-    if (value)
-        seed = combine(seed, *value);
-}
-
 // A random (version 4) UUID. QUuid::createUuid() asks the kernel for every one, which costs a
 // system call per face when a large deck is read; the global generator is seeded from the
 // system once and is plenty for identifiers that only live as long as one reading.
@@ -76,16 +68,11 @@ QString CardFace::id() const
 
 size_t qHash(const CardFace &face, size_t seed) noexcept
 {
-    QtPrivate::QHashCombine combine;
-    seed = combine(seed, face.uuid());
-    hashOptional(combine, seed, face.cardFaceID);
-    seed = combine(seed, face.text);
-    seed = combine(seed, face.rating);
-    hashOptional(combine, seed, face.lastReview);
-    hashOptional(combine, seed, face.nextReview);
-    seed = combine(seed, face.progressRank);
-    seed = combine(seed, face.progress);
-    return seed;
+    // An absent value hashes apart from every present one through its flag.
+    return qHashMulti(seed, face.uuid(), face.cardFaceID.has_value(), face.cardFaceID.value_or(0),
+                      face.text, face.rating, face.lastReview.has_value(),
+                      face.lastReview.value_or(QDateTime()), face.nextReview.has_value(),
+                      face.nextReview.value_or(QDateTime()), face.progressRank, face.progress);
 }
 
 Card::Card() : id(randomUuid())
@@ -108,12 +95,7 @@ double Card::ratingFraction() const
 
 size_t qHash(const Card &card, size_t seed) noexcept
 {
-    QtPrivate::QHashCombine combine;
-    seed = combine(seed, card.id);
-    hashOptional(combine, seed, card.cardID);
-    seed = combine(seed, card.faces.size());
-    for (const CardFace &face : card.faces)
-        seed = combine(seed, face);
-    seed = combine(seed, static_cast<quint8>(card.progress));
-    return seed;
+    return qHashMulti(seed, card.id, card.cardID.has_value(), card.cardID.value_or(0),
+                      qHashRange(card.faces.cbegin(), card.faces.cend()),
+                      static_cast<quint8>(card.progress));
 }
