@@ -2,8 +2,8 @@
 
 #include "ui/app/help_dialogs.h"
 #include "ui/app/main_window.h"
-#include "ui/app/start_view.h"
 #include "ui/app/message_view.h"
+#include "ui/app/start_view.h"
 #include "ui/app/translations.h"
 #include "ui/study/study_actions.h"
 
