@@ -241,6 +241,8 @@ private Q_SLOTS:
             "{k(p): rec(progress=p, rating=i, cardFaceID=DROP) for i, p in"
             " enumerate(['new', 'learning', 'mastered', 'archived', 'abandoned'])}",
             everyProgress);
+        row("new face with a rating", "{k('a'): rec(rating=2, progress='new')}",
+            tableOf({{"a", 2, CardFaceProgress::New}}));
         row("widest integers",
             "{k('a'): rec(cardFaceID=2**63 - 1, rating=127, progressRank=255),"
             " k('b'): rec(cardFaceID=-2**63, rating=-128)}",
@@ -254,8 +256,9 @@ private Q_SLOTS:
              {"{k('a'): rec(cardFaceID=2**63)}", "{k('a'): rec(rating=128)}",
               "{k('a'): rec(progressRank=-1)}", "{k('a'): rec(rating=True)}", "{k('a'): rec(id=5)}",
               "{k('a'): rec(lastReview='2024-01-02T03:04:05Z')}",
-              "{k('a'): rec(progress='Mastered')}", "{k('a'): rec(text=DROP)}",
-              "{k('a'): rec(), 'x': rec(rating=500)}", "{k('a'): 5}", "[rec()]"})
+              "{k('a'): rec(progress='Mastered')}", "{k('a'): rec(progress='new ')}",
+              "{k('a'): rec(text=DROP)}", "{k('a'): rec(), 'x': rec(rating=500)}", "{k('a'): 5}",
+              "[rec()]"})
             row(bad, bad, std::nullopt);
         const QByteArrayList dumps = runPython(QStringLiteral(R"(for value in [%1]:
     print(base64.b64encode(plistlib.dumps(value, fmt=plistlib.FMT_BINARY, sort_keys=False)).decode())
