@@ -24,12 +24,6 @@ void DeckFileWatcher::watch(const QUrl &file)
     rewatch();
 }
 
-void DeckFileWatcher::markCurrent()
-{
-    if (!m_path.isEmpty())
-        m_seen = fileStamp(m_path);
-}
-
 void DeckFileWatcher::rewatch()
 {
     if (m_path.isEmpty())

@@ -22,8 +22,6 @@ public:
 
     // Watches this file from its present state on; an empty or remote URL watches nothing.
     void watch(const QUrl &file);
-    // The file as it is now counts as seen: only later changes are reported.
-    void markCurrent();
 
     static constexpr int quietMilliseconds = 150;
 

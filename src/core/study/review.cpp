@@ -15,7 +15,7 @@ ReviewOutcome written(const CardFace &before, CardFace after, bool hidden)
 
 } // namespace
 
-ReviewOutcome markCorrect(const CardFace &face, bool /*hidden*/)
+ReviewOutcome markCorrect(const CardFace &face)
 {
     CardFace f = face;
     // Compared before adding, so a stored 127 cannot overflow.
@@ -25,7 +25,7 @@ ReviewOutcome markCorrect(const CardFace &face, bool /*hidden*/)
     return written(face, std::move(f), false);
 }
 
-ReviewOutcome markIncorrect(const CardFace &face, bool /*hidden*/)
+ReviewOutcome markIncorrect(const CardFace &face)
 {
     CardFace f = face;
     // Compared before subtracting, so a stored -128 cannot overflow.
@@ -33,7 +33,7 @@ ReviewOutcome markIncorrect(const CardFace &face, bool /*hidden*/)
     return written(face, std::move(f), false);
 }
 
-ReviewOutcome passFace(const CardFace &face, bool /*hidden*/)
+ReviewOutcome passFace(const CardFace &face)
 {
     return {face, true, false, false, true};
 }

@@ -27,14 +27,14 @@ inline constexpr qint8 maximumRating = 3;
 
 // Raises the rating by one up to 3 (a higher stored rating falls to 3), moves a new face to
 // learning and reveals the text. Always writes the face.
-ReviewOutcome markCorrect(const CardFace &face, bool hidden);
+ReviewOutcome markCorrect(const CardFace &face);
 
 // Lowers the rating by one down to 0 (only the lower bound applies: 7 gives 6) and reveals the
 // text; the progress is kept. Always writes the face.
-ReviewOutcome markIncorrect(const CardFace &face, bool hidden);
+ReviewOutcome markIncorrect(const CardFace &face);
 
 // Masks the face and moves on to the next face; the face is not written.
-ReviewOutcome passFace(const CardFace &face, bool hidden);
+ReviewOutcome passFace(const CardFace &face);
 
 // Reveals hidden passages or hides them again; the face is not written.
 ReviewOutcome toggleHidden(const CardFace &face, bool hidden);

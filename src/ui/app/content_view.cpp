@@ -54,11 +54,8 @@ ContentView::ContentView(CommandsCoordinator &coordinator, RecentFiles &recentFi
 
 void ContentView::setSelectedCardIndex(std::optional<qsizetype> index)
 {
-    const bool changed = index != m_selectedCardIndex;
     m_selectedCardIndex = index;
     applySelection();
-    if (changed)
-        Q_EMIT selectedCardIndexChanged(index);
 }
 
 void ContentView::cardsReplaced()
@@ -76,8 +73,6 @@ void ContentView::cardsReplaced()
     m_cardView->setVisible(count > 0);
     m_noCards->setVisible(count == 0);
     applySelection();
-    if (moved)
-        Q_EMIT selectedCardIndexChanged(m_selectedCardIndex);
 }
 
 void ContentView::applySelection()

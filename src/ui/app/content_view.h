@@ -31,9 +31,6 @@ public:
     CardView *cardView() const { return m_cardView; }
     QSplitter *splitter() const { return m_splitter; }
 
-Q_SIGNALS:
-    void selectedCardIndexChanged(std::optional<qsizetype> index);
-
 private:
     void cardsReplaced();
     void applySelection();

@@ -53,19 +53,9 @@ QVariant CardListModel::data(const QModelIndex &index, int role) const
         return tr("Progress %1 %").arg(qRound(deck->cards.at(index.row()).ratingFraction() * 100));
     case RatingFractionRole:
         return deck->cards.at(index.row()).ratingFraction();
-    case CardIdRole:
-        return deck->cards.at(index.row()).id;
     default:
         return {};
     }
-}
-
-QHash<int, QByteArray> CardListModel::roleNames() const
-{
-    QHash<int, QByteArray> names = QAbstractListModel::roleNames();
-    names.insert(RatingFractionRole, "ratingFraction");
-    names.insert(CardIdRole, "cardId");
-    return names;
 }
 
 QString CardListModel::cardLabel(qsizetype index)

@@ -15,14 +15,12 @@ class CardListModel final : public QAbstractListModel
 public:
     enum Role {
         RatingFractionRole = Qt::UserRole + 1, // double: the card's rating fraction
-        CardIdRole,                            // QUuid: the card's identifier
     };
 
     explicit CardListModel(CommandsCoordinator &coordinator, QObject *parent = nullptr);
 
     int rowCount(const QModelIndex &parent = {}) const override;
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
-    QHash<int, QByteArray> roleNames() const override;
 
     // "Card N", the label of the card at position index.
     static QString cardLabel(qsizetype index);

@@ -31,8 +31,6 @@ Sidebar::Sidebar(CommandsCoordinator &coordinator, RecentFiles &recentFiles, QWi
 
     m_cardList->setModel(m_cardModel);
     m_cardList->setItemDelegate(new CardRowDelegate(m_cardList));
-    // Every row has the same height, which keeps a deck of a hundred thousand cards quick.
-    m_cardList->setUniformItemSizes(true);
     m_cardList->setSelectionMode(QAbstractItemView::SingleSelection);
     m_cardList->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_cardList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);

@@ -310,19 +310,19 @@ void FaceView::toggleHidden()
 void FaceView::markCorrect()
 {
     if (m_active)
-        apply(::markCorrect(m_face, m_textHidden));
+        apply(::markCorrect(m_face));
 }
 
 void FaceView::markIncorrect()
 {
     if (m_active)
-        apply(::markIncorrect(m_face, m_textHidden));
+        apply(::markIncorrect(m_face));
 }
 
 void FaceView::pass()
 {
     if (m_active)
-        apply(passFace(m_face, m_textHidden));
+        apply(passFace(m_face));
 }
 
 void FaceView::chooseProgress(CardFaceProgress progress)

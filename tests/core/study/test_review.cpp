@@ -10,11 +10,11 @@ ReviewOutcome apply(Action action, const CardFace &face, bool hidden)
 {
     switch (action) {
     case Action::Correct:
-        return markCorrect(face, hidden);
+        return markCorrect(face);
     case Action::Incorrect:
-        return markIncorrect(face, hidden);
+        return markIncorrect(face);
     case Action::Pass:
-        return passFace(face, hidden);
+        return passFace(face);
     case Action::Toggle:
         break;
     }
@@ -70,9 +70,9 @@ private Q_SLOTS:
             const CardFace face = faceWith(before, progress);
             const auto learnt =
                 progress == CardFaceProgress::New ? CardFaceProgress::Learning : progress;
-            QCOMPARE(state(markCorrect(face, true).face), state(correct, learnt));
-            QCOMPARE(state(markIncorrect(face, true).face), state(incorrect, progress));
-            QCOMPARE(passFace(face, true).face, face);
+            QCOMPARE(state(markCorrect(face).face), state(correct, learnt));
+            QCOMPARE(state(markIncorrect(face).face), state(incorrect, progress));
+            QCOMPARE(passFace(face).face, face);
             QCOMPARE(toggleHidden(face, true).face, face);
         }
     }
@@ -125,7 +125,7 @@ private Q_SLOTS:
         CardFace expected = face;
         expected.rating = 3;
         expected.progress = CardFaceProgress::Learning;
-        QCOMPARE(markCorrect(markCorrect(face, true).face, false).face, expected);
+        QCOMPARE(markCorrect(markCorrect(face).face).face, expected);
     }
 
     void picker()
@@ -135,8 +135,7 @@ private Q_SLOTS:
         QCOMPARE(state(archived.face), state(1, CardFaceProgress::Archived));
         QVERIFY(archived.writeFace && archived.faceChanged && archived.showsMasked());
         // A chosen progress other than new stays through Correct.
-        QCOMPARE(state(markCorrect(archived.face, true).face),
-                 state(2, CardFaceProgress::Archived));
+        QCOMPARE(state(markCorrect(archived.face).face), state(2, CardFaceProgress::Archived));
         const ReviewOutcome same = chooseProgress(face, false, CardFaceProgress::New);
         QVERIFY(!same.faceChanged && !same.showsMasked());
     }
