@@ -34,8 +34,9 @@ CommandsCoordinator::CommandsCoordinator(QSettings *preferences,
 CommandsCoordinator::CommandsCoordinator(QSettings *preferences, ProgressLocation location,
                                          RecentFiles *recentFiles, QObject *parent)
     : QObject(parent), m_preferences(preferences), m_recentFiles(recentFiles),
-      m_location(std::move(location)), m_saver([this](const QUrl &url, const QList<Card> &cards) {
-          return m_location.saveDeck(url, cards);
+      m_location(std::move(location)),
+      m_saver([this](const QUrl &url, const QList<Card> &cards, const FaceChanges &changes) {
+          return m_location.saveDeck(url, cards, changes);
       })
 {
     connect(&m_watcher, &DeckFileWatcher::fileChanged, this,
@@ -182,7 +183,8 @@ void CommandsCoordinator::publish(const QUrl &file, std::optional<DataFile> deck
 void CommandsCoordinator::setDataFile(std::optional<DataFile> dataFile)
 {
     const State oldState = state();
-    m_saver.replaceDeck(m_activeFile, std::move(dataFile));
+    // A deck set whole is this process's word on every face of it.
+    m_saver.replaceDeck(m_activeFile, std::move(dataFile), FaceChanges::everyFace());
     Q_EMIT dataFileChanged();
     if (state() != oldState)
         Q_EMIT stateChanged();
@@ -190,9 +192,11 @@ void CommandsCoordinator::setDataFile(std::optional<DataFile> dataFile)
 
 bool CommandsCoordinator::setCard(qsizetype card, const Card &value)
 {
-    const bool changed = m_saver.editDeck([&](DataFile &deck) {
+    const bool changed = m_saver.editDeck([&](DataFile &deck, FaceChanges &changes) {
         if (card < 0 || card >= deck.cards.size())
             return false;
+        for (const CardFace &face : value.faces)
+            changes.changed.insert(faceDigest(face.text));
         deck.cards[card] = value;
         return true;
     });
@@ -262,12 +266,13 @@ bool CommandsCoordinator::restoreFace(const ReviewHistory::Change &change, const
 
 bool CommandsCoordinator::writeFace(qsizetype card, qsizetype face, const CardFace &value)
 {
-    const bool changed = m_saver.editDeck([&](DataFile &deck) {
+    const bool changed = m_saver.editDeck([&](DataFile &deck, FaceChanges &changes) {
         if (card < 0 || card >= deck.cards.size())
             return false;
         // Check before the non-const access, which would detach for nothing.
         if (face < 0 || face >= deck.cards.at(card).faces.size())
             return false;
+        changes.changed.insert(faceDigest(value.text));
         deck.cards[card].faces[face] = value;
         return true;
     });

@@ -21,7 +21,8 @@ DataFile ProgressLocation::loadDeck(QStringView text, const QUrl &url) const
     return loadDataFile(text, url, currentFolder());
 }
 
-std::optional<QString> ProgressLocation::saveDeck(const QUrl &url, const QList<Card> &cards) const
+std::optional<QString> ProgressLocation::saveDeck(const QUrl &url, const QList<Card> &cards,
+                                                  const FaceChanges &changes) const
 {
-    return saveProgress(url, cards, currentFolder());
+    return saveProgress(url, cards, currentFolder(), changes, QDateTime::currentDateTimeUtc());
 }

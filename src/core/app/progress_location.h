@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/model/records.h"
+#include "core/store/face_changes.h"
 
 #include <QUrl>
 
@@ -25,7 +26,8 @@ public:
 
     DataFile loadDeck(QStringView text, const QUrl &url) const;
     // The error text on failure.
-    std::optional<QString> saveDeck(const QUrl &url, const QList<Card> &cards) const;
+    std::optional<QString> saveDeck(const QUrl &url, const QList<Card> &cards,
+                                    const FaceChanges &changes) const;
 
 private:
     enum class Kind { Application, Given, None };

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/model/records.h"
+#include "core/store/face_changes.h"
 
 #include <QHash>
 #include <QUrl>
@@ -10,21 +11,26 @@
 #include <mutex>
 #include <optional>
 #include <thread>
+#include <type_traits>
 
 // Holds the open deck and writes its progress on one background thread.
 //
-// Every change schedules a save; saves of the same progress file are coalesced, so the file is
-// written with the newest state and an overtaken state is skipped. The worker copies the open
-// deck card by card (under the lock) when it starts a write, so the owner can keep editing its
-// deck in place without ever copying it on its own thread. A deck that is replaced while its
-// save is pending keeps that save.
+// Every change schedules a save; saves of the open deck are coalesced, so the file is written
+// with the newest state and an overtaken state is skipped. Each change names the faces it
+// changed (FaceChanges): a save writes those over the table on disk and keeps the rest, so the
+// changes of an overtaken state are carried into the next save, and those of a failed save too. The
+// worker copies the open deck card by card (under the lock) when it starts a write, so the owner
+// can keep editing its deck in place without ever copying it on its own thread. A deck that is
+// replaced while its save is pending keeps that save.
 //
 // deck() and all changes belong to the owning thread.
 class ProgressSaver final
 {
 public:
-    // Writes the progress of a deck's cards; the error text on failure. Called on the worker.
-    using Writer = std::function<std::optional<QString>(const QUrl &url, const QList<Card> &cards)>;
+    // Writes the progress of a deck's cards over its progress file, the changed faces first;
+    // the error text on failure. Called on the worker.
+    using Writer = std::function<std::optional<QString>(const QUrl &url, const QList<Card> &cards,
+                                                        const FaceChanges &changes)>;
 
     explicit ProgressSaver(Writer writer);
     // Writes everything pending, then stops the worker.
@@ -34,17 +40,28 @@ public:
     const std::optional<DataFile> &deck() const { return m_deck; }
 
     // Makes deck (read from url) the open deck and schedules its save. Nothing is saved when
-    // the URL is empty or the deck absent.
-    void replaceDeck(const QUrl &url, std::optional<DataFile> deck);
+    // the URL is empty or the deck absent. changes: what reading the deck changed already (the
+    // records that edited faces took over).
+    void replaceDeck(const QUrl &url, std::optional<DataFile> deck, FaceChanges changes = {});
 
-    // Changes the open deck in place and schedules its save; change(DataFile &) returns whether
-    // it changed anything. False when there is no deck or nothing was changed.
+    // Changes the open deck in place and schedules its save; change(DataFile &, FaceChanges &)
+    // returns whether it changed anything and adds the faces it changed to the FaceChanges it
+    // is given (change(DataFile &) changes none that others may not write over). False when
+    // there is no deck or nothing was changed.
     template <typename Change> bool editDeck(Change &&change)
     {
         {
             std::lock_guard lock(m_mutex);
-            if (!m_deck || !change(*m_deck))
+            FaceChanges changes;
+            if (!m_deck)
                 return false;
+            if constexpr (std::is_invocable_v<Change, DataFile &, FaceChanges &>) {
+                if (!change(*m_deck, changes))
+                    return false;
+            } else if (!change(*m_deck)) {
+                return false;
+            }
+            m_changes.add(changes);
             scheduleOpenDeckLocked();
         }
         m_wake.notify_one();
@@ -61,13 +78,16 @@ private:
     // state of a deck that has since been replaced.
     struct Pending
     {
+        QString key; // the progress file
         bool openDeck = true;
         QUrl url;
         QList<Card> cards;
+        FaceChanges changes;
     };
 
     static QString progressKey(const QUrl &url);
     void scheduleOpenDeckLocked();
+    bool isPendingLocked(const QString &key) const;
     void run();
 
     const Writer m_writer;
@@ -78,10 +98,12 @@ private:
 
     QUrl m_url;
     std::optional<DataFile> m_deck;
-    QString m_key; // progress file of the open deck; empty when it is not saved
+    QString m_key;         // progress file of the open deck; empty when it is not saved
+    FaceChanges m_changes; // of the open deck, not yet taken by a save
 
-    QHash<QString, Pending> m_pending;
-    QList<QString> m_order;
+    // In order. At most one save of the open deck; states of replaced decks are each written,
+    // since each has changes of its own.
+    QList<Pending> m_pending;
     QList<QList<Card>> m_discarded; // released on the worker, not on the owner's thread
     QString m_writingKey;
     bool m_writing = false;

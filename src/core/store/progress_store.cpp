@@ -3,6 +3,7 @@
 #include "core/model/debug_output.h"
 #include "core/model/deck_title.h"
 #include "core/store/file_stamp.h"
+#include "core/store/progress_merge.h"
 #include "core/store/property_list.h"
 
 #include <QDir>
@@ -12,56 +13,118 @@
 #include <QSaveFile>
 #include <QStandardPaths>
 
+#include <algorithm>
+#include <variant>
+
 #include <fcntl.h>
 #include <filesystem>
+#include <sys/file.h>
 #include <unistd.h>
 
 namespace {
 
-// What each file we wrote looked like right after the write. A save that finds the progress
-// file still so need not decode it again to know it is sound.
+// The table each progress file held right after this process wrote it, with what the file
+// looked like then. A save that finds the file still so need not read and decode it again.
+struct WrittenTable
+{
+    FileStamp stamp;
+    MergedTable table;
+};
+constexpr qsizetype rememberedTables = 4;
 QMutex writtenMutex;
-QHash<QString, FileStamp> &writtenFiles()
+QHash<QString, WrittenTable> &writtenTables()
 {
-    static QHash<QString, FileStamp> files;
-    return files;
+    static QHash<QString, WrittenTable> tables;
+    return tables;
 }
 
-bool isKnownSound(const QString &path)
+std::optional<MergedTable> rememberedTable(const QString &path, const FileStamp &stamp)
+{
+    QMutexLocker lock(&writtenMutex);
+    const auto it = writtenTables().constFind(path);
+    if (it == writtenTables().cend() || !(it->stamp == stamp))
+        return std::nullopt;
+    return it->table;
+}
+
+void rememberTable(const QString &path, MergedTable table)
 {
     const auto stamp = fileStamp(path);
     QMutexLocker lock(&writtenMutex);
-    const auto it = writtenFiles().constFind(path);
-    return stamp && it != writtenFiles().cend() && *it == *stamp;
+    if (!stamp) {
+        writtenTables().remove(path);
+        return;
+    }
+    if (writtenTables().size() >= rememberedTables && !writtenTables().contains(path))
+        writtenTables().clear();
+    writtenTables().insert(path, WrittenTable{*stamp, std::move(table)});
 }
 
-void rememberWritten(const QString &path)
+// An exclusive advisory lock on "<progress file>.lock", held while a save reads the table on
+// disk and writes it back, so that two processes saving one file take turns.
+class ProgressFileLock
 {
-    const auto stamp = fileStamp(path);
-    QMutexLocker lock(&writtenMutex);
-    if (stamp)
-        writtenFiles().insert(path, *stamp);
-    else
-        writtenFiles().remove(path);
-}
+public:
+    explicit ProgressFileLock(const QString &progressFile)
+    {
+        const QByteArray path = QFile::encodeName(progressFile + QStringLiteral(".lock"));
+        m_fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0644);
+        if (m_fd < 0)
+            return;
+        while (::flock(m_fd, LOCK_EX) != 0) {
+            if (errno != EINTR) {
+                ::close(m_fd);
+                m_fd = -1;
+                return;
+            }
+        }
+    }
+    ~ProgressFileLock()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd); // releases the lock
+    }
+    Q_DISABLE_COPY_MOVE(ProgressFileLock)
+
+    bool isLocked() const { return m_fd >= 0; }
+
+private:
+    int m_fd = -1;
+};
 
 // A progress file that cannot be decoded still holds somebody's progress: rather than let the
 // save replace it, keep it beside the new one for the user (or a later version) to recover.
-void moveAsideIfUndecodable(const QString &path)
+void moveAside(const QString &path)
 {
-    if (!QFileInfo::exists(path) || isKnownSound(path))
-        return;
-    QFile file(path);
-    if (file.open(QIODevice::ReadOnly)) {
-        const QByteArray bytes = file.readAll();
-        if (file.error() == QFileDevice::NoError && decodeProgressTable(bytes))
-            return;
-    }
     const QString aside = path + QStringLiteral(".corrupt");
     QFile::remove(aside);
     if (QFile::rename(path, aside))
         printLine(QStringLiteral("The progress file %1 could not be read; it was moved to %2.")
                       .arg(path, aside));
+}
+
+// The table on disk: empty when there is no file, or when it could not be decoded (it is then
+// moved aside). An error when a file is there but cannot be read: it must not be replaced.
+std::variant<MergedTable, QString> tableOnDisk(const QString &path)
+{
+    const std::optional<FileStamp> stamp = fileStamp(path);
+    if (!stamp)
+        return MergedTable{};
+    if (std::optional<MergedTable> table = rememberedTable(path, *stamp))
+        return *std::move(table);
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("Could not read %1: %2").arg(path, file.errorString());
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        return QStringLiteral("Could not read %1: %2").arg(path, file.errorString());
+    file.close();
+    std::optional<QList<StoredRecord>> records = decodeStoredRecords(bytes);
+    if (!records) {
+        moveAside(path);
+        return MergedTable{};
+    }
+    return MergedTable{{}, *std::move(records)};
 }
 
 void syncFolder(const QString &folder)
@@ -71,31 +134,6 @@ void syncFolder(const QString &folder)
         ::fsync(fd);
         ::close(fd);
     }
-}
-
-QList<StoredFace> progressRecords(const QList<Card> &cards)
-{
-    qsizetype faces = 0;
-    for (const Card &card : cards)
-        faces += card.faces.size();
-    QList<StoredFace> records;
-    records.reserve(faces);
-    QHash<FaceDigest, qsizetype> positions;
-    positions.reserve(faces);
-    for (const Card &card : cards) {
-        for (const CardFace &face : card.faces) {
-            const FaceDigest digest = faceDigest(face.text);
-            const auto it = positions.constFind(digest);
-            if (it != positions.cend()) {
-                // The later face of the same text wins.
-                records[*it].face = face;
-            } else {
-                positions.insert(digest, records.size());
-                records.append(StoredFace{faceKey(digest), face});
-            }
-        }
-    }
-    return records;
 }
 
 } // namespace
@@ -170,18 +208,40 @@ CardFace mergeSavedProgress(CardFace face, const ProgressTable &table)
 }
 
 std::optional<QString> saveProgress(const QUrl &deckUrl, const QList<Card> &cards,
-                                    const std::optional<QString> &progressFolder)
+                                    const std::optional<QString> &progressFolder,
+                                    const FaceChanges &changes, const QDateTime &now)
 {
-    const QList<StoredFace> records = progressRecords(cards);
-    if (!progressFolder)
+    // A deck that reads no cards (a title line above the first marker, or a file caught
+    // empty) has nothing to say about the records on disk.
+    const bool hasFaces =
+        std::any_of(cards.cbegin(), cards.cend(), [](const Card &c) { return !c.faces.isEmpty(); });
+    if (!progressFolder || !hasFaces)
         return std::nullopt;
     // A given folder is made like the application's own: on first use.
     if (!QFileInfo(*progressFolder).isDir() && !QDir().mkpath(*progressFolder))
         return QStringLiteral("Could not create the progress folder %1").arg(*progressFolder);
     const QString target = progressFileURL(deckUrl, *progressFolder).toLocalFile();
-    const QByteArray bytes = encodeProgressTable(records);
-    moveAsideIfUndecodable(target);
-    return writeFileAtomically(target, bytes);
+
+    const ProgressFileLock lock(target);
+    if (!lock.isLocked())
+        return QStringLiteral("Could not lock %1: %2").arg(target, qt_error_string(errno));
+    std::variant<MergedTable, QString> disk = tableOnDisk(target);
+    if (const QString *error = std::get_if<QString>(&disk))
+        return *error;
+    MergedTable table = mergeProgress(cards, std::get<MergedTable>(disk), changes, now);
+    disk = MergedTable{};
+    if (std::optional<QString> error =
+            writeFileAtomically(target, encodeProgressTable(table.faces, table.kept)))
+        return error;
+    rememberTable(target, std::move(table));
+    return std::nullopt;
+}
+
+std::optional<QString> saveProgress(const QUrl &deckUrl, const QList<Card> &cards,
+                                    const std::optional<QString> &progressFolder)
+{
+    return saveProgress(deckUrl, cards, progressFolder, FaceChanges::everyFace(),
+                        QDateTime::currentDateTimeUtc());
 }
 
 std::optional<QString> saveProgress(const QUrl &deckUrl, const QList<Card> &cards)
@@ -208,7 +268,6 @@ std::optional<QString> writeFileAtomically(const QString &path, const QByteArray
     }
     if (!file.commit())
         return QStringLiteral("Could not write %1: %2").arg(path, file.errorString());
-    rememberWritten(path);
     syncFolder(QFileInfo(path).absolutePath());
     return std::nullopt;
 }

@@ -1,7 +1,10 @@
 #pragma once
 
 #include "core/model/records.h"
+#include "core/store/face_changes.h"
 #include "core/store/progress_table.h"
+
+#include <QDateTime>
 
 #include <QUrl>
 
@@ -30,9 +33,17 @@ ProgressTable readProgressTable(const QString &progressFilePath);
 // The face with the saved rating and progress of its text, if the table has them.
 CardFace mergeSavedProgress(CardFace face, const ProgressTable &table);
 
-// Writes the progress of every face of the cards to the deck's progress file, atomically.
-// Returns the error text on failure (the old file then stays as it was). An existing file that
-// cannot be decoded is first moved aside to "<title>.plist.corrupt" so that no save destroys it.
+// Writes the progress of the deck's faces over the deck's progress file, atomically, and keeps
+// every other record of the file (see mergeProgress). Under an exclusive lock on
+// "<file>.lock" the table on disk is read again and only the changed faces (and faces the file
+// lacks) are written from the deck; the deck's other faces keep what the file says. A deck
+// without faces writes nothing. Returns the error text on failure (the old file then stays as
+// it was). An existing file that cannot be decoded is first moved aside to
+// "<title>.plist.corrupt" so that no save destroys it; one that cannot be read is left alone.
+std::optional<QString> saveProgress(const QUrl &deckUrl, const QList<Card> &cards,
+                                    const std::optional<QString> &progressFolder,
+                                    const FaceChanges &changes, const QDateTime &now);
+// As above, every face of the deck written over the table, now.
 std::optional<QString> saveProgress(const QUrl &deckUrl, const QList<Card> &cards);
 std::optional<QString> saveProgress(const QUrl &deckUrl, const QList<Card> &cards,
                                     const std::optional<QString> &progressFolder);

@@ -145,10 +145,38 @@ public:
 
     void writeDate(const QDateTime &date)
     {
+        writeDateSeconds(double(date.toMSecsSinceEpoch()) / 1000.0 - referenceDateOffset);
+    }
+
+    void writeDateSeconds(double seconds)
+    {
         beginObject(9);
         *m_pos++ = char(0x33);
-        const double seconds = double(date.toMSecsSinceEpoch()) / 1000.0 - referenceDateOffset;
         writeBigEndian(std::bit_cast<quint64>(seconds), 8);
+    }
+
+    // A value kept from a record as it was read.
+    void writeValue(const StoredValue &value)
+    {
+        if (const qint64 *integer = std::get_if<qint64>(&value)) {
+            writeInteger(*integer);
+        } else if (const double *real = std::get_if<double>(&value)) {
+            beginObject(9);
+            *m_pos++ = char(0x23);
+            writeBigEndian(std::bit_cast<quint64>(*real), 8);
+        } else if (const bool *flag = std::get_if<bool>(&value)) {
+            beginObject(1);
+            *m_pos++ = char(*flag ? 0x09 : 0x08);
+        } else if (const QString *text = std::get_if<QString>(&value)) {
+            writeString(*text);
+        } else if (const PlistDate *date = std::get_if<PlistDate>(&value)) {
+            writeDateSeconds(date->seconds);
+        } else if (const QByteArray *data = std::get_if<QByteArray>(&value)) {
+            beginObject(10 + data->size());
+            writeMarker(0x4, quint64(data->size()));
+            std::memcpy(m_pos, data->constData(), size_t(data->size()));
+            m_pos += data->size();
+        }
     }
 
     // A dictionary of the given size; its references follow.
@@ -197,16 +225,34 @@ std::optional<ProgressTable> decodeProgressTable(QByteArrayView bytes)
     return readXmlProgressTable(bytes);
 }
 
-QByteArray encodeProgressTable(const QList<StoredFace> &records)
+QByteArray encodeProgressTable(const QList<StoredFace> &records, const QList<StoredRecord> &kept)
 {
-    // Layout: the root dictionary; the key and progress strings that are used, written once
-    // and shared; then per record its key string, its dictionary and the dictionary's values.
-    // Counting first lets references take as few bytes as the count allows.
+    // Layout: the root dictionary; the key names and progress strings that are used, written
+    // once and shared; then per record its key string, its dictionary and the dictionary's
+    // values. Counting first lets references take as few bytes as the count allows.
     const auto optionalCount = [](const CardFace &face) {
         return quint64(face.cardFaceID.has_value()) + quint64(face.lastReview.has_value()) +
                quint64(face.nextReview.has_value());
     };
     constexpr quint64 requiredObjects = 6; // key, dictionary, id, text, rating, progressRank
+
+    // Names beyond the face's own fields, numbered after them.
+    QHash<QString, int> otherNames;
+    QList<QString> otherNameList;
+    const auto nameIndex = [&](const QString &name) {
+        for (int i = 0; i < KeyCount; ++i) {
+            if (name == QLatin1StringView(keyNames[i]))
+                return i;
+        }
+        const auto it = otherNames.constFind(name);
+        if (it != otherNames.cend())
+            return *it;
+        const int index = KeyCount + int(otherNameList.size());
+        otherNames.insert(name, index);
+        otherNameList.append(name);
+        return index;
+    };
+
     bool used[KeyCount + progressCount] = {};
     for (Key key : {IdKey, TextKey, RatingKey, ProgressRankKey, ProgressKey})
         used[key] = !records.isEmpty();
@@ -218,8 +264,23 @@ QByteArray encodeProgressTable(const QList<StoredFace> &records)
         used[LastReviewKey] = used[LastReviewKey] || face.lastReview;
         used[NextReviewKey] = used[NextReviewKey] || face.nextReview;
         used[KeyCount + int(face.progress)] = true;
-        recordObjects += requiredObjects + optionalCount(face);
+        recordObjects += requiredObjects + optionalCount(face) + quint64(record.extra.size());
         sizeHint += 200 + record.key.size() + face.text.size();
+        for (const StoredField &field : record.extra)
+            nameIndex(field.name);
+    }
+    for (const StoredRecord &record : kept) {
+        recordObjects += 2 + quint64(record.fields.size());
+        sizeHint += 64 + record.key.size() + 40 * record.fields.size();
+        for (const StoredField &field : record.fields) {
+            const int index = nameIndex(field.name);
+            if (index < KeyCount)
+                used[index] = true;
+            if (const QString *text = std::get_if<QString>(&field.value))
+                sizeHint += 2 * text->size();
+            else if (const QByteArray *data = std::get_if<QByteArray>(&field.value))
+                sizeHint += data->size();
+        }
     }
     quint64 sharedIndex[KeyCount + progressCount] = {};
     quint64 next = 1;
@@ -227,16 +288,25 @@ QByteArray encodeProgressTable(const QList<StoredFace> &records)
         if (used[i])
             sharedIndex[i] = next++;
     }
+    const quint64 firstOtherName = next;
+    next += quint64(otherNameList.size());
     const quint64 firstRecordObject = next;
+    const auto nameRef = [&](int index) {
+        return index < KeyCount ? sharedIndex[index] : firstOtherName + quint64(index - KeyCount);
+    };
 
     Writer out(firstRecordObject + recordObjects, sizeHint);
 
-    out.beginDictionary(quint64(records.size()));
+    out.beginDictionary(quint64(records.size() + kept.size()));
     for (int pass = 0; pass < 2; ++pass) { // all key references, then all value references
         quint64 index = firstRecordObject;
         for (const StoredFace &record : records) {
             out.writeRef(index + quint64(pass));
-            index += requiredObjects + optionalCount(record.face);
+            index += requiredObjects + optionalCount(record.face) + quint64(record.extra.size());
+        }
+        for (const StoredRecord &record : kept) {
+            out.writeRef(index + quint64(pass));
+            index += 2 + quint64(record.fields.size());
         }
     }
 
@@ -248,6 +318,8 @@ QByteArray encodeProgressTable(const QList<StoredFace> &records)
         if (used[KeyCount + i])
             out.writeString(rawValue(CardFaceProgress(i)));
     }
+    for (const QString &name : otherNameList)
+        out.writeString(name);
 
     quint64 index = firstRecordObject;
     for (const StoredFace &record : records) {
@@ -268,14 +340,18 @@ QByteArray encodeProgressTable(const QList<StoredFace> &records)
         keys[keyCount++] = ProgressRankKey;
         keys[keyCount++] = ProgressKey;
 
-        out.beginDictionary(quint64(keyCount));
+        out.beginDictionary(quint64(keyCount + record.extra.size()));
         for (int i = 0; i < keyCount; ++i)
             out.writeRef(sharedIndex[keys[i]]);
+        for (const StoredField &field : record.extra)
+            out.writeRef(nameRef(nameIndex(field.name)));
         // Every value but the shared progress string is written right after the dictionary.
         quint64 value = index + 2;
         for (int i = 0; i < keyCount - 1; ++i)
             out.writeRef(value++);
         out.writeRef(sharedIndex[KeyCount + int(face.progress)]);
+        for (qsizetype i = 0; i < record.extra.size(); ++i)
+            out.writeRef(value++);
 
         out.writeUuid(face.uuid());
         if (face.cardFaceID)
@@ -287,6 +363,20 @@ QByteArray encodeProgressTable(const QList<StoredFace> &records)
         if (face.nextReview)
             out.writeDate(*face.nextReview);
         out.writeInteger(face.progressRank);
+        for (const StoredField &field : record.extra)
+            out.writeValue(field.value);
+        index = value;
+    }
+    for (const StoredRecord &record : kept) {
+        out.writeString(record.key);
+        out.beginDictionary(quint64(record.fields.size()));
+        for (const StoredField &field : record.fields)
+            out.writeRef(nameRef(nameIndex(field.name)));
+        quint64 value = index + 2;
+        for (qsizetype i = 0; i < record.fields.size(); ++i)
+            out.writeRef(value++);
+        for (const StoredField &field : record.fields)
+            out.writeValue(field.value);
         index = value;
     }
     return out.finish();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/store/progress_table.h"
+#include "core/store/stored_record.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -10,11 +11,13 @@
 // Our own codec for the progress file. It knows one shape only: a root dictionary of face keys,
 // each mapping to the stored record of one face.
 
-// One record to write: the face is stored whole under its key.
+// One record to write: the face is stored whole under its key, followed by the fields of its
+// old record that the face itself does not write.
 struct StoredFace
 {
     QString key;
     CardFace face;
+    QList<StoredField> extra = {};
 };
 
 // Reads a binary ("bplist00") or XML property list. Nothing when the bytes are not a property
@@ -23,6 +26,7 @@ struct StoredFace
 // size of the input, whatever it holds.
 std::optional<ProgressTable> decodeProgressTable(QByteArrayView bytes);
 
-// Writes the records, in order, as a binary property list. Key and progress strings are written
-// once and shared by all records.
-QByteArray encodeProgressTable(const QList<StoredFace> &records);
+// Writes the records, in order, and then the kept records as they are, as a binary property
+// list. Key and progress strings are written once and shared by all records.
+QByteArray encodeProgressTable(const QList<StoredFace> &records,
+                               const QList<StoredRecord> &kept = {});

@@ -32,7 +32,8 @@ class HeldWriter
 public:
     ProgressSaver::Writer writer()
     {
-        return [this](const QUrl &url, const QList<Card> &cards) -> std::optional<QString> {
+        return [this](const QUrl &url, const QList<Card> &cards,
+                      const FaceChanges &) -> std::optional<QString> {
             bool hold = false;
             {
                 std::lock_guard lock(m_mutex);
@@ -149,7 +150,7 @@ private Q_SLOTS:
                  (QList<Write>{{blocker, {u"blocker\n"_qs}}, {first, {u"first 3"_qs}}}));
     }
 
-    void aDeckOfTheSameProgressFileOvertakesThePendingState()
+    void eachReplacedDeckKeepsItsWrite()
     {
         QVERIFY(holdOnBlocker());
         m_saver->replaceDeck(first, deck(u"===\nfirst"_qs));
@@ -157,10 +158,12 @@ private Q_SLOTS:
         m_saver->replaceDeck(firstElsewhere, deck(u"===\nelsewhere"_qs));
         m_held->release();
         m_saver->waitForPendingSaves();
-        // In the order first scheduled; the progress file of "first" gets the newest deck.
+        // In order: a deck that shares the progress file of an earlier one does not take that
+        // one's changes away, since saves merge.
         QCOMPARE(m_held->writes(), (QList<Write>{{blocker, {u"blocker\n"_qs}},
-                                                 {firstElsewhere, {u"elsewhere\n"_qs}},
-                                                 {second, {u"second\n"_qs}}}));
+                                                 {first, {u"first\n"_qs}},
+                                                 {second, {u"second\n"_qs}},
+                                                 {firstElsewhere, {u"elsewhere\n"_qs}}}));
     }
 
     void waitingForOneFileWaitsForItsWriteOnly()

@@ -1,0 +1,172 @@
+#include "app_test_support.h"
+
+#include "core/app/commands_coordinator.h"
+#include "core/app/recent_files.h"
+#include "core/model/flashcard_reader.h"
+#include "core/store/deck_loader.h"
+#include "core/store/progress_store.h"
+
+#include <QSettings>
+#include <QTest>
+
+// Edits of the file that used to cost the user their progress, through the coordinator and its
+// real saver: each must leave every rating where it was.
+class TestProgressKept : public QObject
+{
+    Q_OBJECT
+
+    struct Session
+    {
+        Session(const QString &preferences, const QString &progressFolder)
+            : settings(preferences, QSettings::IniFormat), recent(&settings),
+              coordinator(&settings, progressFolder, &recent)
+        {
+        }
+        QSettings settings;
+        RecentFiles recent;
+        CommandsCoordinator coordinator;
+    };
+
+    std::optional<QTemporaryDir> m_dir;
+    QString m_progress;
+    int m_sessions = 0;
+
+    std::unique_ptr<Session> start()
+    {
+        return std::make_unique<Session>(
+            m_dir->filePath(QStringLiteral("preferences-%1.ini").arg(++m_sessions)), m_progress);
+    }
+
+    static bool rate(CommandsCoordinator &coordinator, qsizetype card, qsizetype face, int rating)
+    {
+        CardFace changed = coordinator.dataFile()->cards.value(card).faces.value(face);
+        changed.rating = qint8(rating);
+        changed.progress = CardFaceProgress::Learning;
+        return coordinator.setFace(card, face, changed);
+    }
+
+    // The ratings of a deck as a fresh reading of the file and the progress folder gives them.
+    QList<int> savedRatings(const QUrl &file)
+    {
+        QList<int> ratings;
+        const DataFile deck = loadDataFile(*readUtf8File(file.toLocalFile()), file, m_progress);
+        for (const Card &card : deck.cards)
+            for (const CardFace &face : card.faces)
+                ratings.append(face.rating);
+        return ratings;
+    }
+
+    static QList<int> ratings(const CommandsCoordinator &coordinator)
+    {
+        QList<int> result;
+        for (const Card &card : coordinator.dataFile()->cards)
+            for (const CardFace &face : card.faces)
+                result.append(face.rating);
+        return result;
+    }
+
+    // Edits the open file and lets the coordinator read it again, saves included.
+    static void edit(CommandsCoordinator &coordinator, const QByteArray &text)
+    {
+        QVERIFY(replaceByRename(coordinator.activeFile().toLocalFile(), text));
+        coordinator.reloadActiveFile();
+        coordinator.waitForPendingSaves();
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        QVERIFY(m_dir.emplace().isValid());
+        m_progress = m_dir->filePath(QStringLiteral("progress"));
+    }
+
+    void aTitleLineAboveTheFirstCardLosesNothing()
+    {
+        const QByteArray text = deckText(3);
+        const QUrl file = makeFile(*m_dir, QStringLiteral("deck.txt"), text);
+        const auto session = start();
+        session->coordinator.open(file);
+        QVERIFY(rate(session->coordinator, 0, 0, 2));
+        QVERIFY(rate(session->coordinator, 2, 1, 3));
+        session->coordinator.waitForPendingSaves();
+
+        edit(session->coordinator, "My vocabulary\n" + text);
+        QVERIFY(session->coordinator.dataFile()->cards.isEmpty());
+        edit(session->coordinator, text);
+        QCOMPARE(ratings(session->coordinator), (QList<int>{2, 0, 0, 0, 0, 3}));
+        QCOMPARE(savedRatings(file), (QList<int>{2, 0, 0, 0, 0, 3}));
+    }
+
+    void aCardCutAndPastedElsewhereKeepsItsProgress()
+    {
+        const QUrl file = makeFile(*m_dir, QStringLiteral("deck.txt"), deckText(3));
+        const auto session = start();
+        session->coordinator.open(file);
+        QVERIFY(rate(session->coordinator, 1, 0, 2));
+        QVERIFY(rate(session->coordinator, 1, 1, 1));
+        session->coordinator.waitForPendingSaves();
+
+        edit(session->coordinator, "===\nQ0\n---\nA0\n===\nQ2\n---\nA2\n");
+        edit(session->coordinator, "===\nQ1\n---\nA1\n===\nQ0\n---\nA0\n===\nQ2\n---\nA2\n");
+        QCOMPARE(ratings(session->coordinator), (QList<int>{2, 1, 0, 0, 0, 0}));
+        QCOMPARE(savedRatings(file), (QList<int>{2, 1, 0, 0, 0, 0}));
+    }
+
+    void aFileCaughtEmptyWipesNothing()
+    {
+        const QByteArray text = deckText(2);
+        const QUrl file = makeFile(*m_dir, QStringLiteral("deck.txt"), text);
+        const auto session = start();
+        session->coordinator.open(file);
+        QVERIFY(rate(session->coordinator, 1, 1, 3));
+        session->coordinator.waitForPendingSaves();
+
+        // Truncated in place, the rest written a moment later.
+        QVERIFY(writeFile(file.toLocalFile(), ""));
+        session->coordinator.reloadActiveFile();
+        session->coordinator.waitForPendingSaves();
+        QVERIFY(writeFile(file.toLocalFile(), text));
+        session->coordinator.reloadActiveFile();
+        QCOMPARE(ratings(session->coordinator), (QList<int>{0, 0, 0, 3}));
+    }
+
+    void decksWithTheSameTitleKeepEachOthersProgress()
+    {
+        QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("a")));
+        QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("b")));
+        const QUrl a = makeFile(*m_dir, QStringLiteral("a/vocab.txt"), deckText(2, "house"));
+        const QUrl b = makeFile(*m_dir, QStringLiteral("b/vocab.txt"), deckText(2, "tree"));
+        const auto session = start();
+        session->coordinator.open(a);
+        QVERIFY(rate(session->coordinator, 0, 0, 3));
+        session->coordinator.open(b);
+        QVERIFY(rate(session->coordinator, 1, 0, 2));
+        session->coordinator.open(a);
+        QCOMPARE(ratings(session->coordinator), (QList<int>{3, 0, 0, 0}));
+        session->coordinator.waitForPendingSaves();
+        QCOMPARE(savedRatings(b), (QList<int>{0, 0, 2, 0}));
+    }
+
+    void twoCoordinatorsOnOneFileKeepBothReviews()
+    {
+        const QUrl file = makeFile(*m_dir, QStringLiteral("deck.txt"), deckText(2));
+        const auto first = start();
+        const auto second = start();
+        first->coordinator.open(file);
+        second->coordinator.open(file);
+        first->coordinator.waitForPendingSaves();
+        second->coordinator.waitForPendingSaves();
+
+        // Each rates a face the other has unrated in its memory.
+        QVERIFY(rate(first->coordinator, 0, 0, 1));
+        first->coordinator.waitForPendingSaves();
+        QVERIFY(rate(second->coordinator, 1, 1, 2));
+        second->coordinator.waitForPendingSaves();
+        QVERIFY(rate(first->coordinator, 0, 1, 3));
+        first->coordinator.waitForPendingSaves();
+        QCOMPARE(savedRatings(file), (QList<int>{1, 3, 0, 2}));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestProgressKept)
+#include "test_progress_kept.moc"
