@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/store/progress_table.h"
-#include "core/store/stored_record.h"
+#include "core/store/stored_value.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
