@@ -3,6 +3,7 @@
 #include "core/store/deck_loader.h"
 #include "core/store/progress_store.h"
 #include "core/store/property_list.h"
+#include "core/store/stored_record.h"
 #include "large_deck.h"
 
 #include <QCoreApplication>

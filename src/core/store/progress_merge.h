@@ -2,6 +2,7 @@
 
 #include "core/store/face_changes.h"
 #include "core/store/property_list.h"
+#include "core/store/stored_record.h"
 
 #include <QDateTime>
 

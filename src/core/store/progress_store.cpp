@@ -5,6 +5,7 @@
 #include "core/store/file_stamp.h"
 #include "core/store/progress_merge.h"
 #include "core/store/property_list.h"
+#include "core/store/stored_record.h"
 
 #include <QDir>
 #include <QFile>
