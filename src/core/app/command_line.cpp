@@ -28,7 +28,8 @@ CommandLine parseCommandLine(const QStringList &arguments)
     const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")});
     const QCommandLineOption stats(QStringLiteral("stats"), QString(), QStringLiteral("FILE"));
     const QCommandLineOption dump(QStringLiteral("dump"), QString(), QStringLiteral("FILE"));
-    parser.addOptions({help, version, stats, dump});
+    const QCommandLineOption orphans(QStringLiteral("orphans"), QString(), QStringLiteral("FILE"));
+    parser.addOptions({help, version, stats, dump, orphans});
     for (const char *name : qtOptionsWithValue) {
         QCommandLineOption option(QString::fromLatin1(name), QString(), QStringLiteral("value"));
         option.setFlags(QCommandLineOption::HiddenFromHelp);
@@ -56,15 +57,21 @@ CommandLine parseCommandLine(const QStringList &arguments)
         return CommandLine{CommandLine::Action::Version, {}, {}};
     const bool wantsStats = parser.isSet(stats);
     const bool wantsDump = parser.isSet(dump);
+    const bool wantsOrphans = parser.isSet(orphans);
     if (wantsStats && wantsDump)
         return refuse(QCoreApplication::translate("CommandLine",
                                                   "--stats and --dump cannot be used together."));
-    if (wantsStats || wantsDump) {
-        const QStringList values = parser.values(wantsStats ? stats : dump);
+    if (wantsOrphans && (wantsStats || wantsDump))
+        return refuse(QCoreApplication::translate(
+            "CommandLine", "--orphans cannot be used with --stats or --dump."));
+    if (wantsStats || wantsDump || wantsOrphans) {
+        const QStringList values = parser.values(wantsStats ? stats : wantsDump ? dump : orphans);
         if (values.size() > 1 || !files.isEmpty())
             return refuse(
                 QCoreApplication::translate("CommandLine", "Only one file can be given."));
-        result.action = wantsStats ? CommandLine::Action::Stats : CommandLine::Action::Dump;
+        result.action = wantsStats  ? CommandLine::Action::Stats
+                        : wantsDump ? CommandLine::Action::Dump
+                                    : CommandLine::Action::Orphans;
         result.file = values.first();
         return result;
     }
@@ -78,14 +85,18 @@ CommandLine parseCommandLine(const QStringList &arguments)
 QString commandLineUsage()
 {
     return QCoreApplication::translate(
-        "CommandLine", "Usage: memoranth [FILE]\n"
-                       "       memoranth --stats FILE | --dump FILE | --help | --version\n"
-                       "Study flashcards written as plain text files.\n"
-                       "\n"
-                       "  FILE          open this flashcard file in the window\n"
-                       "  --stats FILE  print a summary of the deck and its saved progress\n"
-                       "  --dump FILE   print the deck with its saved progress as JSON\n"
-                       "  -h, --help    print this help\n"
-                       "  -v, --version print the version\n"
-                       "  --            end of options: what follows is a file name\n");
+               "CommandLine", "Usage: memoranth [FILE]\n"
+                              "       memoranth --stats FILE | --dump FILE | --help | --version\n"
+                              "Study flashcards written as plain text files.\n"
+                              "\n"
+                              "  FILE          open this flashcard file in the window\n"
+                              "  --stats FILE  print a summary of the deck and its saved progress\n"
+                              "  --dump FILE   print the deck with its saved progress as JSON\n"
+                              "  -h, --help    print this help\n"
+                              "  -v, --version print the version\n"
+                              "  --            end of options: what follows is a file name\n") +
+           QCoreApplication::translate(
+               "CommandLine",
+               "  --orphans FILE  print the saved progress that no face of the deck\n"
+               "                  claims, as JSON\n");
 }

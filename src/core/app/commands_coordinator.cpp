@@ -5,6 +5,7 @@
 #include "core/app/recent_files.h"
 #include "core/model/debug_output.h"
 #include "core/model/flashcard_reader.h"
+#include "core/store/deck_loader.h"
 
 namespace {
 
@@ -85,7 +86,10 @@ void CommandsCoordinator::restore()
         m_preferences->sync();
     }
     m_watcher.watch(resolved->url);
-    publish(resolved->url, readDeck(resolved->url));
+    LoadReport report;
+    std::optional<DataFile> deck = readDeck(resolved->url, nullptr, &report);
+    publish(resolved->url, std::move(deck), report.changes);
+    announceLoad(report, false);
 }
 
 void CommandsCoordinator::finishRestore()
@@ -110,15 +114,21 @@ void CommandsCoordinator::open(const std::optional<QUrl> &file)
     // Watched from before the read, so that a change during the read is not missed.
     m_watcher.watch(*file);
     forgetHistory();
-    publish(*file, readDeck(*file));
+    LoadReport report;
+    std::optional<DataFile> deck = readDeck(*file, nullptr, &report);
+    publish(*file, std::move(deck), report.changes);
     m_recentFiles->add(*file);
+    announceLoad(report, false);
 }
 
 void CommandsCoordinator::reloadActiveFile()
 {
     if (m_activeFile.isEmpty())
         return;
-    std::optional<DataFile> deck = readDeck(m_activeFile);
+    // The deck before the edit tells which faces were edited in place.
+    LoadReport report;
+    std::optional<DataFile> deck =
+        readDeck(m_activeFile, dataFile() ? &*dataFile() : nullptr, &report);
     // A file that is gone, or caught half-written, keeps the deck on screen: nothing is lost,
     // and the next change of the file reads it again.
     if (!deck)
@@ -126,8 +136,27 @@ void CommandsCoordinator::reloadActiveFile()
     // An editor's save through a rename gives the file a new identity.
     storeBookmark(m_activeFile);
     m_reloading = true;
-    publish(m_activeFile, std::move(deck));
+    publish(m_activeFile, std::move(deck), report.changes);
     m_reloading = false;
+    announceLoad(report, true);
+}
+
+void CommandsCoordinator::announceLoad(const LoadReport &report, bool reload)
+{
+    // Only records that this edit left behind are news; those of decks that share the file
+    // were there before.
+    const qsizetype keptAside =
+        reload ? std::max<qsizetype>(0, report.unclaimedRecords - m_unclaimedRecords) : 0;
+    m_unclaimedRecords = report.unclaimedRecords;
+    QStringList parts;
+    if (report.reattachedFaces > 0)
+        parts.append(tr("%n face(s) kept their progress after your edit.", nullptr,
+                        int(report.reattachedFaces)));
+    if (keptAside > 0)
+        parts.append(tr("The progress of %n face(s) is kept aside until their text comes back.",
+                        nullptr, int(keptAside)));
+    if (!parts.isEmpty())
+        Q_EMIT progressNotice(parts.join(u' '));
 }
 
 void CommandsCoordinator::forgetHistory()
@@ -152,7 +181,8 @@ void CommandsCoordinator::storeBookmark(const QUrl &file)
     m_preferences->sync();
 }
 
-std::optional<DataFile> CommandsCoordinator::readDeck(const QUrl &file)
+std::optional<DataFile> CommandsCoordinator::readDeck(const QUrl &file, const DataFile *previous,
+                                                      LoadReport *report)
 {
     if (!file.isLocalFile())
         return std::nullopt;
@@ -162,15 +192,16 @@ std::optional<DataFile> CommandsCoordinator::readDeck(const QUrl &file)
     // A save of this deck's progress may still be on its way; reading before it lands would
     // bring back older ratings, which the next save would then write over the newer ones.
     m_saver.waitForPendingSave(file);
-    return m_location.loadDeck(*text, file);
+    return m_location.loadDeck(*text, file, previous, report);
 }
 
-void CommandsCoordinator::publish(const QUrl &file, std::optional<DataFile> deck)
+void CommandsCoordinator::publish(const QUrl &file, std::optional<DataFile> deck,
+                                  FaceChanges changes)
 {
     const State oldState = state();
     const bool fileChanged = file != m_activeFile;
     m_activeFile = file;
-    m_saver.replaceDeck(m_activeFile, std::move(deck));
+    m_saver.replaceDeck(m_activeFile, std::move(deck), std::move(changes));
     // Signals only once both values are consistent, so no observer sees the new file with the
     // previous deck.
     if (fileChanged)

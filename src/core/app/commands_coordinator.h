@@ -5,6 +5,7 @@
 #include "core/app/progress_saver.h"
 #include "core/app/review_history.h"
 #include "core/model/records.h"
+#include "core/store/deck_loader.h"
 
 #include <QObject>
 #include <QSettings>
@@ -100,15 +101,21 @@ Q_SIGNALS:
     void cardChanged(qsizetype card);
     void stateChanged();
     void historyChanged();
+    // A reading of the file kept progress that the user may wonder about: faces that took over
+    // the progress of their edited text, records that no face claims any more. One sentence or
+    // two, for a status line.
+    void progressNotice(const QString &text);
 
 private:
     CommandsCoordinator(QSettings *preferences, ProgressLocation location, RecentFiles *recentFiles,
                         QObject *parent);
 
     void restore();
-    std::optional<DataFile> readDeck(const QUrl &file);
+    std::optional<DataFile> readDeck(const QUrl &file, const DataFile *previous = nullptr,
+                                     LoadReport *report = nullptr);
+    void announceLoad(const LoadReport &report, bool reload);
     void storeBookmark(const QUrl &file);
-    void publish(const QUrl &file, std::optional<DataFile> deck);
+    void publish(const QUrl &file, std::optional<DataFile> deck, FaceChanges changes = {});
     bool writeFace(qsizetype card, qsizetype face, const CardFace &value);
     bool restoreFace(const ReviewHistory::Change &change, const CardFace &record);
     bool stepThroughHistory(bool forward);
@@ -122,5 +129,6 @@ private:
     ReviewHistory m_history;
     DeckFileWatcher m_watcher;
     bool m_reloading = false;
+    qsizetype m_unclaimedRecords = 0;
     QString m_startNotice;
 };

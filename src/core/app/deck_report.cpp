@@ -4,6 +4,10 @@
 #include "core/store/deck_loader.h"
 #include "core/store/progress_store.h"
 #include "core/store/progress_table.h"
+#include "core/store/stored_record.h"
+
+#include <QFile>
+#include <QSet>
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -120,6 +124,58 @@ QByteArray deckDumpJson(const DataFile &deck, const QString &progressFilePath)
     return whole;
 }
 
+QByteArray orphansJson(const DataFile &deck, const FaceChanges &reattached,
+                       const QString &progressFilePath)
+{
+    QSet<FaceDigest> claimed;
+    for (const Card &card : deck.cards)
+        for (const CardFace &face : card.faces)
+            claimed.insert(faceDigest(face.text));
+    for (const FaceDigest &old : reattached.reattached)
+        claimed.insert(old);
+    QList<StoredRecord> records;
+    QFile file(progressFilePath);
+    if (!progressFilePath.isEmpty() && file.open(QIODevice::ReadOnly))
+        records = decodeStoredRecords(file.readAll()).value_or(QList<StoredRecord>());
+
+    QByteArray out = "{\"progressFile\": ";
+    appendJsonString(out, progressFilePath);
+    out.append(", \"orphans\": [");
+    bool first = true;
+    for (const StoredRecord &record : records) {
+        const auto digest = digestFromFaceKey(record.key);
+        if (digest && claimed.contains(*digest))
+            continue;
+        out.append(first ? "\n" : ",\n");
+        first = false;
+        out.append("  {\"key\": ");
+        appendJsonString(out, record.key);
+        out.append(", \"text\": ");
+        appendJsonString(out, record.text());
+        const StoredValue *rating = record.value(u"rating");
+        out.append(", \"rating\": ");
+        out.append(rating && std::holds_alternative<qint64>(*rating)
+                       ? QByteArray::number(std::get<qint64>(*rating))
+                       : QByteArray("null"));
+        const StoredValue *progress = record.value(u"progress");
+        out.append(", \"progress\": ");
+        if (progress && std::holds_alternative<QString>(*progress))
+            appendJsonString(out, std::get<QString>(*progress));
+        else
+            out.append("null");
+        const StoredValue *since = record.value(orphanedSinceKey);
+        out.append(", \"orphanedSince\": ");
+        if (since && std::holds_alternative<PlistDate>(*since))
+            appendJsonString(
+                out, dateTimeFromPlistDate(std::get<PlistDate>(*since)).toString(Qt::ISODate));
+        else
+            out.append("null");
+        out.append('}');
+    }
+    out.append(first ? "]}\n" : "\n]}\n");
+    return out;
+}
+
 int runCommandLine(const CommandLine &commandLine, QTextStream &out, QTextStream &err)
 {
     switch (commandLine.action) {
@@ -139,6 +195,7 @@ int runCommandLine(const CommandLine &commandLine, QTextStream &out, QTextStream
         return 2;
     case CommandLine::Action::Stats:
     case CommandLine::Action::Dump:
+    case CommandLine::Action::Orphans:
         break;
     }
     const QString path = commandLine.file;
@@ -154,9 +211,12 @@ int runCommandLine(const CommandLine &commandLine, QTextStream &out, QTextStream
     const QString folder = progressDirectoryLocation();
     const QString progressPath =
         folder.isEmpty() ? QString() : progressFileURL(url, folder).toLocalFile();
-    const DataFile deck =
-        loadDataFile(*text, url, folder.isEmpty() ? std::nullopt : std::optional(folder));
-    if (commandLine.action == CommandLine::Action::Dump) {
+    LoadReport report;
+    const DataFile deck = loadDataFile(
+        *text, url, folder.isEmpty() ? std::nullopt : std::optional(folder), nullptr, &report);
+    if (commandLine.action == CommandLine::Action::Orphans) {
+        out << QString::fromUtf8(orphansJson(deck, report.changes, progressPath));
+    } else if (commandLine.action == CommandLine::Action::Dump) {
         out.flush();
         writeDeckDumpJson(deck, progressPath,
                           [&](const QByteArray &piece) { out << QString::fromUtf8(piece); });

@@ -2,6 +2,7 @@
 
 #include "core/app/command_line.h"
 #include "core/model/records.h"
+#include "core/store/face_changes.h"
 
 #include <QStringList>
 #include <QTextStream>
@@ -16,6 +17,11 @@ QByteArray deckDumpJson(const DataFile &deck, const QString &progressFilePath);
 // The same JSON handed to write() piece by piece, so that it never has to be held whole.
 void writeDeckDumpJson(const DataFile &deck, const QString &progressFilePath,
                        const std::function<void(const QByteArray &)> &write);
+
+// The records of the progress file that no face of the deck claims (after re-attachment), as
+// JSON: key, text, rating, progress and the date since when they are unclaimed.
+QByteArray orphansJson(const DataFile &deck, const FaceChanges &reattached,
+                       const QString &progressFilePath);
 
 // Answers a command line that needs no window: --stats, --dump, --help, --version or one that
 // was refused. Returns the exit status: 0 done, 1 unreadable file, 2 usage error.

@@ -16,9 +16,10 @@ std::optional<QString> ProgressLocation::currentFolder() const
     Q_UNREACHABLE();
 }
 
-DataFile ProgressLocation::loadDeck(QStringView text, const QUrl &url) const
+DataFile ProgressLocation::loadDeck(QStringView text, const QUrl &url, const DataFile *previous,
+                                    LoadReport *report) const
 {
-    return loadDataFile(text, url, currentFolder());
+    return loadDataFile(text, url, currentFolder(), previous, report);
 }
 
 std::optional<QString> ProgressLocation::saveDeck(const QUrl &url, const QList<Card> &cards,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/model/records.h"
+#include "core/store/deck_loader.h"
 #include "core/store/face_changes.h"
 
 #include <QUrl>
@@ -24,7 +25,8 @@ public:
         return folder ? givenFolder(std::move(*folder)) : none();
     }
 
-    DataFile loadDeck(QStringView text, const QUrl &url) const;
+    DataFile loadDeck(QStringView text, const QUrl &url, const DataFile *previous = nullptr,
+                      LoadReport *report = nullptr) const;
     // The error text on failure.
     std::optional<QString> saveDeck(const QUrl &url, const QList<Card> &cards,
                                     const FaceChanges &changes) const;

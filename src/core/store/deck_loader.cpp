@@ -3,11 +3,73 @@
 #include "core/model/deck_title.h"
 #include "core/model/flashcard_reader.h"
 #include "core/store/progress_store.h"
+#include "core/store/reattachment.h"
 #include "core/store/review_journal.h"
+#include "core/store/stored_record.h"
+
+#include <QFile>
+
+namespace {
+
+struct FacePlace
+{
+    qsizetype card;
+    qsizetype face;
+};
+
+bool sameTexts(const Card &a, const Card &b)
+{
+    if (a.faces.size() != b.faces.size())
+        return false;
+    for (qsizetype i = 0; i < a.faces.size(); ++i) {
+        if (a.faces[i].text != b.faces[i].text)
+            return false;
+    }
+    return true;
+}
+
+// The faces of the deck before an edit that stood where faces of the deck after it stand:
+// cards the same at the start and the end of the file are skipped, the cards between are taken
+// in order, and their faces by position.
+QList<std::pair<FacePlace, FacePlace>> facesAtTheSamePlace(const QList<Card> &before,
+                                                           const QList<Card> &after)
+{
+    const qsizetype common = std::min(before.size(), after.size());
+    qsizetype start = 0;
+    while (start < common && sameTexts(before[start], after[start]))
+        ++start;
+    qsizetype end = 0;
+    while (end < common - start &&
+           sameTexts(before[before.size() - 1 - end], after[after.size() - 1 - end]))
+        ++end;
+    QList<std::pair<FacePlace, FacePlace>> pairs;
+    const qsizetype cards = std::min(before.size(), after.size()) - start - end;
+    for (qsizetype c = start; c < start + cards; ++c) {
+        const qsizetype faces = std::min(before[c].faces.size(), after[c].faces.size());
+        for (qsizetype f = 0; f < faces; ++f)
+            pairs.append({{c, f}, {c, f}});
+    }
+    return pairs;
+}
+
+// The face with the progress of its old record; it keeps its own text, number and identity.
+void takeProgress(CardFace &face, const CardFace &old)
+{
+    CardFace taken = old;
+    taken.text = face.text;
+    taken.cardFaceID = face.cardFaceID;
+    face = taken;
+}
+
+} // namespace
 
 DataFile loadDataFile(QStringView text, const QUrl &url,
-                      const std::optional<QString> &progressFolder)
+                      const std::optional<QString> &progressFolder, const DataFile *previous,
+                      LoadReport *report)
 {
+    LoadReport ignored;
+    LoadReport &result = report ? *report : ignored;
+    result = LoadReport();
     DataFile deck;
     deck.title = deckTitle(url);
     deck.cards = readCards(text);
@@ -17,13 +79,102 @@ DataFile loadDataFile(QStringView text, const QUrl &url,
     const QString progressFile = progressFileURL(url, *progressFolder).toLocalFile();
     ProgressTable saved = readProgressTable(progressFile);
     replayJournal(readDeckJournal(progressFile).records, &saved);
-    if (saved.isEmpty())
+    if (saved.isEmpty() && !previous)
         return deck;
-    for (Card &card : deck.cards) {
-        for (CardFace &face : card.faces)
-            face = mergeSavedProgress(std::move(face), saved);
+
+    // Faces whose text has a record take it back.
+    QSet<FaceDigest> deckDigests;
+    QSet<FaceDigest> claimed;
+    QList<std::pair<FacePlace, FaceDigest>> unmatched;
+    for (qsizetype c = 0; c < deck.cards.size(); ++c) {
+        for (qsizetype f = 0; f < deck.cards[c].faces.size(); ++f) {
+            CardFace &face = deck.cards[c].faces[f];
+            const FaceDigest digest = faceDigest(face.text);
+            deckDigests.insert(digest);
+            const auto it = saved.constFind(digest);
+            if (it != saved.cend()) {
+                applySavedProgress(face, *it);
+                claimed.insert(digest);
+            } else {
+                unmatched.append({{c, f}, digest});
+            }
+        }
     }
+    const auto reattachFace = [&](qsizetype index, const FaceDigest &old) {
+        result.changes.reattached.insert(unmatched[index].second, old);
+        claimed.insert(old);
+        ++result.reattachedFaces;
+    };
+
+    // An edit seen by this process: the face that stood at the same place had the old text.
+    QList<bool> done(unmatched.size(), false);
+    if (previous && !unmatched.isEmpty()) {
+        QHash<qsizetype, qsizetype> unmatchedAt; // card * 2^20 + face -> index
+        for (qsizetype i = 0; i < unmatched.size(); ++i)
+            unmatchedAt.insert(unmatched[i].first.card * (1 << 20) + unmatched[i].first.face, i);
+        for (const auto &[before, after] : facesAtTheSamePlace(previous->cards, deck.cards)) {
+            const auto index = unmatchedAt.constFind(after.card * (1 << 20) + after.face);
+            if (index == unmatchedAt.cend())
+                continue;
+            const CardFace &old = previous->cards[before.card].faces[before.face];
+            const FaceDigest oldDigest = faceDigest(old.text);
+            CardFace &face = deck.cards[after.card].faces[after.face];
+            if (deckDigests.contains(oldDigest) || claimed.contains(oldDigest) ||
+                !nearlySameText(face.text, old.text))
+                continue;
+            takeProgress(face, old);
+            done[*index] = true;
+            reattachFace(*index, oldDigest);
+        }
+    }
+
+    // Otherwise a record that no face claims and whose text is nearly the face's.
+    QSet<FaceDigest> unclaimed;
+    for (auto it = saved.cbegin(); it != saved.cend(); ++it) {
+        if (!claimed.contains(it.key()))
+            unclaimed.insert(it.key());
+    }
+    if (!unclaimed.isEmpty() && done.count(false) > 0) {
+        QFile file(progressFile);
+        const QList<StoredRecord> records = file.open(QIODevice::ReadOnly)
+                                                ? storedRecordsOf(file.readAll(), unclaimed)
+                                                : QList<StoredRecord>();
+        QList<ReattachText> recordTexts;
+        QList<FaceDigest> recordDigests;
+        for (const StoredRecord &record : records) {
+            const StoredValue *number = record.value(u"cardFaceID");
+            const qint64 *position = number ? std::get_if<qint64>(number) : nullptr;
+            recordTexts.append({record.text(), position ? std::optional(*position) : std::nullopt});
+            recordDigests.append(*digestFromFaceKey(record.key));
+        }
+        QList<ReattachText> faceTexts;
+        QList<qsizetype> faceIndexes;
+        for (qsizetype i = 0; i < unmatched.size(); ++i) {
+            if (done[i])
+                continue;
+            const CardFace &face =
+                deck.cards[unmatched[i].first.card].faces[unmatched[i].first.face];
+            faceTexts.append({face.text, face.cardFaceID});
+            faceIndexes.append(i);
+        }
+        for (const Reattached &pair : reattach(faceTexts, recordTexts)) {
+            const qsizetype index = faceIndexes[pair.face];
+            const FaceDigest &old = recordDigests[pair.record];
+            CardFace &face =
+                deck.cards[unmatched[index].first.card].faces[unmatched[index].first.face];
+            applySavedProgress(face, saved.value(old));
+            reattachFace(index, old);
+        }
+    }
+    for (auto it = saved.cbegin(); it != saved.cend(); ++it)
+        result.unclaimedRecords += claimed.contains(it.key()) ? 0 : 1;
     return deck;
+}
+
+DataFile loadDataFile(QStringView text, const QUrl &url,
+                      const std::optional<QString> &progressFolder)
+{
+    return loadDataFile(text, url, progressFolder, nullptr, nullptr);
 }
 
 DataFile loadDataFile(QStringView text, const QUrl &url)

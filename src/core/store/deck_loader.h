@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/model/records.h"
+#include "core/store/face_changes.h"
 
 #include <QUrl>
 
@@ -12,3 +13,20 @@ DataFile loadDataFile(QStringView text, const QUrl &url);
 // As above, with the progress folder given (none: no saved progress).
 DataFile loadDataFile(QStringView text, const QUrl &url,
                       const std::optional<QString> &progressFolder);
+
+// What a reading of a deck found beyond the records of its faces' texts.
+struct LoadReport
+{
+    // Faces whose text was edited and that took over the record of their old text.
+    FaceChanges changes;
+    qsizetype reattachedFaces = 0;
+    // Records of the progress file that no face of the deck claims.
+    qsizetype unclaimedRecords = 0;
+};
+
+// As above; a face whose text has no record may take over the record of its old text (see
+// reattachment.h). previous: the deck as it was before an edit of the same file, whose faces
+// at the same place are looked at first.
+DataFile loadDataFile(QStringView text, const QUrl &url,
+                      const std::optional<QString> &progressFolder, const DataFile *previous,
+                      LoadReport *report);

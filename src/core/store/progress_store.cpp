@@ -196,15 +196,19 @@ ProgressTable readProgressTable(const QString &progressFilePath)
     return decodeProgressTable(bytes).value_or(ProgressTable());
 }
 
+void applySavedProgress(CardFace &face, const SavedProgress &saved)
+{
+    face.rating = saved.rating;
+    face.progress = saved.progress;
+}
+
 CardFace mergeSavedProgress(CardFace face, const ProgressTable &table)
 {
     if (table.isEmpty())
         return face;
     const auto it = table.constFind(faceDigest(face.text));
-    if (it != table.cend()) {
-        face.rating = it->rating;
-        face.progress = it->progress;
-    }
+    if (it != table.cend())
+        applySavedProgress(face, *it);
     return face;
 }
 

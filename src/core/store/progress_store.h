@@ -30,6 +30,8 @@ std::optional<QUrl> progressFileURL(const QUrl &deckUrl);
 // undecodable.
 ProgressTable readProgressTable(const QString &progressFilePath);
 
+// Gives the face what a saved record gives back.
+void applySavedProgress(CardFace &face, const SavedProgress &saved);
 // The face with the saved rating and progress of its text, if the table has them.
 CardFace mergeSavedProgress(CardFace face, const ProgressTable &table);
 

@@ -5,6 +5,7 @@
 
 #include <QDateTime>
 #include <QHash>
+#include <QSet>
 #include <QXmlStreamReader>
 #include <QtEndian>
 
@@ -54,9 +55,9 @@ void setField(QList<StoredField> &fields, QString name, StoredValue value)
 class BinaryReader
 {
 public:
-    explicit BinaryReader(QByteArrayView bytes)
+    explicit BinaryReader(QByteArrayView bytes, const QSet<FaceDigest> *only = nullptr)
         : m_data(reinterpret_cast<const uchar *>(bytes.data())), m_size(quint64(bytes.size())),
-          m_budget(4 * quint64(bytes.size()) + 1024)
+          m_budget(4 * quint64(bytes.size()) + 1024), m_only(only)
     {
     }
 
@@ -85,6 +86,8 @@ public:
             const auto valueRef = reference(root->start + (root->count + i) * quint64(m_refSize));
             if (!keyRef || !valueRef)
                 return std::nullopt;
+            if (m_only && !isWanted(*keyRef))
+                continue;
             std::optional<QString> key = string(*keyRef, false);
             const auto record = dictionary(*valueRef);
             if (!key || !record)
@@ -115,6 +118,22 @@ private:
         quint64 start = 0;
         quint64 count = 0;
     };
+
+    // Whether the key is one of the face keys asked for; looked at without a heap string.
+    bool isWanted(quint64 keyIndex) const
+    {
+        const auto obj = object(keyIndex);
+        if (!obj || obj->count != 24 || ((obj->marker >> 4) != 0x5 && (obj->marker >> 4) != 0x6))
+            return false;
+        char16_t units[24];
+        for (quint64 i = 0; i < 24; ++i) {
+            units[i] = (obj->marker >> 4) == 0x5
+                           ? char16_t(m_data[obj->start + i])
+                           : qFromBigEndian<quint16>(m_data + obj->start + 2 * i);
+        }
+        const auto digest = digestFromFaceKey(QStringView(units, 24));
+        return digest && m_only->contains(*digest);
+    }
 
     quint64 readUnsigned(quint64 pos, int width) const
     {
@@ -271,6 +290,7 @@ private:
     quint64 m_objectCount = 0;
     quint64 m_tableOffset = 0;
     QHash<quint64, QString> m_strings;
+    const QSet<FaceDigest> *m_only;
 };
 
 std::optional<qint64> parseInteger(QStringView text)
@@ -409,6 +429,23 @@ std::optional<QList<StoredRecord>> decodeStoredRecords(QByteArrayView bytes)
     if (bytes.startsWith("bplist00"))
         return BinaryReader(bytes).read();
     return XmlReader(bytes).read();
+}
+
+QList<StoredRecord> storedRecordsOf(QByteArrayView bytes, const QSet<FaceDigest> &keys)
+{
+    if (keys.isEmpty())
+        return {};
+    std::optional<QList<StoredRecord>> records =
+        bytes.startsWith("bplist00") ? BinaryReader(bytes, &keys).read() : XmlReader(bytes).read();
+    if (!records)
+        return {};
+    QList<StoredRecord> wanted;
+    for (StoredRecord &record : *records) {
+        const auto digest = digestFromFaceKey(record.key);
+        if (digest && keys.contains(*digest))
+            wanted.append(std::move(record));
+    }
+    return wanted;
 }
 
 QDateTime dateTimeFromPlistDate(PlistDate date)

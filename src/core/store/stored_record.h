@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QList>
+#include <QSet>
 #include <QString>
 
 #include <optional>
@@ -20,6 +21,9 @@ bool isFaceFieldName(QStringView name);
 // Nothing when decodeProgressTable would refuse the bytes, or a value is not a plain scalar
 // (string, number, boolean, date or data) that can be written back as it was.
 std::optional<QList<StoredRecord>> decodeStoredRecords(QByteArrayView bytes);
+// Only the records of the given face keys, found without decoding the others; none when the
+// bytes cannot be read so.
+QList<StoredRecord> storedRecordsOf(QByteArrayView bytes, const QSet<FaceDigest> &keys);
 
 QDateTime dateTimeFromPlistDate(PlistDate date);
 PlistDate plistDateFromDateTime(const QDateTime &time);

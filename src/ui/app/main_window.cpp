@@ -46,6 +46,9 @@ MainWindow::MainWindow(CommandsCoordinator &coordinator, RecentFiles &recentFile
     if (!m_coordinator.startNotice().isEmpty())
         statusBar()->showMessage(m_coordinator.startNotice());
 
+    // Said in passing, never in a dialog: nothing is wrong, and the user may be mid-edit.
+    connect(&m_coordinator, &CommandsCoordinator::progressNotice, this,
+            [this](const QString &text) { statusBar()->showMessage(text, 15000); });
     connect(&m_coordinator, &CommandsCoordinator::stateChanged, this, &MainWindow::showState);
     connect(&m_coordinator, &CommandsCoordinator::dataFileChanged, this, &MainWindow::updateTitle);
     showState();

@@ -70,6 +70,30 @@ private Q_SLOTS:
         QVERIFY(!QJsonDocument::fromJson(result.out).isNull());
     }
 
+    void orphansListsTheRecordsNoFaceClaims()
+    {
+        const QString deck = writeDeck(u"vocab.txt"_qs, "===\nkeep\n===\ncut away");
+        QDir().mkpath(progressFolder());
+        const QUrl url = QUrl::fromLocalFile(deck);
+        DataFile saved = loadDataFile(*readUtf8File(deck), url, std::nullopt);
+        saved.cards[1].faces[0].rating = 3;
+        saved.cards[1].faces[0].progress = CardFaceProgress::Mastered;
+        const QDateTime when(QDate(2026, 3, 1), QTime(12, 0), Qt::UTC);
+        QVERIFY(!saveProgress(url, saved.cards, progressFolder(), FaceChanges::everyFace(), when));
+        QVERIFY(!saveProgress(url, readCards(u"===\nkeep"_qs), progressFolder(), {}, when));
+        const QString plist = progressFolder() + u"/vocab.plist"_qs;
+
+        writeDeck(u"vocab.txt"_qs, "===\nkeep");
+        const Result result = run({u"--orphans"_qs, deck});
+        QCOMPARE(result.status, 0);
+        QCOMPARE(QString::fromUtf8(result.out),
+                 u"{\"progressFile\": \"%1\", \"orphans\": [\n  {\"key\": \"%2\", \"text\": "
+                 u"\"cut away\\n\", \"rating\": 3, \"progress\": \"mastered\", "
+                 u"\"orphanedSince\": \"2026-03-01T12:00:00Z\"}\n]}\n"_qs.arg(
+                     plist, faceKey(u"cut away\n")));
+        QVERIFY(!QJsonDocument::fromJson(result.out).isNull());
+    }
+
     void statsSummarisesWithoutWriting()
     {
         const QString deck = writeDeck(u"plain.txt"_qs, "===\na\n---\nb\n===\nc");
@@ -101,6 +125,11 @@ private Q_SLOTS:
                                << u"a.txt"_qs;
         QTest::newRow("dump") << QStringList{u"--dump"_qs, u"a.txt"_qs} << Action::Dump
                               << u"a.txt"_qs;
+        QTest::newRow("orphans") << QStringList{u"--orphans"_qs, u"a.txt"_qs} << Action::Orphans
+                                 << u"a.txt"_qs;
+        QTest::newRow("orphans and dump")
+            << QStringList{u"--orphans"_qs, u"a"_qs, u"--dump"_qs, u"a"_qs} << Action::Invalid
+            << QString();
         QTest::newRow("-h") << QStringList{u"-h"_qs} << Action::Help << QString();
         QTest::newRow("help after a file")
             << QStringList{u"a.txt"_qs, u"--help"_qs} << Action::Help << QString();
@@ -135,6 +164,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("expected");
         QTest::newRow("--help") << u"--help"_qs << u"en"_qs << u"Usage: memoranth [FILE]\n"_qs;
         QTest::newRow("-h") << u"-h"_qs << u"en"_qs << u"  --dump FILE "_qs;
+        QTest::newRow("--orphans listed") << u"--help"_qs << u"en"_qs << u"  --orphans FILE "_qs;
         QTest::newRow("German") << u"--help"_qs << u"de"_qs << u"Aufruf: memoranth [DATEI]\n"_qs;
         QTest::newRow("--version")
             << u"--version"_qs << u"en"_qs << u"Memoranth " MEMORANTH_VERSION "\n"_qs;

@@ -7,6 +7,7 @@
 #include "core/store/progress_store.h"
 
 #include <QSettings>
+#include <QSignalSpy>
 #include <QTest>
 
 // Edits of the file that used to cost the user their progress, through the coordinator and its
@@ -165,6 +166,75 @@ private Q_SLOTS:
         QVERIFY(rate(first->coordinator, 0, 1, 3));
         first->coordinator.waitForPendingSaves();
         QCOMPARE(savedRatings(file), (QList<int>{1, 3, 0, 2}));
+    }
+
+    void anEditedFaceKeepsItsProgress_data()
+    {
+        QTest::addColumn<QByteArray>("edited");
+        QTest::addColumn<QList<int>>("expected");
+        QTest::addColumn<bool>("reattached");
+        const QByteArray text = "===\nThe capital of France is {Paris}.\n---\nIt stands on "
+                                "the {Seine}.\n===\nThe capital of Peru is {Lima}.\n";
+        QTest::newRow("typo fixed")
+            << QByteArray(text).replace("France", "Frnace") << QList<int>{2, 1, 3} << true;
+        QTest::newRow("hint reworded") << QByteArray(text).replace("It stands on", "It lies on")
+                                       << QList<int>{2, 1, 3} << true;
+        QTest::newRow("a card appended after the last face")
+            << text + "===\nThe capital of Chile is {Santiago}.\n"
+            << QList<int>{2, 1, 3, 0} << true;
+        QTest::newRow("trailing empty line taken away")
+            << QByteArray(text).chopped(1) << QList<int>{2, 1, 3} << true;
+        QTest::newRow("rewritten: new") << QByteArray(text).replace("{Seine}", "{Loire} and more")
+                                        << QList<int>{2, 0, 3} << false;
+    }
+
+    void anEditedFaceKeepsItsProgress()
+    {
+        QFETCH(QByteArray, edited);
+        QFETCH(QList<int>, expected);
+        QFETCH(bool, reattached);
+        const QByteArray text = "===\nThe capital of France is {Paris}.\n---\nIt stands on "
+                                "the {Seine}.\n===\nThe capital of Peru is {Lima}.\n";
+        const QUrl file = makeFile(*m_dir, QStringLiteral("deck.txt"), text);
+        {
+            const auto session = start();
+            session->coordinator.open(file);
+            QVERIFY(rate(session->coordinator, 0, 0, 2));
+            QVERIFY(rate(session->coordinator, 0, 1, 1));
+            QVERIFY(rate(session->coordinator, 1, 0, 3));
+            session->coordinator.waitForPendingSaves();
+            // Seen by the open deck as it happens.
+            QSignalSpy notice(&session->coordinator, &CommandsCoordinator::progressNotice);
+            edit(session->coordinator, edited);
+            QCOMPARE(ratings(session->coordinator), expected);
+            QCOMPARE(notice.size(), 1);
+            const QString said = notice.first().first().toString();
+            QCOMPARE(said.contains(u"kept their progress"), reattached);
+            QCOMPARE(said.contains(u"kept aside"), !reattached);
+        }
+        // A re-attached record moved to the new text; one that was not is kept aside.
+        QCOMPARE(savedRatings(file), expected);
+        const QString table = progressFileURL(file, m_progress).toLocalFile();
+        QCOMPARE(readProgressTable(table).size(), expected.size() + (reattached ? 0 : 1));
+    }
+
+    void anEditMadeWhileClosedIsFoundAtOpen()
+    {
+        const QUrl file = makeFile(*m_dir, QStringLiteral("deck.txt"),
+                                   "===\nThe capital of France is {Paris}.\n");
+        {
+            const auto session = start();
+            session->coordinator.open(file);
+            QVERIFY(rate(session->coordinator, 0, 0, 3));
+        }
+        QVERIFY(writeFile(file.toLocalFile(), "===\nThe capital of France: {Paris}.\n"));
+        const auto session = start();
+        QSignalSpy notice(&session->coordinator, &CommandsCoordinator::progressNotice);
+        session->coordinator.open(file);
+        QCOMPARE(ratings(session->coordinator), QList<int>{3});
+        QCOMPARE(notice.size(), 1);
+        QCOMPARE(notice.first().first().toString(),
+                 u"1 face(s) kept their progress after your edit."_qs);
     }
 };
 
