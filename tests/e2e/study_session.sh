@@ -35,8 +35,47 @@ session() {
   timeout 30 tail --pid="$pid" -f /dev/null
   wait "$pid"
 }
+# Gives the window the focus and types the keys.
+press() {
+  local window=$1; shift
+  xdotool windowfocus --sync "$window"
+  sleep 0.5
+  for key in "$@"; do
+    xdotool key "$key"
+    sleep 0.4
+  done
+}
+# Runs inside the X server: two processes on the deck at once, each rating while the other is
+# open with the ratings it read at its start.
+pair() {
+  "$binary" "$deck" &
+  local first=$!
+  local window1 window2=""
+  window1=$(timeout 30 xdotool search --sync --onlyvisible --name "^${title}( |\$)" | head -n 1)
+  "$binary" "$deck" &
+  local second=$!
+  for _ in $(seq 60); do
+    window2=$(xdotool search --onlyvisible --name "^${title}( |\$)" | grep -vx "$window1" | head -n 1 || true)
+    [ -n "$window2" ] && break
+    sleep 0.5
+  done
+  [ -n "$window1" ] && [ -n "$window2" ] || { echo "no two windows"; kill "$first" "$second"; return 1; }
+  press "$window1" c
+  press "$window2" space c
+  press "$window1" c
+  press "$window1" ctrl+q
+  press "$window2" ctrl+q
+  timeout 30 tail --pid="$first" -f /dev/null
+  timeout 30 tail --pid="$second" -f /dev/null
+  wait "$first"
+  wait "$second"
+}
 if [ "${E2E_INSIDE_X:-}" = 1 ]; then
-  session "${@:3}"
+  if [ "$3" = pair ]; then
+    pair
+  else
+    session "${@:3}"
+  fi
   exit
 fi
 in_x() { E2E_INSIDE_X=1 xvfb-run -a -s "-screen 0 1280x900x24" "$0" "$binary" "$deck" "$@"; }
@@ -56,3 +95,13 @@ PY
 # Without arguments the deck of the last run is open again: its window has the deck's title.
 in_x ""
 echo "restored '$title' on the second start"
+
+# Two processes on one deck: neither save undoes the other's ratings.
+in_x pair
+python3 - "$plist" <<'PY'
+import plistlib, sys
+table = plistlib.load(open(sys.argv[1], "rb"))
+ratings = sorted(r["rating"] for r in table.values() if r["rating"])
+assert ratings == [2, 3], ratings
+print("two processes kept both their ratings:", ratings)
+PY
