@@ -108,14 +108,15 @@ private Q_SLOTS:
                                                   {-5, CardFaceProgress::Abandoned},
                                                   {0, CardFaceProgress::Archived}}),
                               m_folder));
-        // Reordered cards, an edited face, an inserted face.
+        // Reordered cards, a face edited by a trailing space (it keeps its progress), an
+        // inserted face.
         const QString edited = u"===\nQ2\n---\nA2\n===\nQ \n---\nnew\n---\nA"_qs;
         const DataFile second = loadDataFile(edited, m_deck, m_folder);
         QCOMPARE(second.title, u"capitals.cards"_qs);
         QCOMPARE(progressOf(second),
                  (QList<std::pair<qint8, CardFaceProgress>>{{-5, CardFaceProgress::Abandoned},
                                                             {0, CardFaceProgress::Archived},
-                                                            {0, CardFaceProgress::New},
+                                                            {1, CardFaceProgress::Learning},
                                                             {0, CardFaceProgress::New},
                                                             {3, CardFaceProgress::Mastered}}));
         // Only rating and progress are taken back.
