@@ -13,6 +13,33 @@ const QString activeFileKey = QStringLiteral("activeFile");
 // it is the file that crashed or hung the last one.
 const QString restoringKey = QStringLiteral("restoringFile");
 
+SchedulingState schedulingStateOf(const CardFace &face)
+{
+    switch (face.progress) {
+    case CardFaceProgress::New:
+        return SchedulingState::New;
+    case CardFaceProgress::Learning:
+        return SchedulingState::Learning;
+    case CardFaceProgress::Mastered:
+    case CardFaceProgress::Archived:
+    case CardFaceProgress::Abandoned:
+        break;
+    }
+    return SchedulingState::Review;
+}
+
+// What the study view did to a face, told from the record before and after: a mark moves the
+// rating, the picker only the progress.
+JournalChange studyChange(const CardFace &before, const CardFace &after, quint8 *grade)
+{
+    if (after.rating == before.rating) {
+        *grade = 0;
+        return JournalChange::Picker;
+    }
+    *grade = after.rating > before.rating ? 3 : 1; // Good or Again
+    return JournalChange::Review;
+}
+
 } // namespace
 
 CommandsCoordinator &CommandsCoordinator::shared()
@@ -158,9 +185,12 @@ std::optional<DataFile> CommandsCoordinator::readDeck(const QUrl &file)
     const std::optional<QString> text = readUtf8File(file.toLocalFile());
     if (!text)
         return std::nullopt;
-    // A save of this deck's progress may still be on its way; reading before it lands would
-    // bring back older ratings, which the next save would then write over the newer ones.
-    m_saver.waitForPendingSave(file);
+    // Every change is in the journal, which the load replays over the progress file, so the
+    // read need not wait for that file to be rewritten. A change the journal could not take is
+    // only in the rewrite still to come: then reading before it lands would bring back older
+    // ratings, which the next save would write over the newer ones.
+    if (!m_saver.waitForJournal())
+        m_saver.waitForPendingSave(file);
     return m_location.loadDeck(*text, file);
 }
 
@@ -169,7 +199,7 @@ void CommandsCoordinator::publish(const QUrl &file, std::optional<DataFile> deck
     const State oldState = state();
     const bool fileChanged = file != m_activeFile;
     m_activeFile = file;
-    m_saver.replaceDeck(m_activeFile, std::move(deck));
+    m_saver.replaceDeck(m_activeFile, std::move(deck), m_location.journalPath(m_activeFile));
     // Signals only once both values are consistent, so no observer sees the new file with the
     // previous deck.
     if (fileChanged)
@@ -182,7 +212,7 @@ void CommandsCoordinator::publish(const QUrl &file, std::optional<DataFile> deck
 void CommandsCoordinator::setDataFile(std::optional<DataFile> dataFile)
 {
     const State oldState = state();
-    m_saver.replaceDeck(m_activeFile, std::move(dataFile));
+    m_saver.replaceDeck(m_activeFile, std::move(dataFile), m_location.journalPath(m_activeFile));
     Q_EMIT dataFileChanged();
     if (state() != oldState)
         Q_EMIT stateChanged();
@@ -211,10 +241,32 @@ bool CommandsCoordinator::setFace(qsizetype card, qsizetype face, const CardFace
     if (!writeFace(card, face, value))
         return false;
     if (before != value) {
+        quint8 grade = 0;
+        const JournalChange kind = studyChange(before, value, &grade);
+        journalChange(before, value, kind, grade);
         m_history.record({card, face, before, value});
         Q_EMIT historyChanged();
     }
     return true;
+}
+
+void CommandsCoordinator::journalChange(const CardFace &before, const CardFace &after,
+                                        JournalChange kind, quint8 grade)
+{
+    JournalRecord record;
+    record.time = QDateTime::currentMSecsSinceEpoch();
+    record.face = faceDigest(after.text);
+    record.kind = kind;
+    record.grade = grade;
+    record.stateBefore = schedulingStateOf(before);
+    record.rating = after.rating;
+    record.progress = after.progress;
+    record.progressRank = after.progressRank;
+    if (after.lastReview)
+        record.lastReview = after.lastReview->toMSecsSinceEpoch();
+    if (after.nextReview)
+        record.nextReview = after.nextReview->toMSecsSinceEpoch();
+    m_saver.journal(record);
 }
 
 bool CommandsCoordinator::undo()
@@ -232,7 +284,8 @@ bool CommandsCoordinator::stepThroughHistory(bool forward)
     // A change whose face is gone is dropped, and the next one is tried.
     while (std::optional<ReviewHistory::Change> change =
                forward ? m_history.takeRedo() : m_history.takeUndo()) {
-        if (restoreFace(*change, forward ? change->after : change->before)) {
+        if (restoreFace(*change, forward ? change->after : change->before,
+                        forward ? JournalChange::Redo : JournalChange::Undo)) {
             if (forward)
                 m_history.pushUndo(*std::move(change));
             else
@@ -245,7 +298,8 @@ bool CommandsCoordinator::stepThroughHistory(bool forward)
     return false;
 }
 
-bool CommandsCoordinator::restoreFace(const ReviewHistory::Change &change, const CardFace &record)
+bool CommandsCoordinator::restoreFace(const ReviewHistory::Change &change, const CardFace &record,
+                                      JournalChange kind)
 {
     const auto &deck = dataFile();
     if (!deck || change.card < 0 || change.card >= deck->cards.size() || change.face < 0 ||
@@ -255,9 +309,14 @@ bool CommandsCoordinator::restoreFace(const ReviewHistory::Change &change, const
     CardFace face = deck->cards.at(change.card).faces.at(change.face);
     if (face.text != record.text)
         return false;
+    const CardFace before = face;
     face.rating = record.rating;
     face.progress = record.progress;
-    return writeFace(change.card, change.face, face);
+    if (!writeFace(change.card, change.face, face))
+        return false;
+    if (face != before)
+        journalChange(before, face, kind, 0);
+    return true;
 }
 
 bool CommandsCoordinator::writeFace(qsizetype card, qsizetype face, const CardFace &value)

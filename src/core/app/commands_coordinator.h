@@ -91,6 +91,13 @@ public:
 
     // Blocks until every progress save scheduled so far has been written; for quitting.
     void waitForPendingSaves() { m_saver.waitForPendingSaves(); }
+    // Blocks until every change made so far is durable in the journal.
+    bool waitForJournal() { return m_saver.waitForJournal(); }
+    // How soon after the last change the progress file is rewritten (see ProgressSaver).
+    void setMinimumCompactionDelay(ProgressSaver::Clock::duration delay)
+    {
+        m_saver.setMinimumCompactionDelay(delay);
+    }
 
 Q_SIGNALS:
     void activeFileChanged();
@@ -110,7 +117,11 @@ private:
     void storeBookmark(const QUrl &file);
     void publish(const QUrl &file, std::optional<DataFile> deck);
     bool writeFace(qsizetype card, qsizetype face, const CardFace &value);
-    bool restoreFace(const ReviewHistory::Change &change, const CardFace &record);
+    bool restoreFace(const ReviewHistory::Change &change, const CardFace &record,
+                     JournalChange kind);
+    // Appends the change of one face to the deck's journal, on the saver's thread.
+    void journalChange(const CardFace &before, const CardFace &after, JournalChange kind,
+                       quint8 grade);
     bool stepThroughHistory(bool forward);
     void forgetHistory();
 

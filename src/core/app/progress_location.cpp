@@ -2,6 +2,7 @@
 
 #include "core/store/deck_loader.h"
 #include "core/store/progress_store.h"
+#include "core/store/review_journal.h"
 
 std::optional<QString> ProgressLocation::currentFolder() const
 {
@@ -24,4 +25,12 @@ DataFile ProgressLocation::loadDeck(QStringView text, const QUrl &url) const
 std::optional<QString> ProgressLocation::saveDeck(const QUrl &url, const QList<Card> &cards) const
 {
     return saveProgress(url, cards, currentFolder());
+}
+
+QString ProgressLocation::journalPath(const QUrl &url) const
+{
+    const std::optional<QString> folder = currentFolder();
+    if (!folder || url.isEmpty())
+        return {};
+    return ::journalPath(progressFileURL(url, *folder).toLocalFile(), journalMachineId());
 }

@@ -26,6 +26,8 @@ public:
     DataFile loadDeck(QStringView text, const QUrl &url) const;
     // The error text on failure.
     std::optional<QString> saveDeck(const QUrl &url, const QList<Card> &cards) const;
+    // This machine's journal of the deck at url, beside its progress file; empty for none.
+    QString journalPath(const QUrl &url) const;
 
 private:
     enum class Kind { Application, Given, None };

@@ -1,10 +1,12 @@
 #pragma once
 
 #include "core/model/records.h"
+#include "core/store/journal_writer.h"
 
 #include <QHash>
 #include <QUrl>
 
+#include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -13,16 +15,21 @@
 
 // Holds the open deck and writes its progress on one background thread.
 //
-// Every change schedules a save; saves of the same progress file are coalesced, so the file is
-// written with the newest state and an overtaken state is skipped. The worker copies the open
-// deck card by card (under the lock) when it starts a write, so the owner can keep editing its
-// deck in place without ever copying it on its own thread. A deck that is replaced while its
+// Every change of a face is first appended to the deck's journal, made durable before the worker
+// takes anything else. The progress file is then rewritten from the whole deck (compacted) a
+// little later: compactionDelay() after the last change, at once when the deck is replaced or
+// closed, and before the saver is destroyed. Saves of the same progress file are coalesced, so
+// the file is written with the newest state and an overtaken state is skipped. The worker copies
+// the open deck card by card (under the lock) when it starts a write, so the owner can keep editing
+// its deck in place without ever copying it on its own thread. A deck that is replaced while its
 // save is pending keeps that save.
 //
 // deck() and all changes belong to the owning thread.
 class ProgressSaver final
 {
 public:
+    using Clock = std::chrono::steady_clock;
+
     // Writes the progress of a deck's cards; the error text on failure. Called on the worker.
     using Writer = std::function<std::optional<QString>(const QUrl &url, const QList<Card> &cards)>;
 
@@ -34,8 +41,9 @@ public:
     const std::optional<DataFile> &deck() const { return m_deck; }
 
     // Makes deck (read from url) the open deck and schedules its save. Nothing is saved when
-    // the URL is empty or the deck absent.
-    void replaceDeck(const QUrl &url, std::optional<DataFile> deck);
+    // the URL is empty or the deck absent. Its changes go to the journal at journalPath (none:
+    // they are not journaled).
+    void replaceDeck(const QUrl &url, std::optional<DataFile> deck, QString journalPath = {});
 
     // Changes the open deck in place and schedules its save; change(DataFile &) returns whether
     // it changed anything. False when there is no deck or nothing was changed.
@@ -51,9 +59,22 @@ public:
         return true;
     }
 
-    // Blocks until every scheduled save has been written.
+    // Appends the record to the open deck's journal on the worker, ahead of every save
+    // scheduled after it. Nothing happens when the open deck is not saved.
+    void journal(const JournalRecord &record);
+    // Blocks until every record handed to journal() so far is durable. False when one of them
+    // could not be written: until the next compaction the progress file is then behind.
+    [[nodiscard]] bool waitForJournal();
+
+    // How long after the last change the progress file is rewritten: about two seconds, longer
+    // for a deck whose rewrite takes long. A zero or negative minimum compacts at once.
+    Clock::duration compactionDelay() const;
+    void setMinimumCompactionDelay(Clock::duration delay);
+
+    // Blocks until every scheduled save has been written, compacting at once.
     void waitForPendingSaves();
-    // Blocks until no save of the progress file that url's deck uses is pending or running.
+    // Blocks until no save of the progress file that url's deck uses is pending or running,
+    // compacting at once.
     void waitForPendingSave(const QUrl &url);
 
 private:
@@ -64,10 +85,21 @@ private:
         bool openDeck = true;
         QUrl url;
         QList<Card> cards;
+        Clock::time_point due;   // not written before
+        Clock::time_point first; // when the oldest change it holds was made
+    };
+    struct Entry
+    {
+        QString path;
+        JournalRecord record;
     };
 
     static QString progressKey(const QUrl &url);
     void scheduleOpenDeckLocked();
+    // The key of the first save when it is due, or an empty one; when it is not due yet, next
+    // is set to the moment it will be.
+    QString dueSaveLocked(Clock::time_point now, std::optional<Clock::time_point> *next) const;
+    bool writeJournal(const QList<Entry> &entries);
     void run();
 
     const Writer m_writer;
@@ -78,7 +110,16 @@ private:
 
     QUrl m_url;
     std::optional<DataFile> m_deck;
-    QString m_key; // progress file of the open deck; empty when it is not saved
+    QString m_key;         // progress file of the open deck; empty when it is not saved
+    QString m_journalPath; // journal of the open deck; empty when it is not saved
+
+    QList<Entry> m_entries;
+    bool m_journaling = false;
+    bool m_journalFailed = false;
+    JournalWriter m_journalWriter; // the worker's
+    int m_flushRequests = 0;       // waits that want every save written now
+    Clock::duration m_minimumDelay = std::chrono::seconds(2);
+    Clock::duration m_lastSaveDuration{};
 
     QHash<QString, Pending> m_pending;
     QList<QString> m_order;
