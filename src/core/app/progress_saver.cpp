@@ -3,6 +3,9 @@
 #include "core/model/debug_output.h"
 #include "core/store/progress_store.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 ProgressSaver::ProgressSaver(Writer writer)
     : m_writer(std::move(writer)), m_worker([this] { run(); })
 {
@@ -156,6 +159,8 @@ bool ProgressSaver::writeJournal(const QList<Entry> &entries)
         for (; i < entries.size() && entries[i].path == path; ++i)
             records.append(entries[i].record);
         if (!m_journalWriter.isOpen() || m_journalWriter.path() != path) {
+            // The folder is made on first use, as a save makes it.
+            QDir().mkpath(QFileInfo(path).absolutePath());
             if (!m_journalWriter.open(path, &error)) {
                 printLine(error);
                 written = false;
