@@ -5,6 +5,7 @@
 #include "core/app/recent_files.h"
 #include "core/model/debug_output.h"
 #include "core/model/flashcard_reader.h"
+#include "core/store/safe_file.h"
 
 namespace {
 
@@ -117,7 +118,7 @@ void CommandsCoordinator::reloadActiveFile()
 {
     if (m_activeFile.isEmpty())
         return;
-    std::optional<DataFile> deck = readDeck(m_activeFile);
+    std::optional<DataFile> deck = readDeck(m_activeFile, false);
     // A file that is gone, or caught half-written, keeps the deck on screen: nothing is lost,
     // and the next change of the file reads it again.
     if (!deck)
@@ -151,13 +152,17 @@ void CommandsCoordinator::storeBookmark(const QUrl &file)
     m_preferences->sync();
 }
 
-std::optional<DataFile> CommandsCoordinator::readDeck(const QUrl &file)
+std::optional<DataFile> CommandsCoordinator::readDeck(const QUrl &file, bool reportFailure)
 {
     if (!file.isLocalFile())
         return std::nullopt;
-    const std::optional<QString> text = readUtf8File(file.toLocalFile());
-    if (!text)
+    QString error;
+    const std::optional<QString> text = readUtf8TextFile(file.toLocalFile(), &error);
+    if (!text) {
+        if (reportFailure)
+            printLine(error);
         return std::nullopt;
+    }
     // A save of this deck's progress may still be on its way; reading before it lands would
     // bring back older ratings, which the next save would then write over the newer ones.
     m_saver.waitForPendingSave(file);
