@@ -7,6 +7,8 @@
 #include "core/model/flashcard_reader.h"
 #include "core/store/safe_file.h"
 
+#include <tuple>
+
 namespace {
 
 const QString activeFileKey = QStringLiteral("activeFile");
@@ -123,6 +125,22 @@ void CommandsCoordinator::reloadActiveFile()
     // and the next change of the file reads it again.
     if (!deck)
         return;
+    // The deck on screen holds the newest progress, which may not have reached the disk yet (a
+    // save that failed on a full disk): faces whose text is unchanged keep it rather than take
+    // what the file on disk says.
+    if (const std::optional<DataFile> &current = dataFile()) {
+        QHash<QString, std::pair<qint8, CardFaceProgress>> onScreen;
+        for (const Card &card : current->cards)
+            for (const CardFace &face : card.faces)
+                onScreen.insert(face.text, {face.rating, face.progress});
+        for (Card &card : deck->cards) {
+            for (CardFace &face : card.faces) {
+                const auto it = onScreen.constFind(face.text);
+                if (it != onScreen.cend())
+                    std::tie(face.rating, face.progress) = *it;
+            }
+        }
+    }
     // An editor's save through a rename gives the file a new identity.
     storeBookmark(m_activeFile);
     m_reloading = true;
