@@ -5,6 +5,9 @@
 #include "core/app/recent_files.h"
 #include "core/model/debug_output.h"
 #include "core/model/flashcard_reader.h"
+#include "core/store/safe_file.h"
+
+#include <tuple>
 
 namespace {
 
@@ -144,11 +147,27 @@ void CommandsCoordinator::reloadActiveFile()
 {
     if (m_activeFile.isEmpty())
         return;
-    std::optional<DataFile> deck = readDeck(m_activeFile);
+    std::optional<DataFile> deck = readDeck(m_activeFile, false);
     // A file that is gone, or caught half-written, keeps the deck on screen: nothing is lost,
     // and the next change of the file reads it again.
     if (!deck)
         return;
+    // The deck on screen holds the newest progress, which may not have reached the disk yet (a
+    // save that failed on a full disk): faces whose text is unchanged keep it rather than take
+    // what the file on disk says.
+    if (const std::optional<DataFile> &current = dataFile()) {
+        QHash<QString, std::pair<qint8, CardFaceProgress>> onScreen;
+        for (const Card &card : current->cards)
+            for (const CardFace &face : card.faces)
+                onScreen.insert(face.text, {face.rating, face.progress});
+        for (Card &card : deck->cards) {
+            for (CardFace &face : card.faces) {
+                const auto it = onScreen.constFind(face.text);
+                if (it != onScreen.cend())
+                    std::tie(face.rating, face.progress) = *it;
+            }
+        }
+    }
     // An editor's save through a rename gives the file a new identity.
     storeBookmark(m_activeFile);
     m_reloading = true;
@@ -178,13 +197,17 @@ void CommandsCoordinator::storeBookmark(const QUrl &file)
     m_preferences->sync();
 }
 
-std::optional<DataFile> CommandsCoordinator::readDeck(const QUrl &file)
+std::optional<DataFile> CommandsCoordinator::readDeck(const QUrl &file, bool reportFailure)
 {
     if (!file.isLocalFile())
         return std::nullopt;
-    const std::optional<QString> text = readUtf8File(file.toLocalFile());
-    if (!text)
+    QString error;
+    const std::optional<QString> text = readUtf8TextFile(file.toLocalFile(), &error);
+    if (!text) {
+        if (reportFailure)
+            printLine(error);
         return std::nullopt;
+    }
     // Every change is in the journal, which the load replays over the progress file, so the
     // read need not wait for that file to be rewritten. A change the journal could not take is
     // only in the rewrite still to come: then reading before it lands would bring back older

@@ -113,7 +113,8 @@ private:
                         QObject *parent);
 
     void restore();
-    std::optional<DataFile> readDeck(const QUrl &file);
+    // Prints why a file that cannot be read was not, if asked to.
+    std::optional<DataFile> readDeck(const QUrl &file, bool reportFailure = true);
     void storeBookmark(const QUrl &file);
     void publish(const QUrl &file, std::optional<DataFile> deck);
     bool writeFace(qsizetype card, qsizetype face, const CardFace &value);

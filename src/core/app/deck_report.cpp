@@ -4,6 +4,7 @@
 #include "core/store/deck_loader.h"
 #include "core/store/progress_store.h"
 #include "core/store/progress_table.h"
+#include "core/store/safe_file.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -142,11 +143,10 @@ int runCommandLine(const CommandLine &commandLine, QTextStream &out, QTextStream
         break;
     }
     const QString path = commandLine.file;
-    const auto text = readUtf8File(path);
+    QString error;
+    const auto text = readUtf8TextFile(path, &error);
     if (!text) {
-        err << QCoreApplication::translate("DeckReport",
-                                           "memoranth: %1 cannot be read as UTF-8 text.\n")
-                   .arg(path);
+        err << "memoranth: " << error << '\n';
         return 1;
     }
     const QUrl url = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());

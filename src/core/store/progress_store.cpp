@@ -4,17 +4,15 @@
 #include "core/model/deck_title.h"
 #include "core/store/file_stamp.h"
 #include "core/store/property_list.h"
+#include "core/store/safe_file.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QMutex>
-#include <QSaveFile>
 #include <QStandardPaths>
 
-#include <fcntl.h>
 #include <filesystem>
-#include <unistd.h>
 
 namespace {
 
@@ -35,6 +33,12 @@ bool isKnownSound(const QString &path)
     return stamp && it != writtenFiles().cend() && *it == *stamp;
 }
 
+void rememberSound(const QString &path, const FileStamp &stamp)
+{
+    QMutexLocker lock(&writtenMutex);
+    writtenFiles().insert(path, stamp);
+}
+
 void rememberWritten(const QString &path)
 {
     const auto stamp = fileStamp(path);
@@ -47,30 +51,25 @@ void rememberWritten(const QString &path)
 
 // A progress file that cannot be decoded still holds somebody's progress: rather than let the
 // save replace it, keep it beside the new one for the user (or a later version) to recover.
-void moveAsideIfUndecodable(const QString &path)
+// One that is there but cannot be read (not ours to read, or not a file) is left alone, and the
+// save must not replace it either: the error says why.
+std::optional<QString> moveAsideIfUndecodable(const QString &path)
 {
-    if (!QFileInfo::exists(path) || isKnownSound(path))
-        return;
-    QFile file(path);
-    if (file.open(QIODevice::ReadOnly)) {
-        const QByteArray bytes = file.readAll();
-        if (file.error() == QFileDevice::NoError && decodeProgressTable(bytes))
-            return;
-    }
-    const QString aside = path + QStringLiteral(".corrupt");
-    QFile::remove(aside);
-    if (QFile::rename(path, aside))
-        printLine(QStringLiteral("The progress file %1 could not be read; it was moved to %2.")
-                      .arg(path, aside));
-}
-
-void syncFolder(const QString &folder)
-{
-    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
+    if (isKnownSound(path))
+        return std::nullopt;
+    const FileRead read = readFileSafely(path, maxProgressFileSize);
+    if (read.status == FileRead::Status::Missing || (read.ok() && decodeProgressTable(read.bytes)))
+        return std::nullopt;
+    if (!read.ok())
+        return QStringLiteral("%1 Progress is not saved over it.").arg(read.error);
+    const QString aside = moveAsideNumbered(path, QStringLiteral(".corrupt"));
+    if (aside.isEmpty())
+        return QStringLiteral("The progress file %1 could not be decoded, nor moved aside; "
+                              "progress is not saved over it.")
+            .arg(path);
+    printLine(QStringLiteral("The progress file %1 could not be decoded; it was moved to %2.")
+                  .arg(path, aside));
+    return std::nullopt;
 }
 
 QList<StoredFace> progressRecords(const QList<Card> &cards)
@@ -146,15 +145,36 @@ std::optional<QUrl> progressFileURL(const QUrl &deckUrl)
     return progressFileURL(deckUrl, *folder);
 }
 
+ProgressRead readProgressFile(const QString &progressFilePath)
+{
+    ProgressRead result;
+    const auto before = fileStamp(progressFilePath);
+    FileRead read = readFileSafely(progressFilePath, maxProgressFileSize);
+    if (read.status == FileRead::Status::Missing)
+        return result;
+    if (!read.ok()) {
+        result.status = ProgressRead::Status::Unreadable;
+        result.error = read.error;
+        return result;
+    }
+    std::optional<ProgressTable> table = decodeProgressTable(read.bytes);
+    if (!table) {
+        result.status = ProgressRead::Status::Undecodable;
+        result.error =
+            QStringLiteral("The progress file %1 could not be decoded.").arg(progressFilePath);
+        return result;
+    }
+    // The next save need not read and decode it again to know it is sound.
+    if (before && before == fileStamp(progressFilePath))
+        rememberSound(progressFilePath, *before);
+    result.status = ProgressRead::Status::Read;
+    result.table = *std::move(table);
+    return result;
+}
+
 ProgressTable readProgressTable(const QString &progressFilePath)
 {
-    QFile file(progressFilePath);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return {};
-    return decodeProgressTable(bytes).value_or(ProgressTable());
+    return readProgressFile(progressFilePath).table;
 }
 
 CardFace mergeSavedProgress(CardFace face, const ProgressTable &table)
@@ -180,7 +200,8 @@ std::optional<QString> saveProgress(const QUrl &deckUrl, const QList<Card> &card
         return QStringLiteral("Could not create the progress folder %1").arg(*progressFolder);
     const QString target = progressFileURL(deckUrl, *progressFolder).toLocalFile();
     const QByteArray bytes = encodeProgressTable(records);
-    moveAsideIfUndecodable(target);
+    if (std::optional<QString> error = moveAsideIfUndecodable(target))
+        return error;
     return writeFileAtomically(target, bytes);
 }
 
@@ -191,24 +212,9 @@ std::optional<QString> saveProgress(const QUrl &deckUrl, const QList<Card> &card
 
 std::optional<QString> writeFileAtomically(const QString &path, const QByteArray &bytes)
 {
-    QSaveFile file(path);
-    // Unbuffered, so that write() reports what reached the file: a buffered short write on a
-    // full disk could otherwise pass unnoticed and a truncated file be committed.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return QStringLiteral("Could not write %1: %2").arg(path, file.errorString());
-    qint64 written = 0;
-    while (written < bytes.size()) {
-        const qint64 n = file.write(bytes.constData() + written, bytes.size() - written);
-        if (n <= 0) {
-            const QString error = file.errorString();
-            file.cancelWriting();
-            return QStringLiteral("Could not write %1: %2").arg(path, error);
-        }
-        written += n;
-    }
-    if (!file.commit())
-        return QStringLiteral("Could not write %1: %2").arg(path, file.errorString());
+    QString error;
+    if (!writeFileSafely(path, bytes, &error))
+        return error;
     rememberWritten(path);
-    syncFolder(QFileInfo(path).absolutePath());
     return std::nullopt;
 }

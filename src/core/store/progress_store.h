@@ -23,6 +23,25 @@ QString progressFileBaseName(const QUrl &deckUrl);
 QUrl progressFileURL(const QUrl &deckUrl, const QString &folder);
 std::optional<QUrl> progressFileURL(const QUrl &deckUrl);
 
+// Progress files bigger than this are refused as absurd rather than read (a table of a million
+// faces takes well under a tenth of it).
+inline constexpr qint64 maxProgressFileSize = qint64(512) << 20;
+
+// What reading a progress file gave.
+struct ProgressRead
+{
+    enum class Status {
+        Missing,     // no file: no saved progress
+        Read,        // table holds it
+        Unreadable,  // there but not readable (permissions, not a file, too big): error says why
+        Undecodable, // read but not a progress table; a save moves it aside
+    };
+    Status status = Status::Missing;
+    ProgressTable table;
+    QString error;
+};
+ProgressRead readProgressFile(const QString &progressFilePath);
+
 // The saved table of a progress file: empty when the file is missing, unreadable or
 // undecodable.
 ProgressTable readProgressTable(const QString &progressFilePath);
@@ -32,11 +51,14 @@ CardFace mergeSavedProgress(CardFace face, const ProgressTable &table);
 
 // Writes the progress of every face of the cards to the deck's progress file, atomically.
 // Returns the error text on failure (the old file then stays as it was). An existing file that
-// cannot be decoded is first moved aside to "<title>.plist.corrupt" so that no save destroys it.
+// cannot be decoded is first moved aside to "<title>.plist.corrupt" (or "....corrupt-2", and
+// so on, keeping every earlier copy) so that no save destroys it; one that cannot be read at all
+// is left as it is and the save fails.
 std::optional<QString> saveProgress(const QUrl &deckUrl, const QList<Card> &cards);
 std::optional<QString> saveProgress(const QUrl &deckUrl, const QList<Card> &cards,
                                     const std::optional<QString> &progressFolder);
 
-// Writes bytes to path through a temporary file renamed over it, syncing the folder; a short
-// write or a failed commit leaves the old file intact. Returns the error text on failure.
+// Writes bytes to path through a temporary file, synced, renamed over it, syncing the folder; a
+// failure leaves the old file intact, and a symbolic link at the path is never written through.
+// Returns the error text on failure.
 std::optional<QString> writeFileAtomically(const QString &path, const QByteArray &bytes);

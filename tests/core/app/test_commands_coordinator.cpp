@@ -240,6 +240,12 @@ private Q_SLOTS:
         coordinator->waitForPendingSaves();
         QVERIFY(!output.text().trimmed().isEmpty());
         QCOMPARE(coordinator->dataFile()->cards[0].faces[0].rating, qint8(2));
+        // Reading the edited file again must not bring back what the disk has instead.
+        QVERIFY(writeFile(coordinator->activeFile().toLocalFile(), deckText(3)));
+        coordinator->reloadActiveFile();
+        QCOMPARE(coordinator->dataFile()->cards.size(), 3);
+        QCOMPARE(coordinator->dataFile()->cards[0].faces[0].rating, qint8(2));
+        QCOMPARE(coordinator->dataFile()->cards[0].faces[0].progress, CardFaceProgress::Learning);
     }
 
     // Not a strict benchmark: a rating change must not copy a large deck on the caller's

@@ -3,10 +3,13 @@
 #include "core/store/deck_loader.h"
 #include "core/store/progress_store.h"
 
+#include <QDir>
 #include <QJsonDocument>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
 
 // The read-only command line: memoranth --stats FILE and memoranth --dump FILE.
 class TestDeckReport : public QObject
@@ -197,6 +200,20 @@ private Q_SLOTS:
         QCOMPARE(result.status, status);
         QVERIFY(result.out.isEmpty());
         QVERIFY(!result.err.isEmpty());
+    }
+
+    // A named pipe where the progress file should be: reading it would block the report for
+    // ever. The report goes on without saved progress.
+    void namedPipeAsProgressFileDoesNotBlock()
+    {
+        const QString deck = writeDeck(u"piped.txt"_qs, "===\nQ\n");
+        QVERIFY(QDir().mkpath(progressFolder()));
+        QCOMPARE(
+            ::mkfifo(QFile::encodeName(progressFolder() + u"/piped.plist"_qs).constData(), 0600),
+            0);
+        const Result result = run({u"--stats"_qs, deck});
+        QCOMPARE(result.status, 0);
+        QVERIFY2(result.out.contains("piped"), result.out.constData());
     }
 };
 

@@ -9,6 +9,7 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 class TestProgressStore : public QObject
 {
@@ -154,7 +155,7 @@ private Q_SLOTS:
                  (QList<std::pair<qint8, CardFaceProgress>>{{0, CardFaceProgress::New}}));
     }
 
-    void saveKeepsAnUndecodableFileAside()
+    void saveKeepsEveryUndecodableFileAside()
     {
         writeBytes(progressPath(), "bplist00 damaged progress");
         writeBytes(progressPath() + u".corrupt"_qs, "older damage");
@@ -162,8 +163,9 @@ private Q_SLOTS:
         QVERIFY(!saveProgress(m_deck, readCards(u"===\nQ"_qs), m_folder));
         const QString printed = output.text();
         QCOMPARE(printed.count(u'\n'), 1);
-        QVERIFY(printed.contains(u".corrupt"_qs));
-        QCOMPARE(readBytes(progressPath() + u".corrupt"_qs), "bplist00 damaged progress");
+        QVERIFY(printed.contains(u".corrupt-2"_qs));
+        QCOMPARE(readBytes(progressPath() + u".corrupt"_qs), "older damage");
+        QCOMPARE(readBytes(progressPath() + u".corrupt-2"_qs), "bplist00 damaged progress");
         QCOMPARE(readProgressTable(progressPath()).size(), 1);
 
         // A sound file is simply replaced, with nothing printed.
@@ -171,7 +173,72 @@ private Q_SLOTS:
         QVERIFY(!saveProgress(m_deck, readCards(u"===\nQ\n---\nA"_qs), m_folder));
         QVERIFY(!saveProgress(m_deck, readCards(u"===\nQ\n---\nB"_qs), m_folder));
         QCOMPARE(quiet.text(), QString());
-        QCOMPARE(readBytes(progressPath() + u".corrupt"_qs), "bplist00 damaged progress");
+        QCOMPARE(QDir(m_folder).entryList(QDir::Files).size(), 3);
+    }
+
+    // Whatever is found at the progress path, loading neither blocks nor follows it out of the
+    // folder, and a save refuses to replace it, says why, and changes nothing outside the folder.
+    void hostileThingsAtTheProgressPath_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("named pipe") << "fifo"
+                                    << "named pipe";
+        QTest::newRow("folder") << "folder"
+                                << "folder";
+        QTest::newRow("link to a progress file elsewhere") << "link"
+                                                           << "symbolic link";
+        QTest::newRow("dangling link") << "dangling"
+                                       << "symbolic link";
+        QTest::newRow("absurdly big file") << "big"
+                                           << "MB";
+    }
+    void hostileThingsAtTheProgressPath()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, reason);
+        m_folder = m_home.filePath(u"hostile-%1"_qs.arg(kind));
+        QVERIFY(QDir().mkpath(m_folder));
+        const QString outside = m_home.filePath(u"outside-%1.plist"_qs.arg(kind));
+        const QByteArray outsideBytes =
+            encodeProgressTable({StoredFace{faceKey(faceDigest(u"Q"_qs)), CardFace(u"Q"_qs)}});
+        const QByteArray path = QFile::encodeName(progressPath());
+        if (kind == u"fifo") {
+            QCOMPARE(::mkfifo(path.constData(), 0600), 0);
+        } else if (kind == u"folder") {
+            QVERIFY(QDir().mkpath(progressPath()));
+        } else if (kind == u"link") {
+            writeBytes(outside, outsideBytes);
+            QVERIFY(QFile::link(outside, progressPath()));
+        } else if (kind == u"dangling") {
+            QVERIFY(QFile::link(outside, progressPath()));
+        } else {
+            // Sparse: big without taking the space.
+            QFile big(progressPath());
+            QVERIFY(big.open(QIODevice::WriteOnly) && big.resize(maxProgressFileSize + 1));
+        }
+
+        const ProgressRead read = readProgressFile(progressPath());
+        if (kind == u"link") {
+            QCOMPARE(read.status, ProgressRead::Status::Read);
+        } else if (kind == u"dangling") {
+            QCOMPARE(read.status, ProgressRead::Status::Missing);
+        } else {
+            QCOMPARE(read.status, ProgressRead::Status::Unreadable);
+            QVERIFY2(read.error.contains(reason), qPrintable(read.error));
+        }
+        const std::optional<QString> error =
+            saveProgress(m_deck, readCards(u"===\nQ\n---\nA"_qs), m_folder);
+        QVERIFY(error);
+        QVERIFY2(error->contains(reason), qPrintable(*error));
+        // Nothing moved aside as if corrupt, nothing left behind, nothing written outside.
+        QCOMPARE(QDir(m_folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
+                                          QDir::NoDotAndDotDot),
+                 QStringList{QFileInfo(progressPath()).fileName()});
+        if (kind == u"link")
+            QCOMPARE(readBytes(outside), outsideBytes);
+        else
+            QVERIFY(!QFileInfo::exists(outside));
     }
 
     void failedWriteLeavesTheOldFile()
