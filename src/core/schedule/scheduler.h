@@ -54,6 +54,13 @@ inline void setSchedule(CardFace &face, const FaceSchedule &schedule)
     face.nextReview = schedule.nextReview;
 }
 
+// Whether two records agree in everything but their schedule.
+inline bool sameBesidesSchedule(const CardFace &a, CardFace b)
+{
+    setSchedule(b, scheduleOf(a));
+    return a == b;
+}
+
 // A uniform draw from [0, 1). Injected so that fuzzed intervals can be repeated.
 using UniformSource = std::function<double()>;
 // The process's random generator.

@@ -27,7 +27,7 @@ std::optional<QUrl> progressFileURL(const QUrl &deckUrl);
 // undecodable.
 ProgressTable readProgressTable(const QString &progressFilePath);
 
-// The face with the saved rating and progress of its text, if the table has them.
+// The face with the saved rating, progress and schedule of its text, if the table has them.
 CardFace mergeSavedProgress(CardFace face, const ProgressTable &table);
 
 // Writes the progress of every face of the cards to the deck's progress file, atomically.
