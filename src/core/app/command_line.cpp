@@ -28,7 +28,8 @@ CommandLine parseCommandLine(const QStringList &arguments)
     const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")});
     const QCommandLineOption stats(QStringLiteral("stats"), QString(), QStringLiteral("FILE"));
     const QCommandLineOption dump(QStringLiteral("dump"), QString(), QStringLiteral("FILE"));
-    parser.addOptions({help, version, stats, dump});
+    const QCommandLineOption due(QStringLiteral("due"), QString(), QStringLiteral("FILE"));
+    parser.addOptions({help, version, stats, dump, due});
     for (const char *name : qtOptionsWithValue) {
         QCommandLineOption option(QString::fromLatin1(name), QString(), QStringLiteral("value"));
         option.setFlags(QCommandLineOption::HiddenFromHelp);
@@ -54,17 +55,27 @@ CommandLine parseCommandLine(const QStringList &arguments)
         return CommandLine{CommandLine::Action::Help, {}, {}};
     if (parser.isSet(version))
         return CommandLine{CommandLine::Action::Version, {}, {}};
-    const bool wantsStats = parser.isSet(stats);
-    const bool wantsDump = parser.isSet(dump);
-    if (wantsStats && wantsDump)
-        return refuse(QCoreApplication::translate("CommandLine",
-                                                  "--stats and --dump cannot be used together."));
-    if (wantsStats || wantsDump) {
-        const QStringList values = parser.values(wantsStats ? stats : dump);
+    // The reports, each with the option that asks for it.
+    const std::pair<const QCommandLineOption *, CommandLine::Action> reports[] = {
+        {&stats, CommandLine::Action::Stats},
+        {&dump, CommandLine::Action::Dump},
+        {&due, CommandLine::Action::Due}};
+    const QCommandLineOption *report = nullptr;
+    for (const auto &[option, action] : reports) {
+        if (!parser.isSet(*option))
+            continue;
+        if (report)
+            return refuse(
+                QCoreApplication::translate("CommandLine", "--%1 and --%2 cannot be used together.")
+                    .arg(report->names().constFirst(), option->names().constFirst()));
+        report = option;
+        result.action = action;
+    }
+    if (report) {
+        const QStringList values = parser.values(*report);
         if (values.size() > 1 || !files.isEmpty())
             return refuse(
                 QCoreApplication::translate("CommandLine", "Only one file can be given."));
-        result.action = wantsStats ? CommandLine::Action::Stats : CommandLine::Action::Dump;
         result.file = values.first();
         return result;
     }
@@ -78,14 +89,16 @@ CommandLine parseCommandLine(const QStringList &arguments)
 QString commandLineUsage()
 {
     return QCoreApplication::translate(
-        "CommandLine", "Usage: memoranth [FILE]\n"
-                       "       memoranth --stats FILE | --dump FILE | --help | --version\n"
-                       "Study flashcards written as plain text files.\n"
-                       "\n"
-                       "  FILE          open this flashcard file in the window\n"
-                       "  --stats FILE  print a summary of the deck and its saved progress\n"
-                       "  --dump FILE   print the deck with its saved progress as JSON\n"
-                       "  -h, --help    print this help\n"
-                       "  -v, --version print the version\n"
-                       "  --            end of options: what follows is a file name\n");
+        "CommandLine",
+        "Usage: memoranth [FILE]\n"
+        "       memoranth --stats FILE | --dump FILE | --due FILE | --help | --version\n"
+        "Study flashcards written as plain text files.\n"
+        "\n"
+        "  FILE          open this flashcard file in the window\n"
+        "  --stats FILE  print a summary of the deck and its saved progress\n"
+        "  --dump FILE   print the deck with its saved progress as JSON\n"
+        "  --due FILE    print the faces due now and the new ones for today as JSON\n"
+        "  -h, --help    print this help\n"
+        "  -v, --version print the version\n"
+        "  --            end of options: what follows is a file name\n");
 }

@@ -7,10 +7,10 @@
 // parseCommandLine, so the window and the read-only reports agree on what is accepted.
 struct CommandLine
 {
-    enum class Action { OpenWindow, Stats, Dump, Help, Version, Invalid };
+    enum class Action { OpenWindow, Stats, Dump, Due, Help, Version, Invalid };
 
     Action action = Action::OpenWindow;
-    // The flashcard file named, if any (always one for Stats and Dump).
+    // The flashcard file named, if any (always one for Stats, Dump and Due).
     QString file;
     // Why the arguments were refused (Invalid only), translated, without the program name.
     QString error;

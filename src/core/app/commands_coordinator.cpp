@@ -3,6 +3,7 @@
 #include "core/app/bookmark.h"
 #include "core/app/preferences.h"
 #include "core/app/recent_files.h"
+#include "core/app/study_settings.h"
 #include "core/model/debug_output.h"
 #include "core/model/flashcard_reader.h"
 #include "core/store/safe_file.h"
@@ -66,7 +67,8 @@ CommandsCoordinator::CommandsCoordinator(QSettings *preferences, ProgressLocatio
     : QObject(parent), m_preferences(preferences), m_recentFiles(recentFiles),
       m_location(std::move(location)), m_saver([this](const QUrl &url, const QList<Card> &cards) {
           return m_location.saveDeck(url, cards);
-      })
+      }),
+      m_scheduler(storedSchedulerParameters(*preferences))
 {
     connect(&m_watcher, &DeckFileWatcher::fileChanged, this,
             &CommandsCoordinator::reloadActiveFile);
@@ -289,7 +291,29 @@ void CommandsCoordinator::journalChange(const CardFace &before, const CardFace &
         record.lastReview = after.lastReview->toMSecsSinceEpoch();
     if (after.nextReview)
         record.nextReview = after.nextReview->toMSecsSinceEpoch();
+    if (after.memory)
+        record.memory = JournalMemory{after.memory->stability, after.memory->difficulty,
+                                      after.memory->reviews, after.memory->lapses,
+                                      after.memory->learningStep};
     m_saver.journal(record);
+}
+
+bool CommandsCoordinator::reviewFace(qsizetype card, qsizetype face, CardFace value, Grade grade)
+{
+    const QDateTime now = m_clock();
+    const bool wasNew = !value.memory;
+    setSchedule(value, m_scheduler.review(scheduleOf(value), grade, now, m_uniform));
+    if (!setFace(card, face, value))
+        return false;
+    if (wasNew)
+        countNewFaceIntroduced(*m_preferences, dataFile()->title, m_studyDays.studyDay(now));
+    return true;
+}
+
+void CommandsCoordinator::setSchedulerParameters(const SchedulerParameters &parameters)
+{
+    m_scheduler = Scheduler(parameters);
+    storeSchedulerParameters(*m_preferences, parameters);
 }
 
 bool CommandsCoordinator::undo()
@@ -335,6 +359,7 @@ bool CommandsCoordinator::restoreFace(const ReviewHistory::Change &change, const
     const CardFace before = face;
     face.rating = record.rating;
     face.progress = record.progress;
+    setSchedule(face, scheduleOf(record));
     if (!writeFace(change.card, change.face, face))
         return false;
     if (face != before)

@@ -5,11 +5,14 @@
 #include "core/app/progress_saver.h"
 #include "core/app/review_history.h"
 #include "core/model/records.h"
+#include "core/schedule/scheduler.h"
+#include "core/schedule/study_day.h"
 
 #include <QObject>
 #include <QSettings>
 #include <QUrl>
 
+#include <functional>
 #include <optional>
 
 class RecentFiles;
@@ -66,6 +69,22 @@ public:
     // when there is no deck or an index is out of range.
     bool setCard(qsizetype card, const Card &value);
     bool setFace(qsizetype card, qsizetype face, const CardFace &value);
+    // A review: `value` is the face after the review rules; the face's schedule for the grade
+    // is added to it and both are written in one change, undone as one. A face new to the
+    // scheduler counts towards the deck's new faces of the study day.
+    bool reviewFace(qsizetype card, qsizetype face, CardFace value, Grade grade);
+
+    // The scheduler's settings, read from the preferences; setting them stores them.
+    const SchedulerParameters &schedulerParameters() const { return m_scheduler.parameters(); }
+    void setSchedulerParameters(const SchedulerParameters &parameters);
+    // The current time, the study days and the random source of the interval fuzz.
+    QDateTime now() const { return m_clock(); }
+    const StudyDayClock &studyDayClock() const { return m_studyDays; }
+    // Tests pin time and chance.
+    void setClock(std::function<QDateTime()> clock) { m_clock = std::move(clock); }
+    void setStudyDayClock(const StudyDayClock &clock) { m_studyDays = clock; }
+    void setUniformSource(UniformSource uniform) { m_uniform = std::move(uniform); }
+    QSettings *preferences() const { return m_preferences; }
 
     // Review changes made through setFace can be undone and redone; each undo or redo is a
     // change of the deck like any other, and saved. Opening or closing a file forgets them.
@@ -132,6 +151,10 @@ private:
     const ProgressLocation m_location;
     ProgressSaver m_saver;
     ReviewHistory m_history;
+    Scheduler m_scheduler;
+    std::function<QDateTime()> m_clock = [] { return QDateTime::currentDateTimeUtc(); };
+    StudyDayClock m_studyDays;
+    UniformSource m_uniform = systemUniformSource();
     DeckFileWatcher m_watcher;
     bool m_reloading = false;
     QString m_startNotice;

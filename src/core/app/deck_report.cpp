@@ -1,5 +1,8 @@
 #include "core/app/deck_report.h"
 
+#include "core/app/preferences.h"
+#include "core/app/study_settings.h"
+
 #include "core/model/flashcard_reader.h"
 #include "core/store/deck_loader.h"
 #include "core/store/progress_store.h"
@@ -8,6 +11,9 @@
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QLocale>
+
+#include <utility>
 
 namespace {
 
@@ -37,6 +43,45 @@ void appendJsonString(QByteArray &out, QStringView text)
     }
     out.append(text.sliced(run).toUtf8());
     out.append('"');
+}
+
+void appendDate(QByteArray &out, const QDateTime &date)
+{
+    out.append('"').append(date.toUTC().toString(Qt::ISODateWithMs).toLatin1()).append('"');
+}
+
+void appendNumber(QByteArray &out, double value)
+{
+    out.append(QByteArray::number(value, 'g', QLocale::FloatingPointShortest));
+}
+
+// The stored schedule of a face, as far as it has one.
+void appendSchedule(QByteArray &out, const CardFace &face)
+{
+    if (face.lastReview)
+        appendDate(out.append(", \"lastReview\": "), *face.lastReview);
+    if (face.nextReview)
+        appendDate(out.append(", \"nextReview\": "), *face.nextReview);
+    if (!face.memory)
+        return;
+    appendNumber(out.append(", \"stability\": "), face.memory->stability);
+    appendNumber(out.append(", \"difficulty\": "), face.memory->difficulty);
+    out.append(", \"reviews\": ").append(QByteArray::number(face.memory->reviews));
+    out.append(", \"lapses\": ").append(QByteArray::number(face.memory->lapses));
+    if (face.memory->learningStep)
+        out.append(", \"learningStep\": ").append(QByteArray::number(*face.memory->learningStep));
+}
+
+// The key and numbers of a queued face.
+void appendPlace(QByteArray &out, const DataFile &deck, const QueuedFace &place)
+{
+    const Card &card = deck.cards.at(place.card);
+    const CardFace &face = card.faces.at(place.face);
+    out.append("{\"key\": ");
+    appendJsonString(out, faceKey(face.text));
+    out.append(", \"cardID\": ").append(QByteArray::number(card.cardID.value_or(place.card)));
+    out.append(", \"cardFaceID\": ")
+        .append(QByteArray::number(face.cardFaceID.value_or(place.face)));
 }
 
 } // namespace
@@ -102,6 +147,7 @@ void writeDeckDumpJson(const DataFile &deck, const QString &progressFilePath,
             appendJsonString(out, rawValue(face.progress));
             out.append(", \"key\": ");
             appendJsonString(out, faceKey(face.text));
+            appendSchedule(out, face);
             out.append('}');
         }
         out.append("]}");
@@ -119,6 +165,43 @@ QByteArray deckDumpJson(const DataFile &deck, const QString &progressFilePath)
     QByteArray whole;
     writeDeckDumpJson(deck, progressFilePath, [&](const QByteArray &piece) { whole += piece; });
     return whole;
+}
+
+QByteArray deckDueJson(const DataFile &deck, const DueQueue &queue, const Scheduler &scheduler,
+                       const QDateTime &now)
+{
+    QByteArray out;
+    appendDate(out.append("{\"now\": "), now);
+    out.append(", \"due\": [");
+    bool first = true;
+    for (const QueuedFace &place : queue.faces) {
+        if (place.isNew)
+            continue;
+        if (!std::exchange(first, false))
+            out.append(", ");
+        appendPlace(out, deck, place);
+        const CardFace &face = deck.cards.at(place.card).faces.at(place.face);
+        out.append(", \"nextReview\": ");
+        if (face.nextReview)
+            appendDate(out, *face.nextReview);
+        else
+            out.append("null");
+        out.append(", \"retrievability\": ");
+        appendNumber(out, scheduler.retrievability(scheduleOf(face), now).value_or(1));
+        out.append('}');
+    }
+    out.append("], \"new\": [");
+    first = true;
+    for (const QueuedFace &place : queue.faces) {
+        if (!place.isNew)
+            continue;
+        if (!std::exchange(first, false))
+            out.append(", ");
+        appendPlace(out, deck, place);
+        out.append('}');
+    }
+    out.append("]}\n");
+    return out;
 }
 
 int runCommandLine(const CommandLine &commandLine, QTextStream &out, QTextStream &err)
@@ -140,6 +223,7 @@ int runCommandLine(const CommandLine &commandLine, QTextStream &out, QTextStream
         return 2;
     case CommandLine::Action::Stats:
     case CommandLine::Action::Dump:
+    case CommandLine::Action::Due:
         break;
     }
     const QString path = commandLine.file;
@@ -160,6 +244,18 @@ int runCommandLine(const CommandLine &commandLine, QTextStream &out, QTextStream
         out.flush();
         writeDeckDumpJson(deck, progressPath,
                           [&](const QByteArray &piece) { out << QString::fromUtf8(piece); });
+    } else if (commandLine.action == CommandLine::Action::Due) {
+        // As the window would show it now, with the user's settings; nothing is written.
+        const QSettings &preferences = applicationPreferences();
+        const Scheduler scheduler(storedSchedulerParameters(preferences));
+        const StudyDayClock clock;
+        const QDateTime now = QDateTime::currentDateTimeUtc();
+        const qsizetype introduced =
+            newFacesIntroduced(preferences, deck.title, clock.studyDay(now));
+        const DueQueue queue = buildDueQueue(
+            deck, now, clock,
+            std::max<qsizetype>(scheduler.parameters().newFacesPerDay - introduced, 0));
+        out << QString::fromUtf8(deckDueJson(deck, queue, scheduler, now));
     } else {
         out << deckStatsText(deck, progressPath, QFileInfo::exists(progressPath));
     }

@@ -185,6 +185,9 @@ CardFace mergeSavedProgress(CardFace face, const ProgressTable &table)
     if (it != table.cend()) {
         face.rating = it->rating;
         face.progress = it->progress;
+        face.lastReview = it->lastReview;
+        face.nextReview = it->nextReview;
+        face.memory = it->memory;
     }
     return face;
 }

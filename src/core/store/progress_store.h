@@ -46,7 +46,7 @@ ProgressRead readProgressFile(const QString &progressFilePath);
 // undecodable.
 ProgressTable readProgressTable(const QString &progressFilePath);
 
-// The face with the saved rating and progress of its text, if the table has them.
+// The face with the saved rating, progress and schedule of its text, if the table has them.
 CardFace mergeSavedProgress(CardFace face, const ProgressTable &table);
 
 // Writes the progress of every face of the cards to the deck's progress file, atomically.

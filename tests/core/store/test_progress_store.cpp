@@ -119,9 +119,33 @@ private Q_SLOTS:
                                                             {0, CardFaceProgress::New},
                                                             {0, CardFaceProgress::New},
                                                             {3, CardFaceProgress::Mastered}}));
-        // Only rating and progress are taken back.
+        // Identity stays that of this reading.
         QCOMPARE(second.cards[1].faces[2].cardFaceID, 2);
         QVERIFY(second.cards[1].faces[2].id() != first.cards[0].faces[1].id());
+    }
+
+    void scheduleComesBackWhole()
+    {
+        const QString text = u"===\nQ\n---\nA\n---\nB"_qs;
+        QList<Card> cards = loadDataFile(text, m_deck, m_folder).cards;
+        CardFace &learnt = cards[0].faces[0];
+        learnt.lastReview = QDateTime(QDate(2026, 3, 28), QTime(20, 15, 30, 125), Qt::UTC);
+        learnt.nextReview = learnt.lastReview->addDays(11);
+        learnt.memory = ReviewMemory{10.873652918, 5.1121707, 4, 1, std::nullopt};
+        CardFace &learning = cards[0].faces[1];
+        learning.lastReview = QDateTime(QDate(2026, 3, 28), QTime(20, 16), Qt::UTC);
+        learning.nextReview = learning.lastReview->addSecs(600);
+        learning.memory = ReviewMemory{2.3065, 2.118, 1, 0, 1};
+        QVERIFY(!saveProgress(m_deck, cards, m_folder));
+
+        const DataFile loaded = loadDataFile(text, m_deck, m_folder);
+        for (qsizetype i = 0; i < 3; ++i) {
+            const CardFace &face = loaded.cards[0].faces[i];
+            QCOMPARE(face.lastReview, cards[0].faces[i].lastReview);
+            QCOMPARE(face.nextReview, cards[0].faces[i].nextReview);
+            QCOMPARE(face.memory, cards[0].faces[i].memory);
+        }
+        QVERIFY(!loaded.cards[0].faces[2].memory); // never reviewed: new to the scheduler
     }
 
     void facesWithTheSameTextShareTheLaterEntry()
