@@ -292,9 +292,9 @@ void CommandsCoordinator::journalChange(const CardFace &before, const CardFace &
     if (after.nextReview)
         record.nextReview = after.nextReview->toMSecsSinceEpoch();
     if (after.memory)
-        record.memory = JournalMemory{after.memory->stability, after.memory->difficulty,
-                                      after.memory->reviews, after.memory->lapses,
-                                      after.memory->learningStep};
+        record.memory =
+            JournalMemory{after.memory->stability, after.memory->difficulty, after.memory->reviews,
+                          after.memory->lapses, after.memory->learningStep};
     m_saver.journal(record);
 }
 
