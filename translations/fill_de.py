@@ -84,29 +84,31 @@ GERMAN = {
     "Cards": "Karten",
     "Recent Files": "Zuletzt geöffnet",
     "Usage: memoranth [FILE]\n"
-    "       memoranth --stats FILE | --dump FILE | --help | --version\n"
+    "       memoranth --stats FILE | --dump FILE | --due FILE | --help | --version\n"
     "Study flashcards written as plain text files.\n"
     "\n"
     "  FILE          open this flashcard file in the window\n"
     "  --stats FILE  print a summary of the deck and its saved progress\n"
     "  --dump FILE   print the deck with its saved progress as JSON\n"
+    "  --due FILE    print the faces due now and the new ones for today as JSON\n"
     "  -h, --help    print this help\n"
     "  -v, --version print the version\n"
     "  --            end of options: what follows is a file name\n":
         "Aufruf: memoranth [DATEI]\n"
-        "        memoranth --stats DATEI | --dump DATEI | --help | --version\n"
+        "        memoranth --stats DATEI | --dump DATEI | --due DATEI | --help | --version\n"
         "Karteikarten aus einfachen Textdateien lernen.\n"
         "\n"
         "  DATEI          diese Karteikartendatei im Fenster öffnen\n"
         "  --stats DATEI  eine Übersicht des Stapels und seines Fortschritts ausgeben\n"
         "  --dump DATEI   den Stapel mit seinem Fortschritt als JSON ausgeben\n"
+        "  --due DATEI    die jetzt fälligen und die heutigen neuen Seiten als JSON ausgeben\n"
         "  -h, --help     diese Hilfe ausgeben\n"
         "  -v, --version  die Version ausgeben\n"
         "  --             Ende der Optionen: was folgt, ist ein Dateiname\n",
     "Try 'memoranth --help' for more information.\n":
         "Weitere Informationen mit „memoranth --help“.\n",
-    "--stats and --dump cannot be used together.":
-        "--stats und --dump lassen sich nicht zusammen verwenden.",
+    "--%1 and --%2 cannot be used together.":
+        "--%1 und --%2 lassen sich nicht zusammen verwenden.",
     "Only one file can be given.": "Es kann nur eine Datei angegeben werden.",
     "Choose a flashcard file to study": "Eine Karteikartendatei zum Lernen auswählen",
     "Open an example deck": "Einen Beispielstapel öffnen",

@@ -30,8 +30,8 @@
 <context>
     <name>CommandLine</name>
     <message>
-        <source>--stats and --dump cannot be used together.</source>
-        <translation>--stats und --dump lassen sich nicht zusammen verwenden.</translation>
+        <source>--%1 and --%2 cannot be used together.</source>
+        <translation>--%1 und --%2 lassen sich nicht zusammen verwenden.</translation>
     </message>
     <message>
         <source>Only one file can be given.</source>
@@ -39,23 +39,25 @@
     </message>
     <message>
         <source>Usage: memoranth [FILE]
-       memoranth --stats FILE | --dump FILE | --help | --version
+       memoranth --stats FILE | --dump FILE | --due FILE | --help | --version
 Study flashcards written as plain text files.
 
   FILE          open this flashcard file in the window
   --stats FILE  print a summary of the deck and its saved progress
   --dump FILE   print the deck with its saved progress as JSON
+  --due FILE    print the faces due now and the new ones for today as JSON
   -h, --help    print this help
   -v, --version print the version
   --            end of options: what follows is a file name
 </source>
         <translation>Aufruf: memoranth [DATEI]
-        memoranth --stats DATEI | --dump DATEI | --help | --version
+        memoranth --stats DATEI | --dump DATEI | --due DATEI | --help | --version
 Karteikarten aus einfachen Textdateien lernen.
 
   DATEI          diese Karteikartendatei im Fenster öffnen
   --stats DATEI  eine Übersicht des Stapels und seines Fortschritts ausgeben
   --dump DATEI   den Stapel mit seinem Fortschritt als JSON ausgeben
+  --due DATEI    die jetzt fälligen und die heutigen neuen Seiten als JSON ausgeben
   -h, --help     diese Hilfe ausgeben
   -v, --version  die Version ausgeben
   --             Ende der Optionen: was folgt, ist ein Dateiname

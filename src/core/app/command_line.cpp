@@ -28,8 +28,9 @@ CommandLine parseCommandLine(const QStringList &arguments)
     const QCommandLineOption version(QStringList{QStringLiteral("v"), QStringLiteral("version")});
     const QCommandLineOption stats(QStringLiteral("stats"), QString(), QStringLiteral("FILE"));
     const QCommandLineOption dump(QStringLiteral("dump"), QString(), QStringLiteral("FILE"));
+    const QCommandLineOption due(QStringLiteral("due"), QString(), QStringLiteral("FILE"));
     const QCommandLineOption orphans(QStringLiteral("orphans"), QString(), QStringLiteral("FILE"));
-    parser.addOptions({help, version, stats, dump, orphans});
+    parser.addOptions({help, version, stats, dump, due, orphans});
     for (const char *name : qtOptionsWithValue) {
         QCommandLineOption option(QString::fromLatin1(name), QString(), QStringLiteral("value"));
         option.setFlags(QCommandLineOption::HiddenFromHelp);
@@ -55,23 +56,28 @@ CommandLine parseCommandLine(const QStringList &arguments)
         return CommandLine{CommandLine::Action::Help, {}, {}};
     if (parser.isSet(version))
         return CommandLine{CommandLine::Action::Version, {}, {}};
-    const bool wantsStats = parser.isSet(stats);
-    const bool wantsDump = parser.isSet(dump);
-    const bool wantsOrphans = parser.isSet(orphans);
-    if (wantsStats && wantsDump)
-        return refuse(QCoreApplication::translate("CommandLine",
-                                                  "--stats and --dump cannot be used together."));
-    if (wantsOrphans && (wantsStats || wantsDump))
-        return refuse(QCoreApplication::translate(
-            "CommandLine", "--orphans cannot be used with --stats or --dump."));
-    if (wantsStats || wantsDump || wantsOrphans) {
-        const QStringList values = parser.values(wantsStats ? stats : wantsDump ? dump : orphans);
+    // The reports, each with the option that asks for it.
+    const std::pair<const QCommandLineOption *, CommandLine::Action> reports[] = {
+        {&stats, CommandLine::Action::Stats},
+        {&dump, CommandLine::Action::Dump},
+        {&due, CommandLine::Action::Due},
+        {&orphans, CommandLine::Action::Orphans}};
+    const QCommandLineOption *report = nullptr;
+    for (const auto &[option, action] : reports) {
+        if (!parser.isSet(*option))
+            continue;
+        if (report)
+            return refuse(
+                QCoreApplication::translate("CommandLine", "--%1 and --%2 cannot be used together.")
+                    .arg(report->names().constFirst(), option->names().constFirst()));
+        report = option;
+        result.action = action;
+    }
+    if (report) {
+        const QStringList values = parser.values(*report);
         if (values.size() > 1 || !files.isEmpty())
             return refuse(
                 QCoreApplication::translate("CommandLine", "Only one file can be given."));
-        result.action = wantsStats  ? CommandLine::Action::Stats
-                        : wantsDump ? CommandLine::Action::Dump
-                                    : CommandLine::Action::Orphans;
         result.file = values.first();
         return result;
     }
@@ -85,16 +91,18 @@ CommandLine parseCommandLine(const QStringList &arguments)
 QString commandLineUsage()
 {
     return QCoreApplication::translate(
-               "CommandLine", "Usage: memoranth [FILE]\n"
-                              "       memoranth --stats FILE | --dump FILE | --help | --version\n"
-                              "Study flashcards written as plain text files.\n"
-                              "\n"
-                              "  FILE          open this flashcard file in the window\n"
-                              "  --stats FILE  print a summary of the deck and its saved progress\n"
-                              "  --dump FILE   print the deck with its saved progress as JSON\n"
-                              "  -h, --help    print this help\n"
-                              "  -v, --version print the version\n"
-                              "  --            end of options: what follows is a file name\n") +
+               "CommandLine",
+               "Usage: memoranth [FILE]\n"
+               "       memoranth --stats FILE | --dump FILE | --due FILE | --help | --version\n"
+               "Study flashcards written as plain text files.\n"
+               "\n"
+               "  FILE          open this flashcard file in the window\n"
+               "  --stats FILE  print a summary of the deck and its saved progress\n"
+               "  --dump FILE   print the deck with its saved progress as JSON\n"
+               "  --due FILE    print the faces due now and the new ones for today as JSON\n"
+               "  -h, --help    print this help\n"
+               "  -v, --version print the version\n"
+               "  --            end of options: what follows is a file name\n") +
            QCoreApplication::translate(
                "CommandLine",
                "  --orphans FILE  print the saved progress that no face of the deck\n"

@@ -3,9 +3,13 @@
 #include "core/app/bookmark.h"
 #include "core/app/preferences.h"
 #include "core/app/recent_files.h"
+#include "core/app/study_settings.h"
 #include "core/model/debug_output.h"
 #include "core/model/flashcard_reader.h"
 #include "core/store/deck_loader.h"
+#include "core/store/safe_file.h"
+
+#include <tuple>
 
 namespace {
 
@@ -13,6 +17,33 @@ const QString activeFileKey = QStringLiteral("activeFile");
 // The file being reopened at a start, until it has been shown: still there at the next start,
 // it is the file that crashed or hung the last one.
 const QString restoringKey = QStringLiteral("restoringFile");
+
+SchedulingState schedulingStateOf(const CardFace &face)
+{
+    switch (face.progress) {
+    case CardFaceProgress::New:
+        return SchedulingState::New;
+    case CardFaceProgress::Learning:
+        return SchedulingState::Learning;
+    case CardFaceProgress::Mastered:
+    case CardFaceProgress::Archived:
+    case CardFaceProgress::Abandoned:
+        break;
+    }
+    return SchedulingState::Review;
+}
+
+// What the study view did to a face, told from the record before and after: a mark moves the
+// rating, the picker only the progress.
+JournalChange studyChange(const CardFace &before, const CardFace &after, quint8 *grade)
+{
+    if (after.rating == before.rating) {
+        *grade = 0;
+        return JournalChange::Picker;
+    }
+    *grade = after.rating > before.rating ? 3 : 1; // Good or Again
+    return JournalChange::Review;
+}
 
 } // namespace
 
@@ -38,7 +69,8 @@ CommandsCoordinator::CommandsCoordinator(QSettings *preferences, ProgressLocatio
       m_location(std::move(location)),
       m_saver([this](const QUrl &url, const QList<Card> &cards, const FaceChanges &changes) {
           return m_location.saveDeck(url, cards, changes);
-      })
+      }),
+      m_scheduler(storedSchedulerParameters(*preferences))
 {
     connect(&m_watcher, &DeckFileWatcher::fileChanged, this,
             &CommandsCoordinator::reloadActiveFile);
@@ -87,8 +119,9 @@ void CommandsCoordinator::restore()
     }
     m_watcher.watch(resolved->url);
     LoadReport report;
-    std::optional<DataFile> deck = readDeck(resolved->url, nullptr, &report);
+    std::optional<DataFile> deck = readDeck(resolved->url, true, nullptr, &report);
     publish(resolved->url, std::move(deck), report.changes);
+    journalReattachments(report);
     announceLoad(report, false);
 }
 
@@ -115,8 +148,9 @@ void CommandsCoordinator::open(const std::optional<QUrl> &file)
     m_watcher.watch(*file);
     forgetHistory();
     LoadReport report;
-    std::optional<DataFile> deck = readDeck(*file, nullptr, &report);
+    std::optional<DataFile> deck = readDeck(*file, true, nullptr, &report);
     publish(*file, std::move(deck), report.changes);
+    journalReattachments(report);
     m_recentFiles->add(*file);
     announceLoad(report, false);
 }
@@ -128,17 +162,46 @@ void CommandsCoordinator::reloadActiveFile()
     // The deck before the edit tells which faces were edited in place.
     LoadReport report;
     std::optional<DataFile> deck =
-        readDeck(m_activeFile, dataFile() ? &*dataFile() : nullptr, &report);
+        readDeck(m_activeFile, false, dataFile() ? &*dataFile() : nullptr, &report);
     // A file that is gone, or caught half-written, keeps the deck on screen: nothing is lost,
     // and the next change of the file reads it again.
     if (!deck)
         return;
+    // The deck on screen holds the newest progress, which may not have reached the disk yet (a
+    // save that failed on a full disk): faces whose text is unchanged keep it rather than take
+    // what the file on disk says.
+    if (const std::optional<DataFile> &current = dataFile()) {
+        QHash<QString, std::pair<qint8, CardFaceProgress>> onScreen;
+        for (const Card &card : current->cards)
+            for (const CardFace &face : card.faces)
+                onScreen.insert(face.text, {face.rating, face.progress});
+        for (Card &card : deck->cards) {
+            for (CardFace &face : card.faces) {
+                const auto it = onScreen.constFind(face.text);
+                if (it != onScreen.cend())
+                    std::tie(face.rating, face.progress) = *it;
+            }
+        }
+    }
     // An editor's save through a rename gives the file a new identity.
     storeBookmark(m_activeFile);
     m_reloading = true;
     publish(m_activeFile, std::move(deck), report.changes);
     m_reloading = false;
+    journalReattachments(report);
     announceLoad(report, true);
+}
+
+void CommandsCoordinator::journalReattachments(const LoadReport &report)
+{
+    const auto &deck = dataFile();
+    if (!deck)
+        return;
+    // The face takes the record over whole: its state before is the record's.
+    for (const auto &[card, face] : report.reattachedPlaces) {
+        const CardFace &value = deck->cards.at(card).faces.at(face);
+        journalChange(value, value, JournalChange::Reattachment, 0);
+    }
 }
 
 void CommandsCoordinator::announceLoad(const LoadReport &report, bool reload)
@@ -181,17 +244,24 @@ void CommandsCoordinator::storeBookmark(const QUrl &file)
     m_preferences->sync();
 }
 
-std::optional<DataFile> CommandsCoordinator::readDeck(const QUrl &file, const DataFile *previous,
-                                                      LoadReport *report)
+std::optional<DataFile> CommandsCoordinator::readDeck(const QUrl &file, bool reportFailure,
+                                                      const DataFile *previous, LoadReport *report)
 {
     if (!file.isLocalFile())
         return std::nullopt;
-    const std::optional<QString> text = readUtf8File(file.toLocalFile());
-    if (!text)
+    QString error;
+    const std::optional<QString> text = readUtf8TextFile(file.toLocalFile(), &error);
+    if (!text) {
+        if (reportFailure)
+            printLine(error);
         return std::nullopt;
-    // A save of this deck's progress may still be on its way; reading before it lands would
-    // bring back older ratings, which the next save would then write over the newer ones.
-    m_saver.waitForPendingSave(file);
+    }
+    // Every change is in the journal, which the load replays over the progress file, so the
+    // read need not wait for that file to be rewritten. A change the journal could not take is
+    // only in the rewrite still to come: then reading before it lands would bring back older
+    // ratings, which the next save would write over the newer ones.
+    if (!m_saver.waitForJournal())
+        m_saver.waitForPendingSave(file);
     return m_location.loadDeck(*text, file, previous, report);
 }
 
@@ -201,7 +271,8 @@ void CommandsCoordinator::publish(const QUrl &file, std::optional<DataFile> deck
     const State oldState = state();
     const bool fileChanged = file != m_activeFile;
     m_activeFile = file;
-    m_saver.replaceDeck(m_activeFile, std::move(deck), std::move(changes));
+    m_saver.replaceDeck(m_activeFile, std::move(deck), m_location.journalPath(m_activeFile),
+                        std::move(changes));
     // Signals only once both values are consistent, so no observer sees the new file with the
     // previous deck.
     if (fileChanged)
@@ -215,7 +286,8 @@ void CommandsCoordinator::setDataFile(std::optional<DataFile> dataFile)
 {
     const State oldState = state();
     // A deck set whole is this process's word on every face of it.
-    m_saver.replaceDeck(m_activeFile, std::move(dataFile), FaceChanges::everyFace());
+    m_saver.replaceDeck(m_activeFile, std::move(dataFile), m_location.journalPath(m_activeFile),
+                        FaceChanges::everyFace());
     Q_EMIT dataFileChanged();
     if (state() != oldState)
         Q_EMIT stateChanged();
@@ -238,6 +310,12 @@ bool CommandsCoordinator::setCard(qsizetype card, const Card &value)
 
 bool CommandsCoordinator::setFace(qsizetype card, qsizetype face, const CardFace &value)
 {
+    return changeFace(card, face, value, std::nullopt);
+}
+
+bool CommandsCoordinator::changeFace(qsizetype card, qsizetype face, const CardFace &value,
+                                     std::optional<Grade> grade)
+{
     const auto &deck = dataFile();
     if (!deck || card < 0 || card >= deck->cards.size() || face < 0 ||
         face >= deck->cards.at(card).faces.size())
@@ -246,10 +324,58 @@ bool CommandsCoordinator::setFace(qsizetype card, qsizetype face, const CardFace
     if (!writeFace(card, face, value))
         return false;
     if (before != value) {
+        quint8 journalGrade = 0;
+        JournalChange kind = JournalChange::Review;
+        if (grade)
+            journalGrade = quint8(*grade);
+        else
+            kind = studyChange(before, value, &journalGrade);
+        journalChange(before, value, kind, journalGrade);
         m_history.record({card, face, before, value});
         Q_EMIT historyChanged();
     }
     return true;
+}
+
+void CommandsCoordinator::journalChange(const CardFace &before, const CardFace &after,
+                                        JournalChange kind, quint8 grade)
+{
+    JournalRecord record;
+    record.time = QDateTime::currentMSecsSinceEpoch();
+    record.face = faceDigest(after.text);
+    record.kind = kind;
+    record.grade = grade;
+    record.stateBefore = schedulingStateOf(before);
+    record.rating = after.rating;
+    record.progress = after.progress;
+    record.progressRank = after.progressRank;
+    if (after.lastReview)
+        record.lastReview = after.lastReview->toMSecsSinceEpoch();
+    if (after.nextReview)
+        record.nextReview = after.nextReview->toMSecsSinceEpoch();
+    if (after.memory)
+        record.memory =
+            JournalMemory{after.memory->stability, after.memory->difficulty, after.memory->reviews,
+                          after.memory->lapses, after.memory->learningStep};
+    m_saver.journal(record);
+}
+
+bool CommandsCoordinator::reviewFace(qsizetype card, qsizetype face, CardFace value, Grade grade)
+{
+    const QDateTime now = m_clock();
+    const bool wasNew = !value.memory;
+    setSchedule(value, m_scheduler.review(scheduleOf(value), grade, now, m_uniform));
+    if (!changeFace(card, face, value, grade))
+        return false;
+    if (wasNew)
+        countNewFaceIntroduced(*m_preferences, dataFile()->title, m_studyDays.studyDay(now));
+    return true;
+}
+
+void CommandsCoordinator::setSchedulerParameters(const SchedulerParameters &parameters)
+{
+    m_scheduler = Scheduler(parameters);
+    storeSchedulerParameters(*m_preferences, parameters);
 }
 
 bool CommandsCoordinator::undo()
@@ -267,7 +393,8 @@ bool CommandsCoordinator::stepThroughHistory(bool forward)
     // A change whose face is gone is dropped, and the next one is tried.
     while (std::optional<ReviewHistory::Change> change =
                forward ? m_history.takeRedo() : m_history.takeUndo()) {
-        if (restoreFace(*change, forward ? change->after : change->before)) {
+        if (restoreFace(*change, forward ? change->after : change->before,
+                        forward ? JournalChange::Redo : JournalChange::Undo)) {
             if (forward)
                 m_history.pushUndo(*std::move(change));
             else
@@ -280,7 +407,8 @@ bool CommandsCoordinator::stepThroughHistory(bool forward)
     return false;
 }
 
-bool CommandsCoordinator::restoreFace(const ReviewHistory::Change &change, const CardFace &record)
+bool CommandsCoordinator::restoreFace(const ReviewHistory::Change &change, const CardFace &record,
+                                      JournalChange kind)
 {
     const auto &deck = dataFile();
     if (!deck || change.card < 0 || change.card >= deck->cards.size() || change.face < 0 ||
@@ -290,9 +418,15 @@ bool CommandsCoordinator::restoreFace(const ReviewHistory::Change &change, const
     CardFace face = deck->cards.at(change.card).faces.at(change.face);
     if (face.text != record.text)
         return false;
+    const CardFace before = face;
     face.rating = record.rating;
     face.progress = record.progress;
-    return writeFace(change.card, change.face, face);
+    setSchedule(face, scheduleOf(record));
+    if (!writeFace(change.card, change.face, face))
+        return false;
+    if (face != before)
+        journalChange(before, face, kind, 0);
+    return true;
 }
 
 bool CommandsCoordinator::writeFace(qsizetype card, qsizetype face, const CardFace &value)

@@ -5,12 +5,15 @@
 #include "core/app/progress_saver.h"
 #include "core/app/review_history.h"
 #include "core/model/records.h"
+#include "core/schedule/scheduler.h"
+#include "core/schedule/study_day.h"
 #include "core/store/deck_loader.h"
 
 #include <QObject>
 #include <QSettings>
 #include <QUrl>
 
+#include <functional>
 #include <optional>
 
 class RecentFiles;
@@ -67,6 +70,22 @@ public:
     // when there is no deck or an index is out of range.
     bool setCard(qsizetype card, const Card &value);
     bool setFace(qsizetype card, qsizetype face, const CardFace &value);
+    // A review: `value` is the face after the review rules; the face's schedule for the grade
+    // is added to it and both are written in one change, undone as one. A face new to the
+    // scheduler counts towards the deck's new faces of the study day.
+    bool reviewFace(qsizetype card, qsizetype face, CardFace value, Grade grade);
+
+    // The scheduler's settings, read from the preferences; setting them stores them.
+    const SchedulerParameters &schedulerParameters() const { return m_scheduler.parameters(); }
+    void setSchedulerParameters(const SchedulerParameters &parameters);
+    // The current time, the study days and the random source of the interval fuzz.
+    QDateTime now() const { return m_clock(); }
+    const StudyDayClock &studyDayClock() const { return m_studyDays; }
+    // Tests pin time and chance.
+    void setClock(std::function<QDateTime()> clock) { m_clock = std::move(clock); }
+    void setStudyDayClock(const StudyDayClock &clock) { m_studyDays = clock; }
+    void setUniformSource(UniformSource uniform) { m_uniform = std::move(uniform); }
+    QSettings *preferences() const { return m_preferences; }
 
     // Review changes made through setFace can be undone and redone; each undo or redo is a
     // change of the deck like any other, and saved. Opening or closing a file forgets them.
@@ -92,6 +111,13 @@ public:
 
     // Blocks until every progress save scheduled so far has been written; for quitting.
     void waitForPendingSaves() { m_saver.waitForPendingSaves(); }
+    // Blocks until every change made so far is durable in the journal.
+    bool waitForJournal() { return m_saver.waitForJournal(); }
+    // How soon after the last change the progress file is rewritten (see ProgressSaver).
+    void setMinimumCompactionDelay(ProgressSaver::Clock::duration delay)
+    {
+        m_saver.setMinimumCompactionDelay(delay);
+    }
 
 Q_SIGNALS:
     void activeFileChanged();
@@ -111,13 +137,24 @@ private:
                         QObject *parent);
 
     void restore();
-    std::optional<DataFile> readDeck(const QUrl &file, const DataFile *previous = nullptr,
+    // Prints why a file that cannot be read was not, if asked to. previous: the deck before an
+    // edit of the same file (see loadDataFile).
+    std::optional<DataFile> readDeck(const QUrl &file, bool reportFailure = true,
+                                     const DataFile *previous = nullptr,
                                      LoadReport *report = nullptr);
     void announceLoad(const LoadReport &report, bool reload);
+    void journalReattachments(const LoadReport &report);
     void storeBookmark(const QUrl &file);
     void publish(const QUrl &file, std::optional<DataFile> deck, FaceChanges changes = {});
+    // setFace; a review (grade given) is journaled as one of that grade.
+    bool changeFace(qsizetype card, qsizetype face, const CardFace &value,
+                    std::optional<Grade> grade);
     bool writeFace(qsizetype card, qsizetype face, const CardFace &value);
-    bool restoreFace(const ReviewHistory::Change &change, const CardFace &record);
+    bool restoreFace(const ReviewHistory::Change &change, const CardFace &record,
+                     JournalChange kind);
+    // Appends the change of one face to the deck's journal, on the saver's thread.
+    void journalChange(const CardFace &before, const CardFace &after, JournalChange kind,
+                       quint8 grade);
     bool stepThroughHistory(bool forward);
     void forgetHistory();
 
@@ -127,6 +164,10 @@ private:
     const ProgressLocation m_location;
     ProgressSaver m_saver;
     ReviewHistory m_history;
+    Scheduler m_scheduler;
+    std::function<QDateTime()> m_clock = [] { return QDateTime::currentDateTimeUtc(); };
+    StudyDayClock m_studyDays;
+    UniformSource m_uniform = systemUniformSource();
     DeckFileWatcher m_watcher;
     bool m_reloading = false;
     qsizetype m_unclaimedRecords = 0;

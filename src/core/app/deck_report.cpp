@@ -1,16 +1,22 @@
 #include "core/app/deck_report.h"
 
+#include "core/app/preferences.h"
+#include "core/app/study_settings.h"
+
 #include "core/model/flashcard_reader.h"
 #include "core/store/deck_loader.h"
 #include "core/store/progress_store.h"
 #include "core/store/progress_table.h"
+#include "core/store/safe_file.h"
 #include "core/store/stored_record.h"
 
-#include <QFile>
 #include <QSet>
 
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QLocale>
+
+#include <utility>
 
 namespace {
 
@@ -40,6 +46,45 @@ void appendJsonString(QByteArray &out, QStringView text)
     }
     out.append(text.sliced(run).toUtf8());
     out.append('"');
+}
+
+void appendDate(QByteArray &out, const QDateTime &date)
+{
+    out.append('"').append(date.toUTC().toString(Qt::ISODateWithMs).toLatin1()).append('"');
+}
+
+void appendNumber(QByteArray &out, double value)
+{
+    out.append(QByteArray::number(value, 'g', QLocale::FloatingPointShortest));
+}
+
+// The stored schedule of a face, as far as it has one.
+void appendSchedule(QByteArray &out, const CardFace &face)
+{
+    if (face.lastReview)
+        appendDate(out.append(", \"lastReview\": "), *face.lastReview);
+    if (face.nextReview)
+        appendDate(out.append(", \"nextReview\": "), *face.nextReview);
+    if (!face.memory)
+        return;
+    appendNumber(out.append(", \"stability\": "), face.memory->stability);
+    appendNumber(out.append(", \"difficulty\": "), face.memory->difficulty);
+    out.append(", \"reviews\": ").append(QByteArray::number(face.memory->reviews));
+    out.append(", \"lapses\": ").append(QByteArray::number(face.memory->lapses));
+    if (face.memory->learningStep)
+        out.append(", \"learningStep\": ").append(QByteArray::number(*face.memory->learningStep));
+}
+
+// The key and numbers of a queued face.
+void appendPlace(QByteArray &out, const DataFile &deck, const QueuedFace &place)
+{
+    const Card &card = deck.cards.at(place.card);
+    const CardFace &face = card.faces.at(place.face);
+    out.append("{\"key\": ");
+    appendJsonString(out, faceKey(face.text));
+    out.append(", \"cardID\": ").append(QByteArray::number(card.cardID.value_or(place.card)));
+    out.append(", \"cardFaceID\": ")
+        .append(QByteArray::number(face.cardFaceID.value_or(place.face)));
 }
 
 } // namespace
@@ -105,6 +150,7 @@ void writeDeckDumpJson(const DataFile &deck, const QString &progressFilePath,
             appendJsonString(out, rawValue(face.progress));
             out.append(", \"key\": ");
             appendJsonString(out, faceKey(face.text));
+            appendSchedule(out, face);
             out.append('}');
         }
         out.append("]}");
@@ -124,6 +170,43 @@ QByteArray deckDumpJson(const DataFile &deck, const QString &progressFilePath)
     return whole;
 }
 
+QByteArray deckDueJson(const DataFile &deck, const DueQueue &queue, const Scheduler &scheduler,
+                       const QDateTime &now)
+{
+    QByteArray out;
+    appendDate(out.append("{\"now\": "), now);
+    out.append(", \"due\": [");
+    bool first = true;
+    for (const QueuedFace &place : queue.faces) {
+        if (place.isNew)
+            continue;
+        if (!std::exchange(first, false))
+            out.append(", ");
+        appendPlace(out, deck, place);
+        const CardFace &face = deck.cards.at(place.card).faces.at(place.face);
+        out.append(", \"nextReview\": ");
+        if (face.nextReview)
+            appendDate(out, *face.nextReview);
+        else
+            out.append("null");
+        out.append(", \"retrievability\": ");
+        appendNumber(out, scheduler.retrievability(scheduleOf(face), now).value_or(1));
+        out.append('}');
+    }
+    out.append("], \"new\": [");
+    first = true;
+    for (const QueuedFace &place : queue.faces) {
+        if (!place.isNew)
+            continue;
+        if (!std::exchange(first, false))
+            out.append(", ");
+        appendPlace(out, deck, place);
+        out.append('}');
+    }
+    out.append("]}\n");
+    return out;
+}
+
 QByteArray orphansJson(const DataFile &deck, const FaceChanges &reattached,
                        const QString &progressFilePath)
 {
@@ -134,9 +217,11 @@ QByteArray orphansJson(const DataFile &deck, const FaceChanges &reattached,
     for (const FaceDigest &old : reattached.reattached)
         claimed.insert(old);
     QList<StoredRecord> records;
-    QFile file(progressFilePath);
-    if (!progressFilePath.isEmpty() && file.open(QIODevice::ReadOnly))
-        records = decodeStoredRecords(file.readAll()).value_or(QList<StoredRecord>());
+    if (!progressFilePath.isEmpty()) {
+        const FileRead read = readFileSafely(progressFilePath, maxProgressFileSize);
+        if (read.ok())
+            records = decodeStoredRecords(read.bytes).value_or(QList<StoredRecord>());
+    }
 
     QByteArray out = "{\"progressFile\": ";
     appendJsonString(out, progressFilePath);
@@ -196,14 +281,14 @@ int runCommandLine(const CommandLine &commandLine, QTextStream &out, QTextStream
     case CommandLine::Action::Stats:
     case CommandLine::Action::Dump:
     case CommandLine::Action::Orphans:
+    case CommandLine::Action::Due:
         break;
     }
     const QString path = commandLine.file;
-    const auto text = readUtf8File(path);
+    QString error;
+    const auto text = readUtf8TextFile(path, &error);
     if (!text) {
-        err << QCoreApplication::translate("DeckReport",
-                                           "memoranth: %1 cannot be read as UTF-8 text.\n")
-                   .arg(path);
+        err << "memoranth: " << error << '\n';
         return 1;
     }
     const QUrl url = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
@@ -220,6 +305,18 @@ int runCommandLine(const CommandLine &commandLine, QTextStream &out, QTextStream
         out.flush();
         writeDeckDumpJson(deck, progressPath,
                           [&](const QByteArray &piece) { out << QString::fromUtf8(piece); });
+    } else if (commandLine.action == CommandLine::Action::Due) {
+        // As the window would show it now, with the user's settings; nothing is written.
+        const QSettings &preferences = applicationPreferences();
+        const Scheduler scheduler(storedSchedulerParameters(preferences));
+        const StudyDayClock clock;
+        const QDateTime now = QDateTime::currentDateTimeUtc();
+        const qsizetype introduced =
+            newFacesIntroduced(preferences, deck.title, clock.studyDay(now));
+        const DueQueue queue = buildDueQueue(
+            deck, now, clock,
+            std::max<qsizetype>(scheduler.parameters().newFacesPerDay - introduced, 0));
+        out << QString::fromUtf8(deckDueJson(deck, queue, scheduler, now));
     } else {
         out << deckStatsText(deck, progressPath, QFileInfo::exists(progressPath));
     }

@@ -2,6 +2,8 @@
 
 #include "core/app/command_line.h"
 #include "core/model/records.h"
+#include "core/schedule/due_queue.h"
+#include "core/schedule/scheduler.h"
 #include "core/store/face_changes.h"
 
 #include <QStringList>
@@ -17,12 +19,16 @@ QByteArray deckDumpJson(const DataFile &deck, const QString &progressFilePath);
 // The same JSON handed to write() piece by piece, so that it never has to be held whole.
 void writeDeckDumpJson(const DataFile &deck, const QString &progressFilePath,
                        const std::function<void(const QByteArray &)> &write);
+// The due queue as JSON: the faces due, in the order they are studied, and the new ones.
+QByteArray deckDueJson(const DataFile &deck, const DueQueue &queue, const Scheduler &scheduler,
+                       const QDateTime &now);
 
 // The records of the progress file that no face of the deck claims (after re-attachment), as
 // JSON: key, text, rating, progress and the date since when they are unclaimed.
 QByteArray orphansJson(const DataFile &deck, const FaceChanges &reattached,
                        const QString &progressFilePath);
 
-// Answers a command line that needs no window: --stats, --dump, --help, --version or one that
-// was refused. Returns the exit status: 0 done, 1 unreadable file, 2 usage error.
+// Answers a command line that needs no window: --stats, --dump, --due, --orphans, --help,
+// --version or one that was refused. Returns the exit status: 0 done, 1 unreadable file, 2 usage
+// error.
 int runCommandLine(const CommandLine &commandLine, QTextStream &out, QTextStream &err);

@@ -2,6 +2,7 @@
 
 #include "core/store/deck_loader.h"
 #include "core/store/progress_store.h"
+#include "core/store/review_journal.h"
 
 std::optional<QString> ProgressLocation::currentFolder() const
 {
@@ -26,4 +27,12 @@ std::optional<QString> ProgressLocation::saveDeck(const QUrl &url, const QList<C
                                                   const FaceChanges &changes) const
 {
     return saveProgress(url, cards, currentFolder(), changes, QDateTime::currentDateTimeUtc());
+}
+
+QString ProgressLocation::journalPath(const QUrl &url) const
+{
+    const std::optional<QString> folder = currentFolder();
+    if (!folder || url.isEmpty())
+        return {};
+    return ::journalPath(progressFileURL(url, *folder).toLocalFile(), journalMachineId());
 }

@@ -30,6 +30,8 @@ public:
     // The error text on failure.
     std::optional<QString> saveDeck(const QUrl &url, const QList<Card> &cards,
                                     const FaceChanges &changes) const;
+    // This machine's journal of the deck at url, beside its progress file; empty for none.
+    QString journalPath(const QUrl &url) const;
 
 private:
     enum class Kind { Application, Given, None };

@@ -1,8 +1,10 @@
 #include "core/app/progress_saver.h"
 
 #include "core/model/debug_output.h"
-#include "core/store/deck_loader.h"
 #include "core/store/progress_store.h"
+
+#include <QDir>
+#include <QFileInfo>
 
 #include <algorithm>
 
@@ -24,33 +26,62 @@ ProgressSaver::~ProgressSaver()
 
 QString ProgressSaver::progressKey(const QUrl &url)
 {
-    // Decks that share one progress file share its saves.
+    // Decks that share one progress file share its saves, so they coalesce.
     return progressFileBaseName(url);
 }
 
-void ProgressSaver::replaceDeck(const QUrl &url, std::optional<DataFile> deck, FaceChanges changes)
+void ProgressSaver::replaceDeck(const QUrl &url, std::optional<DataFile> deck, QString journalPath,
+                                FaceChanges changes)
 {
     {
         std::lock_guard lock(m_mutex);
         if (m_deck) {
-            const auto pending = std::find_if(m_pending.begin(), m_pending.end(),
-                                              [](const Pending &p) { return p.openDeck; });
+            const auto pending = openDeckSaveLocked();
             if (pending != m_pending.end()) {
-                // The pending save was to read this deck; it keeps the deck's last state.
-                pending->openDeck = false;
-                pending->url = m_url;
-                pending->cards = std::move(m_deck->cards);
-                pending->changes = std::exchange(m_changes, {});
+                // The pending save was to read this deck; it keeps the deck's last state and is
+                // written without waiting for more changes.
+                const auto now = Clock::now();
+                *pending = Pending{m_key,
+                                   false,
+                                   m_url,
+                                   std::move(m_deck->cards),
+                                   now,
+                                   now,
+                                   std::exchange(m_changes, {})};
             } else {
                 m_discarded.append(std::move(m_deck->cards));
             }
         }
+        const QString oldKey = m_key;
         m_url = url;
         m_deck = std::move(deck);
         m_key = (m_deck && !m_url.isEmpty()) ? progressKey(m_url) : QString();
-        m_changes = std::move(changes);
+        m_journalPath = m_key.isEmpty() ? QString() : std::move(journalPath);
+        // Changes not yet saved stay this process's word on those faces while the same
+        // progress file stays open (a reload of the deck).
+        if (m_key.isEmpty() || m_key != oldKey)
+            m_changes = {};
+        m_changes.add(changes);
         if (m_deck)
             scheduleOpenDeckLocked();
+    }
+    m_wake.notify_one();
+}
+
+ProgressSaver::Clock::duration ProgressSaver::compactionDelay() const
+{
+    std::lock_guard lock(m_mutex);
+    if (m_minimumDelay <= Clock::duration::zero())
+        return Clock::duration::zero();
+    // A deck whose rewrite takes long is rewritten less often; the journal holds the changes.
+    return std::max(m_minimumDelay, 5 * m_lastSaveDuration);
+}
+
+void ProgressSaver::setMinimumCompactionDelay(Clock::duration delay)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_minimumDelay = delay;
     }
     m_wake.notify_one();
 }
@@ -59,10 +90,34 @@ void ProgressSaver::scheduleOpenDeckLocked()
 {
     if (m_key.isEmpty())
         return;
-    const bool pending = std::any_of(m_pending.cbegin(), m_pending.cend(),
-                                     [](const Pending &p) { return p.openDeck; });
-    if (!pending)
-        m_pending.append(Pending{m_key, true, {}, {}, {}});
+    const auto now = Clock::now();
+    const auto delay = m_minimumDelay <= Clock::duration::zero()
+                           ? Clock::duration::zero()
+                           : std::max(m_minimumDelay, 5 * m_lastSaveDuration);
+    // However often the deck changes, its progress file is not left behind for longer.
+    const auto longest = std::max(delay, Clock::duration(std::chrono::minutes(1)));
+    auto pending = openDeckSaveLocked();
+    if (pending != m_pending.end()) {
+        pending->due = std::min(now + delay, pending->first + longest);
+        return;
+    }
+    // An older state of the same progress file that changed no face is overtaken before it was
+    // written, in its place. One that changed faces is written on its own: its faces may not
+    // be in the open deck.
+    pending = std::find_if(m_pending.begin(), m_pending.end(),
+                           [&](const Pending &p) { return p.key == m_key && p.changes.isEmpty(); });
+    if (pending == m_pending.end()) {
+        m_pending.append(Pending{m_key, true, {}, {}, now + delay, now, {}});
+    } else {
+        m_discarded.append(std::move(pending->cards));
+        *pending = Pending{m_key, true, {}, {}, now + delay, now, {}};
+    }
+}
+
+QList<ProgressSaver::Pending>::iterator ProgressSaver::openDeckSaveLocked()
+{
+    return std::find_if(m_pending.begin(), m_pending.end(),
+                        [](const Pending &p) { return p.openDeck; });
 }
 
 bool ProgressSaver::isPendingLocked(const QString &key) const
@@ -72,36 +127,125 @@ bool ProgressSaver::isPendingLocked(const QString &key) const
                        [&](const Pending &p) { return p.key == key; });
 }
 
+void ProgressSaver::journal(const JournalRecord &record)
+{
+    {
+        std::lock_guard lock(m_mutex);
+        if (m_journalPath.isEmpty())
+            return;
+        m_entries.append({m_journalPath, record});
+        m_changes.changed.insert(record.face);
+        scheduleOpenDeckLocked();
+    }
+    m_wake.notify_one();
+}
+
+bool ProgressSaver::waitForJournal()
+{
+    std::unique_lock lock(m_mutex);
+    m_idle.wait(lock, [this] { return m_entries.isEmpty() && !m_journaling; });
+    return !m_journalFailed;
+}
+
 void ProgressSaver::waitForPendingSaves()
 {
     std::unique_lock lock(m_mutex);
-    m_idle.wait(lock, [this] { return m_pending.isEmpty() && !m_writing; });
+    ++m_flushRequests;
+    m_wake.notify_one();
+    m_idle.wait(lock, [this] {
+        return m_pending.isEmpty() && !m_writing && m_entries.isEmpty() && !m_journaling;
+    });
+    --m_flushRequests;
 }
 
 void ProgressSaver::waitForPendingSave(const QUrl &url)
 {
     const QString key = progressKey(url);
     std::unique_lock lock(m_mutex);
+    ++m_flushRequests;
+    m_wake.notify_one();
     m_idle.wait(lock, [&] { return !isPendingLocked(key); });
+    --m_flushRequests;
+}
+
+bool ProgressSaver::isSaveDueLocked(Clock::time_point now,
+                                    std::optional<Clock::time_point> *next) const
+{
+    // Saves are written in the order they were first scheduled; the first waits for its time.
+    if (m_pending.isEmpty())
+        return false;
+    const Pending &pending = m_pending.first();
+    if (m_stopping || m_flushRequests > 0 || pending.due <= now)
+        return true;
+    *next = pending.due;
+    return false;
+}
+
+bool ProgressSaver::writeJournal(const QList<Entry> &entries)
+{
+    bool written = true;
+    QString error;
+    for (qsizetype i = 0; i < entries.size();) {
+        // Consecutive records of one journal go in one append.
+        const QString &path = entries[i].path;
+        QList<JournalRecord> records;
+        for (; i < entries.size() && entries[i].path == path; ++i)
+            records.append(entries[i].record);
+        if (!m_journalWriter.isOpen() || m_journalWriter.path() != path) {
+            // The folder is made on first use, as a save makes it.
+            QDir().mkpath(QFileInfo(path).absolutePath());
+            if (!m_journalWriter.open(path, &error)) {
+                printLine(error);
+                written = false;
+                continue;
+            }
+        }
+        if (!m_journalWriter.append(records, &error)) {
+            printLine(error);
+            m_journalWriter.close();
+            written = false;
+        }
+    }
+    return written;
 }
 
 void ProgressSaver::run()
 {
     std::unique_lock lock(m_mutex);
     for (;;) {
-        m_wake.wait(
-            lock, [this] { return m_stopping || !m_pending.isEmpty() || !m_discarded.isEmpty(); });
-        QList<QList<Card>> discarded = std::exchange(m_discarded, {});
-        if (m_pending.isEmpty()) {
+        if (!m_entries.isEmpty()) {
+            const QList<Entry> entries = std::exchange(m_entries, {});
+            m_journaling = true;
+            lock.unlock();
+            const bool written = writeJournal(entries);
+            lock.lock();
+            m_journaling = false;
+            if (!written)
+                m_journalFailed = true;
+            m_idle.notify_all();
+            continue;
+        }
+        if (!m_discarded.isEmpty()) {
+            QList<QList<Card>> discarded = std::exchange(m_discarded, {});
             lock.unlock();
             discarded.clear();
             lock.lock();
-            if (m_stopping && m_pending.isEmpty())
+            continue;
+        }
+        std::optional<Clock::time_point> next;
+        if (!isSaveDueLocked(Clock::now(), &next)) {
+            if (m_stopping)
                 break;
+            // Every change of what is checked above happens under the lock and wakes us.
+            if (next)
+                m_wake.wait_until(lock, *next);
+            else
+                m_wake.wait(lock);
             continue;
         }
 
         Pending job = m_pending.takeFirst();
+        const QString key = job.key;
         if (job.openDeck) {
             // A copy of the card list of our own, made here so that the owner's next edit does
             // not have to detach its deck on its thread.
@@ -109,27 +253,33 @@ void ProgressSaver::run()
             job.cards = QList<Card>(m_deck->cards.cbegin(), m_deck->cards.cend());
             job.changes = std::exchange(m_changes, {});
         }
+        const bool journalWasBehind = m_journalFailed;
         m_writing = true;
-        m_writingKey = job.key;
+        m_writingKey = key;
         lock.unlock();
 
-        discarded.clear();
+        const auto started = Clock::now();
         const std::optional<QString> error = m_writer(job.url, job.cards, job.changes);
         if (error) {
             QString line = *error;
             line.replace(QLatin1Char('\n'), QLatin1Char(' '));
             printLine(line);
         }
+        const auto duration = Clock::now() - started;
         job.cards.clear();
 
         lock.lock();
         // Changes that did not reach the file go with the next save of the open deck.
-        if (error && job.openDeck && job.key == m_key) {
+        if (error && job.openDeck && key == m_key) {
             FaceChanges changes = std::move(job.changes);
             changes.add(m_changes);
             m_changes = std::move(changes);
         }
         job = Pending{};
+        m_lastSaveDuration = duration;
+        // The open deck's progress file has caught up with what its journal missed.
+        if (!error && journalWasBehind && key == m_key)
+            m_journalFailed = false;
         m_writing = false;
         m_writingKey.clear();
         m_idle.notify_all();

@@ -2,10 +2,12 @@
 
 #include "core/model/records.h"
 #include "core/store/face_changes.h"
+#include "core/store/journal_writer.h"
 
 #include <QHash>
 #include <QUrl>
 
+#include <chrono>
 #include <condition_variable>
 #include <functional>
 #include <mutex>
@@ -15,18 +17,25 @@
 
 // Holds the open deck and writes its progress on one background thread.
 //
-// Every change schedules a save; saves of the open deck are coalesced, so the file is written
-// with the newest state and an overtaken state is skipped. Each change names the faces it
-// changed (FaceChanges): a save writes those over the table on disk and keeps the rest, so the
-// changes of an overtaken state are carried into the next save, and those of a failed save too. The
-// worker copies the open deck card by card (under the lock) when it starts a write, so the owner
-// can keep editing its deck in place without ever copying it on its own thread. A deck that is
-// replaced while its save is pending keeps that save.
+// Every change of a face is first appended to the deck's journal, made durable before the worker
+// takes anything else. The progress file is then rewritten from the whole deck (compacted) a
+// little later: compactionDelay() after the last change, at once when the deck is replaced or
+// closed, and before the saver is destroyed. Saves of the same progress file are coalesced, so
+// the file is written with the newest state and an overtaken state is skipped. A save merges
+// with the table on disk: it writes over it only the faces this process changed (FaceChanges,
+// gathered from the records journaled and the edits made since the last save) and keeps the
+// rest, so the changes of an overtaken state are carried into the next save, and those of a
+// failed save too. The worker copies
+// the open deck card by card (under the lock) when it starts a write, so the owner can keep editing
+// its deck in place without ever copying it on its own thread. A deck that is replaced while its
+// save is pending keeps that save.
 //
 // deck() and all changes belong to the owning thread.
 class ProgressSaver final
 {
 public:
+    using Clock = std::chrono::steady_clock;
+
     // Writes the progress of a deck's cards over its progress file, the changed faces first;
     // the error text on failure. Called on the worker.
     using Writer = std::function<std::optional<QString>(const QUrl &url, const QList<Card> &cards,
@@ -40,9 +49,11 @@ public:
     const std::optional<DataFile> &deck() const { return m_deck; }
 
     // Makes deck (read from url) the open deck and schedules its save. Nothing is saved when
-    // the URL is empty or the deck absent. changes: what reading the deck changed already (the
-    // records that edited faces took over).
-    void replaceDeck(const QUrl &url, std::optional<DataFile> deck, FaceChanges changes = {});
+    // the URL is empty or the deck absent. Its changes go to the journal at journalPath (none:
+    // they are not journaled). changes: what reading the deck changed already (the records that
+    // edited faces took over).
+    void replaceDeck(const QUrl &url, std::optional<DataFile> deck, QString journalPath = {},
+                     FaceChanges changes = {});
 
     // Changes the open deck in place and schedules its save; change(DataFile &, FaceChanges &)
     // returns whether it changed anything and adds the faces it changed to the FaceChanges it
@@ -52,25 +63,37 @@ public:
     {
         {
             std::lock_guard lock(m_mutex);
-            FaceChanges changes;
             if (!m_deck)
                 return false;
             if constexpr (std::is_invocable_v<Change, DataFile &, FaceChanges &>) {
-                if (!change(*m_deck, changes))
+                if (!change(*m_deck, m_changes))
                     return false;
             } else if (!change(*m_deck)) {
                 return false;
             }
-            m_changes.add(changes);
             scheduleOpenDeckLocked();
         }
         m_wake.notify_one();
         return true;
     }
 
-    // Blocks until every scheduled save has been written.
+    // Appends the record to the open deck's journal on the worker, ahead of every save
+    // scheduled after it; its face is one the next save writes over the table on disk. Nothing
+    // happens when the open deck is not saved.
+    void journal(const JournalRecord &record);
+    // Blocks until every record handed to journal() so far is durable. False when one of them
+    // could not be written: until the next compaction the progress file is then behind.
+    [[nodiscard]] bool waitForJournal();
+
+    // How long after the last change the progress file is rewritten: about two seconds, longer
+    // for a deck whose rewrite takes long. A zero or negative minimum compacts at once.
+    Clock::duration compactionDelay() const;
+    void setMinimumCompactionDelay(Clock::duration delay);
+
+    // Blocks until every scheduled save has been written, compacting at once.
     void waitForPendingSaves();
-    // Blocks until no save of the progress file that url's deck uses is pending or running.
+    // Blocks until no save of the progress file that url's deck uses is pending or running,
+    // compacting at once.
     void waitForPendingSave(const QUrl &url);
 
 private:
@@ -82,12 +105,26 @@ private:
         bool openDeck = true;
         QUrl url;
         QList<Card> cards;
-        FaceChanges changes;
+        Clock::time_point due;   // not written before
+        Clock::time_point first; // when the oldest change it holds was made
+        FaceChanges changes;     // of a replaced deck; the open deck's are in m_changes
+    };
+    struct Entry
+    {
+        QString path;
+        JournalRecord record;
     };
 
     static QString progressKey(const QUrl &url);
     void scheduleOpenDeckLocked();
+    // Whether the first save is due; when it is not due yet, next is set to the moment it will
+    // be.
+    bool isSaveDueLocked(Clock::time_point now, std::optional<Clock::time_point> *next) const;
+    // The save of the open deck, if one is pending: at most one is.
+    QList<Pending>::iterator openDeckSaveLocked();
+    // Whether a save of that progress file is pending or being written.
     bool isPendingLocked(const QString &key) const;
+    bool writeJournal(const QList<Entry> &entries);
     void run();
 
     const Writer m_writer;
@@ -99,10 +136,19 @@ private:
     QUrl m_url;
     std::optional<DataFile> m_deck;
     QString m_key;         // progress file of the open deck; empty when it is not saved
+    QString m_journalPath; // journal of the open deck; empty when it is not saved
     FaceChanges m_changes; // of the open deck, not yet taken by a save
 
-    // In order. At most one save of the open deck; states of replaced decks are each written,
-    // since each has changes of its own.
+    QList<Entry> m_entries;
+    bool m_journaling = false;
+    bool m_journalFailed = false;
+    JournalWriter m_journalWriter; // the worker's
+    int m_flushRequests = 0;       // waits that want every save written now
+    Clock::duration m_minimumDelay = std::chrono::seconds(2);
+    Clock::duration m_lastSaveDuration{};
+
+    // In the order first scheduled. Of one progress file, the open deck's state and states of
+    // replaced decks that changed faces.
     QList<Pending> m_pending;
     QList<QList<Card>> m_discarded; // released on the worker, not on the owner's thread
     QString m_writingKey;

@@ -69,10 +69,14 @@ QString CardFace::id() const
 size_t qHash(const CardFace &face, size_t seed) noexcept
 {
     // An absent value hashes apart from every present one through its flag.
-    return qHashMulti(seed, face.uuid(), face.cardFaceID.has_value(), face.cardFaceID.value_or(0),
+    seed = qHashMulti(seed, face.uuid(), face.cardFaceID.has_value(), face.cardFaceID.value_or(0),
                       face.text, face.rating, face.lastReview.has_value(),
                       face.lastReview.value_or(QDateTime()), face.nextReview.has_value(),
                       face.nextReview.value_or(QDateTime()), face.progressRank, face.progress);
+    const ReviewMemory memory = face.memory.value_or(ReviewMemory{});
+    return qHashMulti(seed, face.memory.has_value(), memory.stability, memory.difficulty,
+                      memory.reviews, memory.lapses, memory.learningStep.has_value(),
+                      memory.learningStep.value_or(0));
 }
 
 Card::Card() : id(randomUuid())

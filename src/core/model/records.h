@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/model/review_memory.h"
+
 #include <QDateTime>
 #include <QHashFunctions>
 #include <QList>
@@ -42,6 +44,8 @@ public:
     std::optional<QDateTime> nextReview;
     quint8 progressRank = 0;
     CardFaceProgress progress = CardFaceProgress::New;
+    // What the scheduler remembers of the face; none until its first review.
+    std::optional<ReviewMemory> memory;
 
     friend bool operator==(const CardFace &, const CardFace &) = default;
 

@@ -17,6 +17,12 @@ QString tr(const char *text)
     return QCoreApplication::translate("Scheduler", text);
 }
 
+// Counts from a stored record may be anything; they stop at the largest value.
+qint64 countOneMore(qint64 count)
+{
+    return count >= std::numeric_limits<qint64>::max() ? count : std::max<qint64>(count, 0) + 1;
+}
+
 bool validSteps(const QList<int> &steps)
 {
     return std::all_of(steps.begin(), steps.end(), [](int minutes) { return minutes > 0; });
@@ -139,7 +145,7 @@ FaceSchedule Scheduler::review(const FaceSchedule &schedule, Grade grade, const 
     }
     memory.stability = state.stability;
     memory.difficulty = state.difficulty;
-    memory.reviews = std::max<qint64>(memory.reviews, 0) + 1;
+    memory.reviews = countOneMore(memory.reviews);
 
     Step step;
     switch (phase) {
@@ -152,7 +158,7 @@ FaceSchedule Scheduler::review(const FaceSchedule &schedule, Grade grade, const 
         break;
     case SchedulePhase::Review:
         if (grade == Grade::Again) {
-            memory.lapses = std::max<qint64>(memory.lapses, 0) + 1;
+            memory.lapses = countOneMore(memory.lapses);
             step = nextStep(m_parameters.relearningSteps, std::nullopt, grade);
         }
         break;

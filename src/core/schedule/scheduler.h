@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/model/review_memory.h"
+#include "core/model/records.h"
 #include "core/schedule/fsrs.h"
 
 #include <QDateTime>
@@ -41,6 +41,25 @@ struct FaceSchedule
 
     friend bool operator==(const FaceSchedule &, const FaceSchedule &) = default;
 };
+
+inline FaceSchedule scheduleOf(const CardFace &face)
+{
+    return {face.memory, face.lastReview, face.nextReview};
+}
+
+inline void setSchedule(CardFace &face, const FaceSchedule &schedule)
+{
+    face.memory = schedule.memory;
+    face.lastReview = schedule.lastReview;
+    face.nextReview = schedule.nextReview;
+}
+
+// Whether two records agree in everything but their schedule.
+inline bool sameBesidesSchedule(const CardFace &a, CardFace b)
+{
+    setSchedule(b, scheduleOf(a));
+    return a == b;
+}
 
 // A uniform draw from [0, 1). Injected so that fuzzed intervals can be repeated.
 using UniformSource = std::function<double()>;

@@ -6,6 +6,7 @@
 #include <QtEndian>
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <iterator>
 #include <string_view>
@@ -18,6 +19,8 @@ constexpr quint64 trailerSize = 32;
 
 // Object types: the high nibble of an object's marker byte.
 constexpr quint8 integerType = 0x1;
+constexpr quint8 floatMarker = 0x22;
+constexpr quint8 doubleMarker = 0x23;
 constexpr quint8 asciiStringType = 0x5;
 constexpr quint8 utf16StringType = 0x6;
 constexpr quint8 dictionaryType = 0xD;
@@ -34,9 +37,6 @@ constexpr qint8 unclassified = -1;              // not looked at yet
 constexpr qint8 progressClassBase = FieldCount; // + the progress case
 constexpr qint8 otherString = progressClassBase + qint8(std::size(progressNames));
 constexpr qint8 notAString = otherString + 1;
-
-// A decoded record is memoised in 16 bits: a "seen" bit, the progress case, the rating.
-constexpr quint16 memoSeen = 0x8000;
 
 struct Object
 {
@@ -69,6 +69,8 @@ private:
     qint8 classifyString(quint64 index);
     std::optional<qint64> integerAt(quint64 index) const;
     bool isDate(quint64 index) const;
+    std::optional<QDateTime> dateAt(quint64 index) const;
+    std::optional<double> numberAt(quint64 index) const;
     std::optional<QString> stringAt(quint64 index);
     std::optional<SavedProgress> record(quint64 index);
 
@@ -81,7 +83,9 @@ private:
     quint64 m_topObject = 0;
     quint64 m_tableOffset = 0; // objects lie in [headerSize, m_tableOffset)
     std::vector<qint8> m_stringClass;
-    std::vector<quint16> m_recordMemo;
+    // A decoded record by object: 0 not seen yet, else its place in m_records plus one.
+    std::vector<quint32> m_recordMemo;
+    std::vector<SavedProgress> m_records;
 };
 
 // Big-endian unsigned integer of 1..8 bytes; the caller has checked the bounds.
@@ -248,6 +252,31 @@ bool Reader::isDate(quint64 index) const
     return obj && obj->marker == dateMarker && m_tableOffset - obj->start >= 8;
 }
 
+// Only for an object isDate accepted.
+std::optional<QDateTime> Reader::dateAt(quint64 index) const
+{
+    const std::optional<Object> obj = object(index);
+    return dateFromReferenceSeconds(std::bit_cast<double>(readUnsigned(obj->start, 8)));
+}
+
+// An integer or a real of 4 or 8 bytes.
+std::optional<double> Reader::numberAt(quint64 index) const
+{
+    const std::optional<Object> obj = object(index);
+    if (!obj)
+        return std::nullopt;
+    if ((obj->marker >> 4) == integerType) {
+        const std::optional<qint64> integer = integerAt(index);
+        return integer ? std::optional<double>(double(*integer)) : std::nullopt;
+    }
+    const quint64 room = m_tableOffset - obj->start;
+    if (obj->marker == floatMarker && room >= 4)
+        return double(std::bit_cast<float>(quint32(readUnsigned(obj->start, 4))));
+    if (obj->marker == doubleMarker && room >= 8)
+        return std::bit_cast<double>(readUnsigned(obj->start, 8));
+    return std::nullopt;
+}
+
 bool isString(const Object &obj)
 {
     return (obj.marker >> 4) == asciiStringType || (obj.marker >> 4) == utf16StringType;
@@ -276,8 +305,8 @@ std::optional<QString> Reader::stringAt(quint64 index)
 std::optional<SavedProgress> Reader::record(quint64 index)
 {
     // A dictionary referenced from many keys is checked once.
-    if (const quint16 memo = m_recordMemo[index]; memo & memoSeen)
-        return SavedProgress{qint8(quint8(memo & 0xFF)), CardFaceProgress((memo >> 8) & 0x7)};
+    if (const quint32 memo = m_recordMemo[index])
+        return m_records[memo - 1];
 
     const std::optional<Object> obj = object(index);
     if (!obj || (obj->marker >> 4) != dictionaryType || !spend(obj->count))
@@ -322,9 +351,24 @@ std::optional<SavedProgress> Reader::record(quint64 index)
     if (progressClass < progressClassBase || progressClass >= otherString)
         return std::nullopt;
 
-    const SavedProgress result{qint8(*rating), CardFaceProgress(progressClass - progressClassBase)};
-    m_recordMemo[index] =
-        quint16(memoSeen | (quint16(result.progress) << 8) | quint8(result.rating));
+    SavedProgress result;
+    result.rating = qint8(*rating);
+    result.progress = CardFaceProgress(progressClass - progressClassBase);
+    if (values[LastReviewField])
+        result.lastReview = dateAt(*values[LastReviewField]);
+    if (values[NextReviewField])
+        result.nextReview = dateAt(*values[NextReviewField]);
+    const auto number = [&](StoredFaceField field) {
+        return values[field] ? numberAt(*values[field]) : std::nullopt;
+    };
+    const auto integer = [&](StoredFaceField field) {
+        return values[field] ? integerAt(*values[field]) : std::nullopt;
+    };
+    result.memory =
+        storedReviewMemory(number(StabilityField), number(DifficultyField), integer(ReviewsField),
+                           integer(LapsesField), integer(LearningStepField));
+    m_records.push_back(result);
+    m_recordMemo[index] = quint32(m_records.size());
     return result;
 }
 

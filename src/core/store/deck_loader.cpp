@@ -5,9 +5,8 @@
 #include "core/store/progress_store.h"
 #include "core/store/reattachment.h"
 #include "core/store/review_journal.h"
+#include "core/store/safe_file.h"
 #include "core/store/stored_record.h"
-
-#include <QFile>
 
 namespace {
 
@@ -78,7 +77,22 @@ DataFile loadDataFile(QStringView text, const QUrl &url,
     // The progress file is a snapshot that may lag behind the journals of the deck.
     const QString progressFile = progressFileURL(url, *progressFolder).toLocalFile();
     ProgressTable saved = readProgressTable(progressFile);
-    replayJournal(readDeckJournal(progressFile).records, &saved);
+    const QList<JournalRecord> journal = readDeckJournal(progressFile).records;
+    // Faces whose journaled state the progress file does not hold yet (a run that ended before
+    // it was rewritten, or another process's changes): the next save writes them over it.
+    QHash<FaceDigest, std::optional<SavedProgress>> beforeReplay;
+    for (const JournalRecord &record : journal) {
+        if (!beforeReplay.contains(record.face)) {
+            const auto it = saved.constFind(record.face);
+            beforeReplay.insert(record.face,
+                                it == saved.cend() ? std::nullopt : std::optional(*it));
+        }
+    }
+    replayJournal(journal, &saved);
+    for (auto it = beforeReplay.cbegin(); it != beforeReplay.cend(); ++it) {
+        if (it.value() != saved.value(it.key()))
+            result.changes.changed.insert(it.key());
+    }
     if (saved.isEmpty() && !previous)
         return deck;
 
@@ -102,6 +116,7 @@ DataFile loadDataFile(QStringView text, const QUrl &url,
     }
     const auto reattachFace = [&](qsizetype index, const FaceDigest &old) {
         result.changes.reattached.insert(unmatched[index].second, old);
+        result.reattachedPlaces.append({unmatched[index].first.card, unmatched[index].first.face});
         claimed.insert(old);
         ++result.reattachedFaces;
     };
@@ -135,10 +150,9 @@ DataFile loadDataFile(QStringView text, const QUrl &url,
             unclaimed.insert(it.key());
     }
     if (!unclaimed.isEmpty() && done.count(false) > 0) {
-        QFile file(progressFile);
-        const QList<StoredRecord> records = file.open(QIODevice::ReadOnly)
-                                                ? storedRecordsOf(file.readAll(), unclaimed)
-                                                : QList<StoredRecord>();
+        const FileRead read = readFileSafely(progressFile, maxProgressFileSize);
+        const QList<StoredRecord> records =
+            read.ok() ? storedRecordsOf(read.bytes, unclaimed) : QList<StoredRecord>();
         QList<ReattachText> recordTexts;
         QList<FaceDigest> recordDigests;
         for (const StoredRecord &record : records) {

@@ -20,6 +20,8 @@ struct LoadReport
     // Faces whose text was edited and that took over the record of their old text.
     FaceChanges changes;
     qsizetype reattachedFaces = 0;
+    // Where those faces are in the deck: card and face.
+    QList<std::pair<qsizetype, qsizetype>> reattachedPlaces;
     // Records of the progress file that no face of the deck claims.
     qsizetype unclaimedRecords = 0;
 };

@@ -5,9 +5,11 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -83,6 +85,29 @@ std::optional<QString> moveAside(const QString &path, QString *error)
     return std::nullopt;
 }
 
+// Two processes of this machine may keep the same deck open: each holds the journal while it
+// repairs or appends to it, so that neither cuts off a record the other is writing.
+class JournalLock
+{
+public:
+    explicit JournalLock(int fd) : m_fd(fd)
+    {
+        while (::flock(m_fd, LOCK_EX) != 0 && errno == EINTR) {
+        }
+    }
+    ~JournalLock() { ::flock(m_fd, LOCK_UN); }
+    Q_DISABLE_COPY_MOVE(JournalLock)
+
+private:
+    int m_fd;
+};
+
+qint64 currentLength(int fd)
+{
+    struct stat info;
+    return ::fstat(fd, &info) == 0 ? qint64(info.st_size) : -1;
+}
+
 } // namespace
 
 JournalWriter::~JournalWriter()
@@ -137,6 +162,8 @@ bool JournalWriter::open(const QString &path, QString *error)
         return true;
     }
 
+    std::optional<JournalLock> lock(std::in_place, m_fd);
+    m_length = std::max<qint64>(currentLength(m_fd), 0);
     QByteArray bytes(qsizetype(m_length), Qt::Uninitialized);
     qsizetype done = 0;
     while (done < bytes.size()) {
@@ -146,6 +173,7 @@ bool JournalWriter::open(const QString &path, QString *error)
         if (n < 0) {
             *error =
                 QStringLiteral("Could not read the journal %1: %2").arg(m_path, systemError(errno));
+            lock.reset();
             close();
             return false;
         }
@@ -157,6 +185,7 @@ bool JournalWriter::open(const QString &path, QString *error)
     const JournalContents contents = parseJournal(bytes);
 
     if (contents.damaged) {
+        lock.reset();
         close();
         const std::optional<QString> aside = moveAside(m_path, error);
         if (!aside)
@@ -174,6 +203,7 @@ bool JournalWriter::open(const QString &path, QString *error)
         if (::ftruncate(m_fd, contents.soundLength) != 0 || !dataSync(m_fd)) {
             *error = QStringLiteral("Could not repair the journal %1: %2")
                          .arg(m_path, systemError(errno));
+            lock.reset();
             close();
             return false;
         }
@@ -195,14 +225,17 @@ bool JournalWriter::append(const QList<JournalRecord> &records, QString *error)
     for (const JournalRecord &record : records)
         bytes.append(encodeJournalRecord(record));
 
+    const JournalLock lock(m_fd);
+    // Where this append starts: another process may have appended since our last one.
+    const qint64 start = currentLength(m_fd);
     qsizetype written = 0;
     if (writeAll(m_fd, bytes.constData(), bytes.size(), &written) && dataSync(m_fd)) {
-        m_length += bytes.size();
+        m_length = start + bytes.size();
         return true;
     }
     const int code = errno;
     // Whatever part reached the file goes again, so the next append follows a whole record.
-    if (written > 0 && ::ftruncate(m_fd, m_length) == 0)
+    if (written > 0 && start >= 0 && ::ftruncate(m_fd, start) == 0)
         (void)dataSync(m_fd);
     *error =
         QStringLiteral("Could not append to the journal %1: %2").arg(m_path, systemError(code));

@@ -5,20 +5,20 @@
 #include "core/store/file_stamp.h"
 #include "core/store/progress_merge.h"
 #include "core/store/property_list.h"
+#include "core/store/safe_file.h"
 #include "core/store/stored_record.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QMutex>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 #include <algorithm>
+#include <filesystem>
 #include <variant>
 
 #include <fcntl.h>
-#include <filesystem>
 #include <sys/file.h>
 #include <unistd.h>
 
@@ -93,48 +93,33 @@ private:
     int m_fd = -1;
 };
 
-// A progress file that cannot be decoded still holds somebody's progress: rather than let the
-// save replace it, keep it beside the new one for the user (or a later version) to recover.
-void moveAside(const QString &path)
-{
-    const QString aside = path + QStringLiteral(".corrupt");
-    QFile::remove(aside);
-    if (QFile::rename(path, aside))
-        printLine(QStringLiteral("The progress file %1 could not be read; it was moved to %2.")
-                      .arg(path, aside));
-}
-
-// The table on disk: empty when there is no file, or when it could not be decoded (it is then
-// moved aside). An error when a file is there but cannot be read: it must not be replaced.
+// The table on disk: empty when there is no file, or when it could not be decoded. Such a file
+// still holds somebody's progress: rather than let the save replace it, it is kept beside the
+// new one (numbered, never over an earlier copy) for the user or a later version to recover.
+// An error when a file is there but cannot be read, or cannot be moved aside: it must not be
+// replaced.
 std::variant<MergedTable, QString> tableOnDisk(const QString &path)
 {
-    const std::optional<FileStamp> stamp = fileStamp(path);
-    if (!stamp)
-        return MergedTable{};
-    if (std::optional<MergedTable> table = rememberedTable(path, *stamp))
-        return *std::move(table);
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QStringLiteral("Could not read %1: %2").arg(path, file.errorString());
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return QStringLiteral("Could not read %1: %2").arg(path, file.errorString());
-    file.close();
-    std::optional<QList<StoredRecord>> records = decodeStoredRecords(bytes);
-    if (!records) {
-        moveAside(path);
-        return MergedTable{};
+    if (const std::optional<FileStamp> stamp = fileStamp(path)) {
+        if (std::optional<MergedTable> table = rememberedTable(path, *stamp))
+            return *std::move(table);
     }
-    return MergedTable{{}, *std::move(records)};
-}
-
-void syncFolder(const QString &folder)
-{
-    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
+    const FileRead read = readFileSafely(path, maxProgressFileSize);
+    if (read.status == FileRead::Status::Missing)
+        return MergedTable{};
+    if (!read.ok())
+        return QStringLiteral("%1 Progress is not saved over it.").arg(read.error);
+    std::optional<QList<StoredRecord>> records = decodeStoredRecords(read.bytes);
+    if (records)
+        return MergedTable{{}, *std::move(records)};
+    const QString aside = moveAsideNumbered(path, QStringLiteral(".corrupt"));
+    if (aside.isEmpty())
+        return QStringLiteral("The progress file %1 could not be decoded, nor moved aside; "
+                              "progress is not saved over it.")
+            .arg(path);
+    printLine(QStringLiteral("The progress file %1 could not be decoded; it was moved to %2.")
+                  .arg(path, aside));
+    return MergedTable{};
 }
 
 } // namespace
@@ -185,21 +170,41 @@ std::optional<QUrl> progressFileURL(const QUrl &deckUrl)
     return progressFileURL(deckUrl, *folder);
 }
 
+ProgressRead readProgressFile(const QString &progressFilePath)
+{
+    ProgressRead result;
+    FileRead read = readFileSafely(progressFilePath, maxProgressFileSize);
+    if (read.status == FileRead::Status::Missing)
+        return result;
+    if (!read.ok()) {
+        result.status = ProgressRead::Status::Unreadable;
+        result.error = read.error;
+        return result;
+    }
+    std::optional<ProgressTable> table = decodeProgressTable(read.bytes);
+    if (!table) {
+        result.status = ProgressRead::Status::Undecodable;
+        result.error =
+            QStringLiteral("The progress file %1 could not be decoded.").arg(progressFilePath);
+        return result;
+    }
+    result.status = ProgressRead::Status::Read;
+    result.table = *std::move(table);
+    return result;
+}
+
 ProgressTable readProgressTable(const QString &progressFilePath)
 {
-    QFile file(progressFilePath);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        return {};
-    return decodeProgressTable(bytes).value_or(ProgressTable());
+    return readProgressFile(progressFilePath).table;
 }
 
 void applySavedProgress(CardFace &face, const SavedProgress &saved)
 {
     face.rating = saved.rating;
     face.progress = saved.progress;
+    face.lastReview = saved.lastReview;
+    face.nextReview = saved.nextReview;
+    face.memory = saved.memory;
 }
 
 CardFace mergeSavedProgress(CardFace face, const ProgressTable &table)
@@ -256,23 +261,8 @@ std::optional<QString> saveProgress(const QUrl &deckUrl, const QList<Card> &card
 
 std::optional<QString> writeFileAtomically(const QString &path, const QByteArray &bytes)
 {
-    QSaveFile file(path);
-    // Unbuffered, so that write() reports what reached the file: a buffered short write on a
-    // full disk could otherwise pass unnoticed and a truncated file be committed.
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return QStringLiteral("Could not write %1: %2").arg(path, file.errorString());
-    qint64 written = 0;
-    while (written < bytes.size()) {
-        const qint64 n = file.write(bytes.constData() + written, bytes.size() - written);
-        if (n <= 0) {
-            const QString error = file.errorString();
-            file.cancelWriting();
-            return QStringLiteral("Could not write %1: %2").arg(path, error);
-        }
-        written += n;
-    }
-    if (!file.commit())
-        return QStringLiteral("Could not write %1: %2").arg(path, file.errorString());
-    syncFolder(QFileInfo(path).absolutePath());
+    QString error;
+    if (!writeFileSafely(path, bytes, &error))
+        return error;
     return std::nullopt;
 }

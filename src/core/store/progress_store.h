@@ -26,13 +26,32 @@ QString progressFileBaseName(const QUrl &deckUrl);
 QUrl progressFileURL(const QUrl &deckUrl, const QString &folder);
 std::optional<QUrl> progressFileURL(const QUrl &deckUrl);
 
+// Progress files bigger than this are refused as absurd rather than read (a table of a million
+// faces takes well under a tenth of it).
+inline constexpr qint64 maxProgressFileSize = qint64(512) << 20;
+
+// What reading a progress file gave.
+struct ProgressRead
+{
+    enum class Status {
+        Missing,     // no file: no saved progress
+        Read,        // table holds it
+        Unreadable,  // there but not readable (permissions, not a file, too big): error says why
+        Undecodable, // read but not a progress table; a save moves it aside
+    };
+    Status status = Status::Missing;
+    ProgressTable table;
+    QString error;
+};
+ProgressRead readProgressFile(const QString &progressFilePath);
+
 // The saved table of a progress file: empty when the file is missing, unreadable or
 // undecodable.
 ProgressTable readProgressTable(const QString &progressFilePath);
 
-// Gives the face what a saved record gives back.
+// Gives the face what a saved record gives back: rating, progress and schedule.
 void applySavedProgress(CardFace &face, const SavedProgress &saved);
-// The face with the saved rating and progress of its text, if the table has them.
+// The face with the saved rating, progress and schedule of its text, if the table has them.
 CardFace mergeSavedProgress(CardFace face, const ProgressTable &table);
 
 // Writes the progress of the deck's faces over the deck's progress file, atomically, and keeps
@@ -41,7 +60,8 @@ CardFace mergeSavedProgress(CardFace face, const ProgressTable &table);
 // lacks) are written from the deck; the deck's other faces keep what the file says. A deck
 // without faces writes nothing. Returns the error text on failure (the old file then stays as
 // it was). An existing file that cannot be decoded is first moved aside to
-// "<title>.plist.corrupt" so that no save destroys it; one that cannot be read is left alone.
+// "<title>.plist.corrupt" (or "....corrupt-2", and so on, keeping every earlier copy) so that no
+// save destroys it; one that cannot be read at all is left as it is and the save fails.
 std::optional<QString> saveProgress(const QUrl &deckUrl, const QList<Card> &cards,
                                     const std::optional<QString> &progressFolder,
                                     const FaceChanges &changes, const QDateTime &now);
@@ -50,6 +70,7 @@ std::optional<QString> saveProgress(const QUrl &deckUrl, const QList<Card> &card
 std::optional<QString> saveProgress(const QUrl &deckUrl, const QList<Card> &cards,
                                     const std::optional<QString> &progressFolder);
 
-// Writes bytes to path through a temporary file renamed over it, syncing the folder; a short
-// write or a failed commit leaves the old file intact. Returns the error text on failure.
+// Writes bytes to path through a temporary file, synced, renamed over it, syncing the folder; a
+// failure leaves the old file intact, and a symbolic link at the path is never written through.
+// Returns the error text on failure.
 std::optional<QString> writeFileAtomically(const QString &path, const QByteArray &bytes);

@@ -3,6 +3,8 @@
 #include <QCryptographicHash>
 #include <QStringEncoder>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 
 size_t qHash(const FaceDigest &digest, size_t seed) noexcept
@@ -98,4 +100,34 @@ std::optional<FaceDigest> digestFromFaceKey(QStringView key)
     }
     digest.bytes[15] = quint8(values[20] << 2 | values[21] >> 4);
     return digest;
+}
+
+std::optional<ReviewMemory> storedReviewMemory(std::optional<double> stability,
+                                               std::optional<double> difficulty,
+                                               std::optional<qint64> reviews,
+                                               std::optional<qint64> lapses,
+                                               std::optional<qint64> learningStep)
+{
+    if (!stability || !difficulty || !std::isfinite(*stability) || !std::isfinite(*difficulty) ||
+        *stability <= 0)
+        return std::nullopt;
+    ReviewMemory memory;
+    memory.stability = std::clamp(*stability, 0.001, 36500.0);
+    memory.difficulty = std::clamp(*difficulty, 1.0, 10.0);
+    memory.reviews = std::max<qint64>(reviews.value_or(0), 0);
+    memory.lapses = std::max<qint64>(lapses.value_or(0), 0);
+    if (learningStep)
+        memory.learningStep = std::max<qint64>(*learningStep, 0);
+    return memory;
+}
+
+std::optional<QDateTime> dateFromReferenceSeconds(double seconds)
+{
+    // Seconds from the Unix epoch to 2001-01-01T00:00:00Z.
+    constexpr double referenceDateOffset = 978307200.0;
+    constexpr double limit = 1e6 * 366 * 86400;
+    if (!std::isfinite(seconds) || std::abs(seconds) > limit)
+        return std::nullopt;
+    return QDateTime::fromMSecsSinceEpoch(
+        qint64(std::llround((seconds + referenceDateOffset) * 1000)), Qt::UTC);
 }

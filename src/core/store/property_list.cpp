@@ -16,7 +16,7 @@ constexpr char binaryMagic[] = "bplist00";
 // Seconds from the Unix epoch to 2001-01-01T00:00:00Z, the origin of property-list dates.
 constexpr double referenceDateOffset = 978307200.0;
 
-// The keys of a record, in the order they are written.
+// The keys of a record, in the order they are written: the shared progress string last.
 enum Key {
     IdKey,
     CardFaceIdKey,
@@ -25,11 +25,17 @@ enum Key {
     LastReviewKey,
     NextReviewKey,
     ProgressRankKey,
+    StabilityKey,
+    DifficultyKey,
+    ReviewsKey,
+    LapsesKey,
+    LearningStepKey,
     ProgressKey,
     KeyCount
 };
-constexpr const char *keyNames[KeyCount] = {"id",         "cardFaceID", "text",         "rating",
-                                            "lastReview", "nextReview", "progressRank", "progress"};
+constexpr const char *keyNames[KeyCount] = {
+    "id",        "cardFaceID", "text",    "rating", "lastReview",   "nextReview", "progressRank",
+    "stability", "difficulty", "reviews", "lapses", "learningStep", "progress"};
 
 constexpr int progressCount = int(std::size(allCardFaceProgresses));
 
@@ -155,15 +161,20 @@ public:
         writeBigEndian(std::bit_cast<quint64>(seconds), 8);
     }
 
+    void writeReal(double value)
+    {
+        beginObject(9);
+        *m_pos++ = char(0x23);
+        writeBigEndian(std::bit_cast<quint64>(value), 8);
+    }
+
     // A value kept from a record as it was read.
     void writeValue(const StoredValue &value)
     {
         if (const qint64 *integer = std::get_if<qint64>(&value)) {
             writeInteger(*integer);
         } else if (const double *real = std::get_if<double>(&value)) {
-            beginObject(9);
-            *m_pos++ = char(0x23);
-            writeBigEndian(std::bit_cast<quint64>(*real), 8);
+            writeReal(*real);
         } else if (const bool *flag = std::get_if<bool>(&value)) {
             beginObject(1);
             *m_pos++ = char(*flag ? 0x09 : 0x08);
@@ -231,8 +242,10 @@ QByteArray encodeProgressTable(const QList<StoredFace> &records, const QList<Sto
     // once and shared; then per record its key string, its dictionary and the dictionary's
     // values. Counting first lets references take as few bytes as the count allows.
     const auto optionalCount = [](const CardFace &face) {
+        const quint64 memoryValues =
+            face.memory ? 4 + quint64(face.memory->learningStep.has_value()) : 0;
         return quint64(face.cardFaceID.has_value()) + quint64(face.lastReview.has_value()) +
-               quint64(face.nextReview.has_value());
+               quint64(face.nextReview.has_value()) + memoryValues;
     };
     constexpr quint64 requiredObjects = 6; // key, dictionary, id, text, rating, progressRank
 
@@ -263,6 +276,11 @@ QByteArray encodeProgressTable(const QList<StoredFace> &records, const QList<Sto
         used[CardFaceIdKey] = used[CardFaceIdKey] || face.cardFaceID;
         used[LastReviewKey] = used[LastReviewKey] || face.lastReview;
         used[NextReviewKey] = used[NextReviewKey] || face.nextReview;
+        if (face.memory) {
+            for (Key key : {StabilityKey, DifficultyKey, ReviewsKey, LapsesKey})
+                used[key] = true;
+            used[LearningStepKey] = used[LearningStepKey] || face.memory->learningStep;
+        }
         used[KeyCount + int(face.progress)] = true;
         recordObjects += requiredObjects + optionalCount(face) + quint64(record.extra.size());
         sizeHint += 200 + record.key.size() + face.text.size();
@@ -338,6 +356,12 @@ QByteArray encodeProgressTable(const QList<StoredFace> &records, const QList<Sto
         if (face.nextReview)
             keys[keyCount++] = NextReviewKey;
         keys[keyCount++] = ProgressRankKey;
+        if (face.memory) {
+            for (Key key : {StabilityKey, DifficultyKey, ReviewsKey, LapsesKey})
+                keys[keyCount++] = key;
+            if (face.memory->learningStep)
+                keys[keyCount++] = LearningStepKey;
+        }
         keys[keyCount++] = ProgressKey;
 
         out.beginDictionary(quint64(keyCount + record.extra.size()));
@@ -363,6 +387,14 @@ QByteArray encodeProgressTable(const QList<StoredFace> &records, const QList<Sto
         if (face.nextReview)
             out.writeDate(*face.nextReview);
         out.writeInteger(face.progressRank);
+        if (face.memory) {
+            out.writeReal(face.memory->stability);
+            out.writeReal(face.memory->difficulty);
+            out.writeInteger(face.memory->reviews);
+            out.writeInteger(face.memory->lapses);
+            if (face.memory->learningStep)
+                out.writeInteger(*face.memory->learningStep);
+        }
         for (const StoredField &field : record.extra)
             out.writeValue(field.value);
         index = value;

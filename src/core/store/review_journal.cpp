@@ -371,6 +371,19 @@ DeckJournal readDeckJournal(const QString &progressFilePath)
 
 void replayJournal(const QList<JournalRecord> &records, ProgressTable *table)
 {
-    for (const JournalRecord &record : records)
-        table->insert(record.face, SavedProgress{record.rating, record.progress});
+    const auto instant = [](const std::optional<qint64> &msecs) {
+        return msecs ? std::optional(QDateTime::fromMSecsSinceEpoch(*msecs, Qt::UTC))
+                     : std::nullopt;
+    };
+    for (const JournalRecord &record : records) {
+        // The record holds the face's whole state after the change, its schedule included.
+        SavedProgress saved(record.rating, record.progress);
+        saved.lastReview = instant(record.lastReview);
+        saved.nextReview = instant(record.nextReview);
+        if (const std::optional<JournalMemory> &memory = record.memory) {
+            saved.memory = ReviewMemory{memory->stability, memory->difficulty, memory->reviews,
+                                        memory->lapses, memory->learningStep};
+        }
+        table->insert(record.face, saved);
+    }
 }

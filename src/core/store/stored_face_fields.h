@@ -14,8 +14,15 @@ enum StoredFaceField : signed char {
     NextReviewField,
     ProgressRankField,
     ProgressField,
+    // The scheduler's memory of the face; a reader without them still reads the record.
+    StabilityField,
+    DifficultyField,
+    ReviewsField,
+    LapsesField,
+    LearningStepField,
     FieldCount
 };
 
 inline constexpr std::string_view storedFaceFieldNames[FieldCount] = {
-    "id", "cardFaceID", "text", "rating", "lastReview", "nextReview", "progressRank", "progress"};
+    "id",       "cardFaceID", "text",       "rating",  "lastReview", "nextReview",  "progressRank",
+    "progress", "stability",  "difficulty", "reviews", "lapses",     "learningStep"};

@@ -3,6 +3,7 @@
 #include "core/store/stored_face_fields.h"
 
 #include <QDate>
+#include <QLocale>
 #include <QTime>
 #include <QXmlStreamReader>
 
@@ -20,7 +21,7 @@ int fieldIndex(QStringView key)
     return -1;
 }
 
-enum class Kind { Absent, String, Integer, Date, Other };
+enum class Kind { Absent, String, Integer, Real, Date, Other };
 
 struct Value
 {
@@ -74,6 +75,26 @@ bool isDate(QStringView text)
            QTime(number(11, 2), number(14, 2), number(17, 2)).isValid();
 }
 
+std::optional<QDateTime> parseDate(QStringView text)
+{
+    const QDateTime date = QDateTime::fromString(text.trimmed().toString(), Qt::ISODate);
+    return date.isValid() ? std::optional<QDateTime>(date.toUTC()) : std::nullopt;
+}
+
+// A real as property lists write it ("2.5", "1e-3"), or an integer; nothing otherwise.
+std::optional<double> parseNumber(const Value &value)
+{
+    if (value.kind == Kind::Integer) {
+        const std::optional<qint64> integer = parseInteger(value.text);
+        return integer ? std::optional<double>(double(*integer)) : std::nullopt;
+    }
+    if (value.kind != Kind::Real)
+        return std::nullopt;
+    bool ok = false;
+    const double number = QLocale::c().toDouble(value.text.trimmed(), &ok);
+    return ok ? std::optional<double>(number) : std::nullopt;
+}
+
 class Reader
 {
 public:
@@ -122,6 +143,7 @@ std::optional<SavedProgress> Reader::readRecord()
         const QStringView tag = m_xml.name();
         const Kind kind = tag == u"string"    ? Kind::String
                           : tag == u"integer" ? Kind::Integer
+                          : tag == u"real"    ? Kind::Real
                           : tag == u"date"    ? Kind::Date
                                               : Kind::Other;
         // Values of other keys, and values of the wrong kind, are skipped unread; a skip is
@@ -169,7 +191,21 @@ std::optional<SavedProgress> Reader::readRecord()
         cardFaceProgressFromRawValue(values[ProgressField].text);
     if (!progress)
         return std::nullopt;
-    return SavedProgress{qint8(*rating), *progress};
+    SavedProgress result;
+    result.rating = qint8(*rating);
+    result.progress = *progress;
+    if (values[LastReviewField].kind == Kind::Date)
+        result.lastReview = parseDate(values[LastReviewField].text);
+    if (values[NextReviewField].kind == Kind::Date)
+        result.nextReview = parseDate(values[NextReviewField].text);
+    const auto integer = [&](StoredFaceField field) {
+        return values[field].kind == Kind::Integer ? parseInteger(values[field].text)
+                                                   : std::nullopt;
+    };
+    result.memory = storedReviewMemory(parseNumber(values[StabilityField]),
+                                       parseNumber(values[DifficultyField]), integer(ReviewsField),
+                                       integer(LapsesField), integer(LearningStepField));
+    return result;
 }
 
 std::optional<ProgressTable> Reader::read()

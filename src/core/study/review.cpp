@@ -10,7 +10,7 @@ namespace {
 ReviewOutcome written(const CardFace &before, CardFace after, bool hidden)
 {
     const bool changed = !(after == before);
-    return {std::move(after), hidden, true, changed, false};
+    return {std::move(after), hidden, true, changed, false, std::nullopt};
 }
 
 } // namespace
@@ -22,7 +22,9 @@ ReviewOutcome markCorrect(const CardFace &face)
     f.rating = f.rating >= maximumRating ? maximumRating : qint8(f.rating + 1);
     if (f.progress == CardFaceProgress::New)
         f.progress = CardFaceProgress::Learning;
-    return written(face, std::move(f), false);
+    ReviewOutcome outcome = written(face, std::move(f), false);
+    outcome.grade = Grade::Good;
+    return outcome;
 }
 
 ReviewOutcome markIncorrect(const CardFace &face)
@@ -30,17 +32,19 @@ ReviewOutcome markIncorrect(const CardFace &face)
     CardFace f = face;
     // Compared before subtracting, so a stored -128 cannot overflow.
     f.rating = f.rating <= 0 ? qint8(0) : qint8(f.rating - 1);
-    return written(face, std::move(f), false);
+    ReviewOutcome outcome = written(face, std::move(f), false);
+    outcome.grade = Grade::Again;
+    return outcome;
 }
 
 ReviewOutcome passFace(const CardFace &face)
 {
-    return {face, true, false, false, true};
+    return {face, true, false, false, true, std::nullopt};
 }
 
 ReviewOutcome toggleHidden(const CardFace &face, bool hidden)
 {
-    return {face, !hidden, false, false, false};
+    return {face, !hidden, false, false, false, std::nullopt};
 }
 
 ReviewOutcome chooseProgress(const CardFace &face, bool hidden, CardFaceProgress progress)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/model/records.h"
+#include "core/schedule/fsrs.h"
 
 #include <QString>
 
@@ -16,6 +17,8 @@ struct ReviewOutcome
     bool writeFace = false;   // write `face` back into the deck (and so save the progress)
     bool faceChanged = false; // `face` differs from the face before the action
     bool goToNextFace = false;
+    // Set when the action is a review: the grade the scheduler takes it for.
+    std::optional<Grade> grade;
 
     // Whether the face is shown masked once the outcome is applied: a replaced view starts
     // masked whatever the action did to the old one.
@@ -26,11 +29,11 @@ struct ReviewOutcome
 inline constexpr qint8 maximumRating = 3;
 
 // Raises the rating by one up to 3 (a higher stored rating falls to 3), moves a new face to
-// learning and reveals the text. Always writes the face.
+// learning and reveals the text. Always writes the face; a review graded Good.
 ReviewOutcome markCorrect(const CardFace &face);
 
 // Lowers the rating by one down to 0 (only the lower bound applies: 7 gives 6) and reveals the
-// text; the progress is kept. Always writes the face.
+// text; the progress is kept. Always writes the face; a review graded Again.
 ReviewOutcome markIncorrect(const CardFace &face);
 
 // Masks the face and moves on to the next face; the face is not written.

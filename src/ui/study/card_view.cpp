@@ -182,6 +182,12 @@ FaceView *CardView::makeFaceView(const CardFace &face, bool active)
     view->fitWidth(m_scrollArea->viewport()->width());
     connect(view, &FaceView::faceWriteRequested, this,
             [this, view](const CardFace &record) { writeFace(view, record); });
+    connect(view, &FaceView::faceReviewRequested, this,
+            [this, view](const CardFace &record, Grade grade) {
+                const qsizetype position = m_faceViews.indexOf(view);
+                if (position >= 0 && m_selectedCard)
+                    m_coordinator.reviewFace(*m_selectedCard, position, record, grade);
+            });
     connect(view, &FaceView::nextFaceRequested, this, &CardView::nextFace);
     return view;
 }
@@ -236,6 +242,10 @@ void CardView::updateCard(qsizetype card)
         const CardFace &face = shown->faces.at(i);
         if (old->face() == face)
             continue;
+        if (sameBesidesSchedule(old->face(), face)) {
+            old->takeSchedule(face);
+            continue;
+        }
         FaceView *view = makeFaceView(face, i == m_currentFace);
         view->animateRatingFrom(old->face().rating);
         m_facesLayout->replaceWidget(old, view);

@@ -295,7 +295,9 @@ void FaceView::apply(const ReviewOutcome &outcome)
 {
     setTextHidden(outcome.hidden);
     // Either may replace or move away from this panel, so nothing follows them.
-    if (outcome.writeFace)
+    if (outcome.writeFace && outcome.grade)
+        Q_EMIT faceReviewRequested(outcome.face, *outcome.grade);
+    else if (outcome.writeFace)
         Q_EMIT faceWriteRequested(outcome.face);
     else if (outcome.goToNextFace)
         Q_EMIT nextFaceRequested();

@@ -65,6 +65,10 @@ public:
     // Shows the next piece of a text too long to be shown at once.
     void showMoreText();
 
+    // Takes the record back after a change of its schedule alone, which shows nothing: the
+    // panel stays as it is, masked or not.
+    void takeSchedule(const CardFace &face) { m_face = face; }
+
     // Lets the rating dots of a fresh panel move from the rating the replaced panel showed.
     void animateRatingFrom(qint8 previous);
 
@@ -85,6 +89,8 @@ public:
 Q_SIGNALS:
     // Write this record in place of the face (one write, so one save).
     void faceWriteRequested(const CardFace &face);
+    // The same for a review, whose schedule the writer adds for the grade.
+    void faceReviewRequested(const CardFace &face, Grade grade);
     // Pass: go on to the next face.
     void nextFaceRequested();
 

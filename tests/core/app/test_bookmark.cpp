@@ -56,6 +56,26 @@ private Q_SLOTS:
         QVERIFY(fresh && !fresh->isStale);
     }
 
+    // The bookmarked file was deleted and a new file in its folder got its inode number: that
+    // is not the bookmarked file moved, and must not be opened in its place.
+    void reusedInodeIsNotTakenForTheFile()
+    {
+        const QString path = m_url.toLocalFile();
+        // A time apart from the new file's, however coarse the file system's clock.
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadWrite) &&
+                file.setFileTime(QDateTime::fromSecsSinceEpoch(1'000'000'000),
+                                 QFileDevice::FileModificationTime));
+        file.close();
+        QByteArray data = *createBookmarkData(m_url);
+        QVERIFY(QFile::remove(path));
+        const QUrl other = makeFile(*m_dir, QStringLiteral("other.txt"));
+        // Whatever inode the new file got, the bookmark now names it, as a reuse would.
+        const QByteArray otherInode = createBookmarkData(other)->mid(14, 8);
+        data.replace(14, 8, otherInode);
+        QVERIFY(!resolveBookmarkData(data));
+    }
+
     void noBookmarkForWhatCannotBeExamined()
     {
         for (const QUrl &url : {QUrl::fromLocalFile(QStringLiteral("/nonexistent/x.txt")),
@@ -72,7 +92,7 @@ private Q_SLOTS:
             QTest::addRow("truncated to %lld", qlonglong(length)) << valid.left(length);
         QTest::newRow("trailing byte") << valid + 'x';
         QTest::newRow("foreign magic") << QByteArray(valid).replace(0, 1, "X");
-        QTest::newRow("unknown version") << QByteArray(valid).replace(5, 1, "\x02");
+        QTest::newRow("unknown version") << QByteArray(valid).replace(5, 1, "\x07");
         QTest::newRow("path length beyond the data")
             << QByteArray(valid).replace(22, 4, "\xFF\xFF\xFF\xFF");
         QTest::newRow("relative path") << valid.left(22) + QByteArray("\0\0\0\3a/b", 7);

@@ -3,8 +3,10 @@
 #include "core/app/bookmark.h"
 #include "core/app/commands_coordinator.h"
 #include "core/app/recent_files.h"
+#include "core/app/study_settings.h"
 #include "core/model/flashcard_reader.h"
 #include "core/store/progress_store.h"
+#include "core/study/review.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
@@ -200,6 +202,45 @@ private Q_SLOTS:
         QCOMPARE(decks.count(), 0);
     }
 
+    // A review is one write of the rules' outcome and the schedule, saved and undone as one.
+    void reviewAddsTheScheduleToTheSameWrite()
+    {
+        const QUrl deck = makeFile(*m_dir, QStringLiteral("deck.txt"), deckText(2));
+        const auto coordinator = start();
+        coordinator->open(deck);
+        const QDateTime now(QDate(2026, 6, 10), QTime(12, 0), Qt::UTC);
+        coordinator->setClock([now] { return now; });
+        coordinator->setStudyDayClock(StudyDayClock(QTime(4, 0), QTimeZone::utc()));
+        const auto face = [&] { return coordinator->dataFile()->cards[0].faces[0]; };
+        QSignalSpy cards(coordinator.get(), &CommandsCoordinator::cardChanged);
+
+        QVERIFY(coordinator->reviewFace(0, 0, markCorrect(face()).face, Grade::Good));
+        QCOMPARE(cards.count(), 1);
+        const CardFace learning = face();
+        QCOMPARE(learning.rating, 1);
+        QCOMPARE(learning.progress, CardFaceProgress::Learning);
+        QCOMPARE(learning.lastReview, now);
+        QCOMPARE(learning.nextReview, now.addSecs(600));
+        QCOMPARE(learning.memory->learningStep, 1);
+        // Only a face new to the scheduler counts towards the day's new faces.
+        QVERIFY(coordinator->reviewFace(0, 0, markCorrect(face()).face, Grade::Good));
+        QCOMPARE(newFacesIntroduced(*m_settings, u"deck"_qs, now.date()), 1);
+        QVERIFY(!face().memory->learningStep);
+        QCOMPARE(face().nextReview, now.addDays(2));
+
+        coordinator->waitForPendingSaves();
+        const ProgressTable saved =
+            readProgressTable(progressFileURL(deck, m_progressFolder).toLocalFile());
+        QCOMPARE(saved.value(faceDigest(face().text)).memory, face().memory);
+        QCOMPARE(saved.value(faceDigest(face().text)).nextReview, face().nextReview);
+
+        QVERIFY(coordinator->undo());
+        QCOMPARE(face(), learning);
+        QVERIFY(coordinator->undo());
+        QVERIFY(!face().memory && !face().lastReview && !face().nextReview);
+        QCOMPARE(face().rating, 0);
+    }
+
     // A thousand quick changes, mixed with whole replacements, and what follows at once.
     void lastChangeIsSaved_data()
     {
@@ -240,6 +281,12 @@ private Q_SLOTS:
         coordinator->waitForPendingSaves();
         QVERIFY(!output.text().trimmed().isEmpty());
         QCOMPARE(coordinator->dataFile()->cards[0].faces[0].rating, qint8(2));
+        // Reading the edited file again must not bring back what the disk has instead.
+        QVERIFY(writeFile(coordinator->activeFile().toLocalFile(), deckText(3)));
+        coordinator->reloadActiveFile();
+        QCOMPARE(coordinator->dataFile()->cards.size(), 3);
+        QCOMPARE(coordinator->dataFile()->cards[0].faces[0].rating, qint8(2));
+        QCOMPARE(coordinator->dataFile()->cards[0].faces[0].progress, CardFaceProgress::Learning);
     }
 
     // Not a strict benchmark: a rating change must not copy a large deck on the caller's

@@ -1,14 +1,20 @@
 #include "core/app/command_line.h"
+#include "core/app/deck_report.h"
 #include "core/model/flashcard_reader.h"
 #include "core/store/deck_loader.h"
 #include "core/store/progress_store.h"
 
+#include <QDir>
+#include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
-// The read-only command line: memoranth --stats FILE and memoranth --dump FILE.
+#include <sys/stat.h>
+
+// The read-only command line: memoranth --stats FILE, --dump FILE and --due FILE.
 class TestDeckReport : public QObject
 {
     Q_OBJECT
@@ -55,6 +61,10 @@ private Q_SLOTS:
         DataFile saved = loadDataFile(*readUtf8File(deck), QUrl::fromLocalFile(deck), std::nullopt);
         saved.cards[0].faces[1].rating = 2;
         saved.cards[0].faces[1].progress = CardFaceProgress::Mastered;
+        saved.cards[0].faces[1].lastReview = QDateTime(QDate(2026, 3, 28), QTime(20, 15), Qt::UTC);
+        saved.cards[0].faces[1].nextReview =
+            QDateTime(QDate(2026, 3, 28), QTime(20, 25, 0, 500), Qt::UTC);
+        saved.cards[0].faces[1].memory = ReviewMemory{2.3065, 2.118103970459016, 2, 0, 1};
         QVERIFY(!saveProgress(QUrl::fromLocalFile(deck), saved.cards, progressFolder()));
 
         const Result result = run({u"--dump"_qs, deck});
@@ -64,8 +74,12 @@ private Q_SLOTS:
             u"[{\"cardID\": 0, \"faces\": [{\"cardFaceID\": 0, \"text\": \"α \\\"quoted\\\"\\n\", "
             u"\"rating\": 0, \"progress\": \"new\", \"key\": \"%2\"}, {\"cardFaceID\": 1, "
             u"\"text\": "
-            u"\"alpha\\n\\n\", \"rating\": 2, \"progress\": \"mastered\", \"key\": \"%3\"}]}]}\n"_qs
-                .arg(progressFolder(), faceKey(u"α \"quoted\"\n"), faceKey(u"alpha\n\n"));
+            u"\"alpha\\n\\n\", \"rating\": 2, \"progress\": \"mastered\", \"key\": \"%3\", "
+            u"\"lastReview\": \"2026-03-28T20:15:00.000Z\", "
+            u"\"nextReview\": \"2026-03-28T20:25:00.500Z\", \"stability\": 2.3065, "
+            u"\"difficulty\": 2.118103970459016, \"reviews\": 2, \"lapses\": 0, "
+            u"\"learningStep\": 1}]}]}\n"_qs.arg(progressFolder(), faceKey(u"α \"quoted\"\n"),
+                                                 faceKey(u"alpha\n\n"));
         QCOMPARE(QString::fromUtf8(result.out), expected);
         QVERIFY(!QJsonDocument::fromJson(result.out).isNull());
     }
@@ -107,6 +121,53 @@ private Q_SLOTS:
         QVERIFY(!QFileInfo::exists(m_home.filePath(u"data/" MEMORANTH_APP_ID "/plain.plist"_qs)));
     }
 
+    // The faces in the order the Due mode takes them: the step that ended first, then the
+    // learnt face; then the new ones.
+    void dueListsFacesInStudyOrder()
+    {
+        const QDateTime now(QDate(2026, 6, 10), QTime(12, 0), Qt::UTC);
+        DataFile deck{u"d"_qs, readCards(u"===\nA\n---\nB\n===\nC\n---\nD\n===\nE"_qs)};
+        CardFace &learnt = deck.cards[0].faces[1];
+        learnt.memory = ReviewMemory{10, 5, 3, 0, std::nullopt};
+        learnt.lastReview = now.addDays(-10);
+        learnt.nextReview = now.addDays(-1);
+        CardFace &learning = deck.cards[1].faces[0];
+        learning.memory = ReviewMemory{2, 5, 1, 0, 1};
+        learning.lastReview = now.addSecs(-700);
+        learning.nextReview = now.addSecs(-100);
+        CardFace &later = deck.cards[1].faces[1];
+        later.memory = ReviewMemory{30, 5, 3, 0, std::nullopt};
+        later.lastReview = now;
+        later.nextReview = now.addDays(30);
+        const StudyDayClock clock(QTime(4, 0), QTimeZone::utc());
+        const Scheduler scheduler;
+        const QByteArray json =
+            deckDueJson(deck, buildDueQueue(deck, now, clock, 1), scheduler, now);
+        const QString expected =
+            u"{\"now\": \"2026-06-10T12:00:00.000Z\", \"due\": ["
+            u"{\"key\": \"%1\", \"cardID\": 1, \"cardFaceID\": 0, "
+            u"\"nextReview\": \"2026-06-10T11:58:20.000Z\", \"retrievability\": 1}, "
+            u"{\"key\": \"%2\", \"cardID\": 0, \"cardFaceID\": 1, "
+            u"\"nextReview\": \"2026-06-09T12:00:00.000Z\", \"retrievability\": 0.9}], "
+            u"\"new\": [{\"key\": \"%3\", \"cardID\": 0, \"cardFaceID\": 0}]}\n"_qs.arg(
+                faceKey(u"C\n"), faceKey(u"B\n"), faceKey(u"A\n"));
+        QCOMPARE(QString::fromUtf8(json), expected);
+    }
+
+    void dueReportWritesNothing()
+    {
+        const QString deck = writeDeck(u"due.txt"_qs, "===\nQ\n---\nA\n");
+        const Result result = run({u"--due"_qs, deck});
+        QCOMPARE(result.status, 0);
+        const QJsonObject report = QJsonDocument::fromJson(result.out).object();
+        QVERIFY(QDateTime::fromString(report[u"now"_qs].toString(), Qt::ISODateWithMs).isValid());
+        QCOMPARE(report[u"due"_qs].toArray().size(), 0);
+        QCOMPARE(report[u"new"_qs].toArray().size(), 2);
+        QVERIFY(!QFileInfo::exists(progressFolder() + u"/due.plist"_qs));
+        QVERIFY(
+            !QFileInfo::exists(m_home.filePath(u"config/" MEMORANTH_APP_ID "/preferences.ini"_qs)));
+    }
+
     void parsesTheCommandLine_data()
     {
         using Action = CommandLine::Action;
@@ -125,6 +186,9 @@ private Q_SLOTS:
                                << u"a.txt"_qs;
         QTest::newRow("dump") << QStringList{u"--dump"_qs, u"a.txt"_qs} << Action::Dump
                               << u"a.txt"_qs;
+        QTest::newRow("due") << QStringList{u"--due"_qs, u"a.txt"_qs} << Action::Due << u"a.txt"_qs;
+        QTest::newRow("dump and due") << QStringList{u"--due"_qs, u"a"_qs, u"--dump"_qs, u"a"_qs}
+                                      << Action::Invalid << QString();
         QTest::newRow("orphans") << QStringList{u"--orphans"_qs, u"a.txt"_qs} << Action::Orphans
                                  << u"a.txt"_qs;
         QTest::newRow("orphans and dump")
@@ -227,6 +291,20 @@ private Q_SLOTS:
         QCOMPARE(result.status, status);
         QVERIFY(result.out.isEmpty());
         QVERIFY(!result.err.isEmpty());
+    }
+
+    // A named pipe where the progress file should be: reading it would block the report for
+    // ever. The report goes on without saved progress.
+    void namedPipeAsProgressFileDoesNotBlock()
+    {
+        const QString deck = writeDeck(u"piped.txt"_qs, "===\nQ\n");
+        QVERIFY(QDir().mkpath(progressFolder()));
+        QCOMPARE(
+            ::mkfifo(QFile::encodeName(progressFolder() + u"/piped.plist"_qs).constData(), 0600),
+            0);
+        const Result result = run({u"--stats"_qs, deck});
+        QCOMPARE(result.status, 0);
+        QVERIFY2(result.out.contains("piped"), result.out.constData());
     }
 };
 

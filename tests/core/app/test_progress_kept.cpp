@@ -4,6 +4,7 @@
 #include "core/app/recent_files.h"
 #include "core/model/flashcard_reader.h"
 #include "core/store/deck_loader.h"
+#include "core/store/journal_writer.h"
 #include "core/store/progress_store.h"
 
 #include <QSettings>
@@ -54,6 +55,19 @@ class TestProgressKept : public QObject
         for (const Card &card : deck.cards)
             for (const CardFace &face : card.faces)
                 ratings.append(face.rating);
+        return ratings;
+    }
+
+    // The ratings of a deck as its progress file alone gives them, without the journal: what a
+    // reader of that file sees.
+    QList<int> fileRatings(const QUrl &file)
+    {
+        const ProgressTable table =
+            readProgressTable(progressFileURL(file, m_progress).toLocalFile());
+        QList<int> ratings;
+        for (const Card &card : readCards(*readUtf8File(file.toLocalFile())))
+            for (const CardFace &face : card.faces)
+                ratings.append(mergeSavedProgress(face, table).rating);
         return ratings;
     }
 
@@ -111,6 +125,7 @@ private Q_SLOTS:
         edit(session->coordinator, "===\nQ1\n---\nA1\n===\nQ0\n---\nA0\n===\nQ2\n---\nA2\n");
         QCOMPARE(ratings(session->coordinator), (QList<int>{2, 1, 0, 0, 0, 0}));
         QCOMPARE(savedRatings(file), (QList<int>{2, 1, 0, 0, 0, 0}));
+        QCOMPARE(fileRatings(file), (QList<int>{2, 1, 0, 0, 0, 0}));
     }
 
     void aFileCaughtEmptyWipesNothing()
@@ -146,6 +161,8 @@ private Q_SLOTS:
         QCOMPARE(ratings(session->coordinator), (QList<int>{3, 0, 0, 0}));
         session->coordinator.waitForPendingSaves();
         QCOMPARE(savedRatings(b), (QList<int>{0, 0, 2, 0}));
+        QCOMPARE(fileRatings(a), (QList<int>{3, 0, 0, 0}));
+        QCOMPARE(fileRatings(b), (QList<int>{0, 0, 2, 0}));
     }
 
     void twoCoordinatorsOnOneFileKeepBothReviews()
@@ -166,6 +183,7 @@ private Q_SLOTS:
         QVERIFY(rate(first->coordinator, 0, 1, 3));
         first->coordinator.waitForPendingSaves();
         QCOMPARE(savedRatings(file), (QList<int>{1, 3, 0, 2}));
+        QCOMPARE(fileRatings(file), (QList<int>{1, 3, 0, 2}));
     }
 
     void anEditedFaceKeepsItsProgress_data()
@@ -211,11 +229,45 @@ private Q_SLOTS:
             const QString said = notice.first().first().toString();
             QCOMPARE(said.contains(u"kept their progress"), reattached);
             QCOMPARE(said.contains(u"kept aside"), !reattached);
+            // The move is a change of its own in the journal.
+            QVERIFY(session->coordinator.waitForJournal());
+            const QList<JournalRecord> journal =
+                readDeckJournal(progressFileURL(file, m_progress).toLocalFile()).records;
+            QCOMPARE(journal.last().kind == JournalChange::Reattachment, reattached);
         }
         // A re-attached record moved to the new text; one that was not is kept aside.
         QCOMPARE(savedRatings(file), expected);
         const QString table = progressFileURL(file, m_progress).toLocalFile();
         QCOMPARE(readProgressTable(table).size(), expected.size() + (reattached ? 0 : 1));
+    }
+
+    void aChangeOnlyTheJournalHoldsReachesTheProgressFile()
+    {
+        // A run that ended before it rewrote the progress file.
+        const QUrl file = makeFile(*m_dir, QStringLiteral("deck.txt"), deckText(2));
+        {
+            const auto session = start();
+            session->coordinator.open(file);
+            QVERIFY(rate(session->coordinator, 0, 0, 2));
+        }
+        const QString table = progressFileURL(file, m_progress).toLocalFile();
+        JournalRecord record;
+        record.time = QDateTime::currentMSecsSinceEpoch();
+        record.face = faceDigest(u"Q1\n");
+        record.grade = 3;
+        record.rating = 3;
+        record.progress = CardFaceProgress::Learning;
+        JournalWriter writer;
+        QString error;
+        QVERIFY(writer.open(journalPath(table, journalMachineId()), &error));
+        QVERIFY(writer.append(record, &error));
+        QCOMPARE(fileRatings(file), (QList<int>{2, 0, 0, 0}));
+        QCOMPARE(savedRatings(file), (QList<int>{2, 0, 3, 0}));
+
+        const auto session = start();
+        session->coordinator.open(file);
+        session->coordinator.waitForPendingSaves();
+        QCOMPARE(fileRatings(file), (QList<int>{2, 0, 3, 0}));
     }
 
     void anEditMadeWhileClosedIsFoundAtOpen()

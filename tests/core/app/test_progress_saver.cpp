@@ -150,7 +150,7 @@ private Q_SLOTS:
                  (QList<Write>{{blocker, {u"blocker\n"_qs}}, {first, {u"first 3"_qs}}}));
     }
 
-    void eachReplacedDeckKeepsItsWrite()
+    void aDeckOfTheSameProgressFileOvertakesAnUnchangedPendingState()
     {
         QVERIFY(holdOnBlocker());
         m_saver->replaceDeck(first, deck(u"===\nfirst"_qs));
@@ -158,10 +158,28 @@ private Q_SLOTS:
         m_saver->replaceDeck(firstElsewhere, deck(u"===\nelsewhere"_qs));
         m_held->release();
         m_saver->waitForPendingSaves();
+        // In the order first scheduled; the progress file of "first" gets the newest deck.
+        QCOMPARE(m_held->writes(), (QList<Write>{{blocker, {u"blocker\n"_qs}},
+                                                 {firstElsewhere, {u"elsewhere\n"_qs}},
+                                                 {second, {u"second\n"_qs}}}));
+    }
+
+    void aReplacedDeckThatChangedFacesKeepsItsWrite()
+    {
+        QVERIFY(holdOnBlocker());
+        m_saver->replaceDeck(first, deck(u"===\nfirst"_qs));
+        QVERIFY(m_saver->editDeck([](DataFile &d, FaceChanges &changes) {
+            changes.changed.insert(faceDigest(u"first 2"_qs));
+            return setFirstFace(d, u"first 2"_qs);
+        }));
+        m_saver->replaceDeck(second, deck(u"===\nsecond"_qs));
+        m_saver->replaceDeck(firstElsewhere, deck(u"===\nelsewhere"_qs));
+        m_held->release();
+        m_saver->waitForPendingSaves();
         // In order: a deck that shares the progress file of an earlier one does not take that
         // one's changes away, since saves merge.
         QCOMPARE(m_held->writes(), (QList<Write>{{blocker, {u"blocker\n"_qs}},
-                                                 {first, {u"first\n"_qs}},
+                                                 {first, {u"first 2"_qs}},
                                                  {second, {u"second\n"_qs}},
                                                  {firstElsewhere, {u"elsewhere\n"_qs}}}));
     }

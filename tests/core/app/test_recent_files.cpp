@@ -1,10 +1,13 @@
 #include "app_test_support.h"
 
 #include "core/app/bookmark.h"
+#include "core/app/preferences.h"
 #include "core/app/recent_files.h"
 
 #include <QSignalSpy>
 #include <QTest>
+
+#include <sys/stat.h>
 
 class TestRecentFiles : public QObject
 {
@@ -38,6 +41,24 @@ private Q_SLOTS:
         QVERIFY(m_dir.emplace().isValid());
         m_settings.emplace(m_dir->filePath(QStringLiteral("preferences.ini")),
                            QSettings::IniFormat);
+    }
+
+    // A named pipe at the preferences' path would block every start as it is read: it is set
+    // aside, and the preferences start afresh; a plain file is left alone.
+    void unusablePreferencesAreSetAside()
+    {
+        const QString path = m_dir->filePath(QStringLiteral("pipe.ini"));
+        QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        const QString done = setAsideUnusablePreferences(path);
+        QVERIFY2(done.contains(path + QStringLiteral(".unusable")), qPrintable(done));
+        QVERIFY(!QFileInfo(path).exists() && QFileInfo(path + u".unusable"_qs).exists());
+        QSettings preferences(path, QSettings::IniFormat);
+        QVERIFY(!preferences.contains(QStringLiteral("recentFiles")));
+
+        m_settings->setValue(QStringLiteral("recentFiles"), QVariantList());
+        m_settings->sync();
+        QCOMPARE(setAsideUnusablePreferences(m_settings->fileName()), QString());
+        QVERIFY(QFileInfo(m_settings->fileName()).isFile());
     }
 
     void addAndRemoveKeepOrderWithoutDuplicates()

@@ -3,6 +3,7 @@
 #include "core/app/commands_coordinator.h"
 #include "core/app/recent_files.h"
 #include "core/store/progress_store.h"
+#include "core/store/review_journal.h"
 
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -35,12 +36,22 @@ class TestReloadAndUndo : public QObject
         QVERIFY(coordinator().setFace(card, face, changed));
     }
 
+    QString progressPath() const
+    {
+        return progressFileURL(deck(u"a.txt"_qs), m_dir->filePath(u"progress"_qs)).toLocalFile();
+    }
+
     qint8 savedRating(const QString &text)
     {
         coordinator().waitForPendingSaves();
-        const QString path =
-            progressFileURL(deck(u"a.txt"_qs), m_dir->filePath(u"progress"_qs)).toLocalFile();
-        return readProgressTable(path).value(faceDigest(text)).rating;
+        return readProgressTable(progressPath()).value(faceDigest(text)).rating;
+    }
+
+    void setFaceProgress(qsizetype card, qsizetype face, CardFaceProgress progress)
+    {
+        CardFace changed = coordinator().dataFile()->cards.at(card).faces.at(face);
+        changed.progress = progress;
+        QVERIFY(coordinator().setFace(card, face, changed));
     }
 
 private Q_SLOTS:
@@ -97,6 +108,72 @@ private Q_SLOTS:
 
         coordinator().open(deck(u"b.txt"_qs));
         QVERIFY(!coordinator().canUndo() && !coordinator().canRedo());
+    }
+
+    void everyChangeIsJournaledAndTheProgressFileRewrittenLater()
+    {
+        coordinator().setMinimumCompactionDelay(std::chrono::hours(1));
+        coordinator().open(deck(u"a.txt"_qs));
+        rate(1, 0, 1);
+        setFaceProgress(1, 0, CardFaceProgress::Mastered);
+        rate(1, 0, 0);
+        QVERIFY(coordinator().undo());
+        QVERIFY(coordinator().redo());
+        // A review is journaled with its own grade, not one told from the rating.
+        CardFace reviewed = coordinator().dataFile()->cards[1].faces[0];
+        reviewed.rating = 1;
+        QVERIFY(coordinator().reviewFace(1, 0, reviewed, Grade::Hard));
+        QVERIFY(coordinator().waitForJournal());
+
+        const QList<JournalRecord> records = readDeckJournal(progressPath()).records;
+        QList<std::tuple<JournalChange, quint8, SchedulingState, qint8, CardFaceProgress>> seen;
+        for (const JournalRecord &record : records) {
+            QCOMPARE(record.face, faceDigest(u"Q1\n"));
+            seen.append(
+                {record.kind, record.grade, record.stateBefore, record.rating, record.progress});
+        }
+        using S = SchedulingState;
+        using P = CardFaceProgress;
+        QCOMPARE(seen, (decltype(seen){{JournalChange::Review, 3, S::New, 1, P::Learning},
+                                       {JournalChange::Picker, 0, S::Learning, 1, P::Mastered},
+                                       {JournalChange::Review, 1, S::Review, 0, P::Learning},
+                                       {JournalChange::Undo, 0, S::Learning, 1, P::Mastered},
+                                       {JournalChange::Redo, 0, S::Review, 0, P::Learning},
+                                       {JournalChange::Review, 2, S::Learning, 1, P::Learning}}));
+        // Not rewritten yet: the journal holds the changes. Closing the deck rewrites it.
+        QVERIFY(!QFile::exists(progressPath()));
+        coordinator().open(std::nullopt);
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(progressPath()), 10000);
+        QCOMPARE(readProgressTable(progressPath()).value(faceDigest(u"Q1\n")).rating, 1);
+    }
+
+    void reloadTakesTheJournalAndWaitsForNoRewrite()
+    {
+        coordinator().setMinimumCompactionDelay(std::chrono::hours(1));
+        coordinator().open(deck(u"a.txt"_qs));
+        rate(2, 1, 2);
+        QVERIFY(replaceByRename(deck(u"a.txt"_qs).toLocalFile(), "===\nnew\n" + deckText(3)));
+        coordinator().reloadActiveFile();
+        QCOMPARE(coordinator().dataFile()->cards.size(), 4);
+        QCOMPARE(rating(3, 1), 2);
+        QVERIFY(!QFile::exists(progressPath()));
+    }
+
+    void aChangeTheJournalCannotTakeIsWaitedForAtReload()
+    {
+        coordinator().setMinimumCompactionDelay(std::chrono::hours(1));
+        // A folder where the journal should be: no record can be appended.
+        QVERIFY(QDir().mkpath(journalPath(progressPath(), journalMachineId())));
+        coordinator().open(deck(u"a.txt"_qs));
+        CaptureStdout output;
+        rate(2, 1, 2);
+        QVERIFY(!coordinator().waitForJournal());
+        QVERIFY(output.text().contains(u"journal"_qs));
+        QVERIFY(replaceByRename(deck(u"a.txt"_qs).toLocalFile(), "===\nnew\n" + deckText(3)));
+        coordinator().reloadActiveFile();
+        QCOMPARE(rating(3, 1), 2);
+        const QString text = coordinator().dataFile()->cards[3].faces[1].text;
+        QCOMPARE(readProgressTable(progressPath()).value(faceDigest(text)).rating, 2);
     }
 
     void reloadsWhenTheFileChanges_data()

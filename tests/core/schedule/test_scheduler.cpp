@@ -3,6 +3,8 @@
 
 #include <QTest>
 
+#include <limits>
+
 namespace {
 
 QDateTime utc(const char *text)
@@ -140,6 +142,19 @@ private Q_SLOTS:
         const FaceSchedule again =
             Scheduler(parameters).review(schedule, Grade::Again, now, noDraw);
         QCOMPARE(again.phase(), SchedulePhase::Review);
+    }
+
+    void countsFromAStoredRecordStopAtTheLargest()
+    {
+        constexpr qint64 largest = std::numeric_limits<qint64>::max();
+        FaceSchedule schedule;
+        schedule.memory = ReviewMemory{3, 5, largest, largest, std::nullopt};
+        schedule.lastReview = utc("2026-01-05T10:00:00Z");
+        const FaceSchedule next =
+            Scheduler(withoutFuzz())
+                .review(schedule, Grade::Again, utc("2026-01-09T10:00:00Z"), noDraw);
+        QCOMPARE(next.memory->reviews, largest);
+        QCOMPARE(next.memory->lapses, largest);
     }
 
     void retrievabilityCountsWholeDays()

@@ -135,7 +135,7 @@ private Q_SLOTS:
             "</key><dict>"
             "<key>id</key><string>x</string><key>text</key><string>mine\n</string>"
             "<key>rating</key><integer>1</integer><key>progressRank</key><integer>0</integer>"
-            "<key>progress</key><string>learning</string><key>difficulty</key><real>5.25</real>"
+            "<key>progress</key><string>learning</string><key>ease</key><real>5.25</real>"
             "</dict>"
             "<key>not a face key</key><dict>"
             "<key>id</key><string>y</string><key>text</key><string>z</string>"
@@ -169,11 +169,11 @@ private Q_SLOTS:
         // The changed face is written from the deck and keeps the keys it does not write.
         const StoredRecord *written = recordOf(after, u"mine\n");
         QCOMPARE(*written->value(u"rating"), StoredValue(qint64(3)));
-        QCOMPARE(*written->value(u"difficulty"), StoredValue(5.25));
+        QCOMPARE(*written->value(u"ease"), StoredValue(5.25));
         // The old reader rules still read the file.
         const ProgressTable table = decodeProgressTable(fileBytes()).value();
-        QCOMPARE(table.value(faceDigest(u"other\n")),
-                 (SavedProgress{2, CardFaceProgress::Mastered}));
+        QCOMPARE(table.value(faceDigest(u"other\n")).rating, 2);
+        QCOMPARE(table.value(faceDigest(u"other\n")).progress, CardFaceProgress::Mastered);
         QCOMPARE(table.value(faceDigest(u"mine\n")),
                  (SavedProgress{3, CardFaceProgress::Learning}));
     }

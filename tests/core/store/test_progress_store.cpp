@@ -9,6 +9,7 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 class TestProgressStore : public QObject
 {
@@ -119,9 +120,33 @@ private Q_SLOTS:
                                                             {1, CardFaceProgress::Learning},
                                                             {0, CardFaceProgress::New},
                                                             {3, CardFaceProgress::Mastered}}));
-        // Only rating and progress are taken back.
+        // Identity stays that of this reading.
         QCOMPARE(second.cards[1].faces[2].cardFaceID, 2);
         QVERIFY(second.cards[1].faces[2].id() != first.cards[0].faces[1].id());
+    }
+
+    void scheduleComesBackWhole()
+    {
+        const QString text = u"===\nQ\n---\nA\n---\nB"_qs;
+        QList<Card> cards = loadDataFile(text, m_deck, m_folder).cards;
+        CardFace &learnt = cards[0].faces[0];
+        learnt.lastReview = QDateTime(QDate(2026, 3, 28), QTime(20, 15, 30, 125), Qt::UTC);
+        learnt.nextReview = learnt.lastReview->addDays(11);
+        learnt.memory = ReviewMemory{10.873652918, 5.1121707, 4, 1, std::nullopt};
+        CardFace &learning = cards[0].faces[1];
+        learning.lastReview = QDateTime(QDate(2026, 3, 28), QTime(20, 16), Qt::UTC);
+        learning.nextReview = learning.lastReview->addSecs(600);
+        learning.memory = ReviewMemory{2.3065, 2.118, 1, 0, 1};
+        QVERIFY(!saveProgress(m_deck, cards, m_folder));
+
+        const DataFile loaded = loadDataFile(text, m_deck, m_folder);
+        for (qsizetype i = 0; i < 3; ++i) {
+            const CardFace &face = loaded.cards[0].faces[i];
+            QCOMPARE(face.lastReview, cards[0].faces[i].lastReview);
+            QCOMPARE(face.nextReview, cards[0].faces[i].nextReview);
+            QCOMPARE(face.memory, cards[0].faces[i].memory);
+        }
+        QVERIFY(!loaded.cards[0].faces[2].memory); // never reviewed: new to the scheduler
     }
 
     void facesWithTheSameTextShareTheLaterEntry()
@@ -146,7 +171,7 @@ private Q_SLOTS:
                  (QList<std::pair<qint8, CardFaceProgress>>{{0, CardFaceProgress::New}}));
     }
 
-    void saveKeepsAnUndecodableFileAside()
+    void saveKeepsEveryUndecodableFileAside()
     {
         writeBytes(progressPath(), "bplist00 damaged progress");
         writeBytes(progressPath() + u".corrupt"_qs, "older damage");
@@ -154,8 +179,9 @@ private Q_SLOTS:
         QVERIFY(!saveProgress(m_deck, readCards(u"===\nQ"_qs), m_folder));
         const QString printed = output.text();
         QCOMPARE(printed.count(u'\n'), 1);
-        QVERIFY(printed.contains(u".corrupt"_qs));
-        QCOMPARE(readBytes(progressPath() + u".corrupt"_qs), "bplist00 damaged progress");
+        QVERIFY(printed.contains(u".corrupt-2"_qs));
+        QCOMPARE(readBytes(progressPath() + u".corrupt"_qs), "older damage");
+        QCOMPARE(readBytes(progressPath() + u".corrupt-2"_qs), "bplist00 damaged progress");
         QCOMPARE(readProgressTable(progressPath()).size(), 1);
 
         // A sound file is simply replaced, with nothing printed.
@@ -163,7 +189,75 @@ private Q_SLOTS:
         QVERIFY(!saveProgress(m_deck, readCards(u"===\nQ\n---\nA"_qs), m_folder));
         QVERIFY(!saveProgress(m_deck, readCards(u"===\nQ\n---\nB"_qs), m_folder));
         QCOMPARE(quiet.text(), QString());
-        QCOMPARE(readBytes(progressPath() + u".corrupt"_qs), "bplist00 damaged progress");
+        // The progress file, its two copies set aside and the lock of its saves.
+        QCOMPARE(QDir(m_folder).entryList(QDir::Files).size(), 4);
+    }
+
+    // Whatever is found at the progress path, loading neither blocks nor follows it out of the
+    // folder, and a save refuses to replace it, says why, and changes nothing outside the folder.
+    void hostileThingsAtTheProgressPath_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("named pipe") << "fifo"
+                                    << "named pipe";
+        QTest::newRow("folder") << "folder"
+                                << "folder";
+        QTest::newRow("link to a progress file elsewhere") << "link"
+                                                           << "symbolic link";
+        QTest::newRow("dangling link") << "dangling"
+                                       << "symbolic link";
+        QTest::newRow("absurdly big file") << "big"
+                                           << "MB";
+    }
+    void hostileThingsAtTheProgressPath()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, reason);
+        m_folder = m_home.filePath(u"hostile-%1"_qs.arg(kind));
+        QVERIFY(QDir().mkpath(m_folder));
+        const QString outside = m_home.filePath(u"outside-%1.plist"_qs.arg(kind));
+        const QByteArray outsideBytes =
+            encodeProgressTable({StoredFace{faceKey(faceDigest(u"Q"_qs)), CardFace(u"Q"_qs)}});
+        const QByteArray path = QFile::encodeName(progressPath());
+        if (kind == u"fifo") {
+            QCOMPARE(::mkfifo(path.constData(), 0600), 0);
+        } else if (kind == u"folder") {
+            QVERIFY(QDir().mkpath(progressPath()));
+        } else if (kind == u"link") {
+            writeBytes(outside, outsideBytes);
+            QVERIFY(QFile::link(outside, progressPath()));
+        } else if (kind == u"dangling") {
+            QVERIFY(QFile::link(outside, progressPath()));
+        } else {
+            // Sparse: big without taking the space.
+            QFile big(progressPath());
+            QVERIFY(big.open(QIODevice::WriteOnly) && big.resize(maxProgressFileSize + 1));
+        }
+
+        const ProgressRead read = readProgressFile(progressPath());
+        if (kind == u"link") {
+            QCOMPARE(read.status, ProgressRead::Status::Read);
+        } else if (kind == u"dangling") {
+            QCOMPARE(read.status, ProgressRead::Status::Missing);
+        } else {
+            QCOMPARE(read.status, ProgressRead::Status::Unreadable);
+            QVERIFY2(read.error.contains(reason), qPrintable(read.error));
+        }
+        const std::optional<QString> error =
+            saveProgress(m_deck, readCards(u"===\nQ\n---\nA"_qs), m_folder);
+        QVERIFY(error);
+        QVERIFY2(error->contains(reason), qPrintable(*error));
+        // Nothing moved aside as if corrupt, nothing left behind, nothing written outside.
+        const QString name = QFileInfo(progressPath()).fileName();
+        QCOMPARE(QDir(m_folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
+                                              QDir::NoDotAndDotDot,
+                                          QDir::Name),
+                 (QStringList{name, name + u".lock"_qs}));
+        if (kind == u"link")
+            QCOMPARE(readBytes(outside), outsideBytes);
+        else
+            QVERIFY(!QFileInfo::exists(outside));
     }
 
     void failedWriteLeavesTheOldFile()

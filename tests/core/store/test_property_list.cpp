@@ -56,6 +56,26 @@ Table one(int rating)
     return tableOf({{"t", rating, CardFaceProgress::Learning}});
 }
 
+// What a written face gives back.
+SavedProgress savedOf(const CardFace &face)
+{
+    SavedProgress saved(face.rating, face.progress);
+    saved.lastReview = face.lastReview;
+    saved.nextReview = face.nextReview;
+    saved.memory = face.memory;
+    return saved;
+}
+
+// The one record of face "t" as rec() writes it, with the schedule given.
+Table scheduled(std::optional<ReviewMemory> memory,
+                std::optional<QDateTime> lastReview = std::nullopt)
+{
+    SavedProgress saved(0, CardFaceProgress::New);
+    saved.memory = memory;
+    saved.lastReview = lastReview;
+    return ProgressTable{{faceDigest(u"t"), saved}};
+}
+
 StoredFace stored(const QString &text, int rating, CardFaceProgress progress)
 {
     CardFace face(text);
@@ -165,6 +185,8 @@ private Q_SLOTS:
         records[1].face.cardFaceID = -1;
         records[1].face.lastReview = QDateTime(QDate(2024, 1, 2), QTime(3, 4, 5), Qt::UTC);
         records[1].face.progressRank = 255;
+        records[1].face.memory = ReviewMemory{12.5, 3.75, 4, 1, 2};
+        records[0].face.memory = ReviewMemory{0.1 + 0.2, 10, 1, 0, std::nullopt};
         const QByteArray small = encodeProgressTable(records);
         checkTruncations(small, small.size());
         // Every single bit flip: any table that comes back holds no more than was written.
@@ -183,8 +205,7 @@ private Q_SLOTS:
 
         ProgressTable expectedTable;
         for (const StoredFace &record : records)
-            expectedTable.insert(faceDigest(record.face.text),
-                                 SavedProgress{record.face.rating, record.face.progress});
+            expectedTable.insert(faceDigest(record.face.text), savedOf(record.face));
         QVERIFY(decodeProgressTable(bytes) == expectedTable);
         QVERIFY(decodeProgressTable(encodeProgressTable({})) == ProgressTable{});
 
@@ -206,8 +227,19 @@ private Q_SLOTS:
             expected << "text str " + face.text << QStringLiteral("rating int %1").arg(face.rating);
             if (face.lastReview)
                 expected << QStringLiteral("lastReview datetime 2024-01-02T03:04:05");
-            expected << QStringLiteral("progressRank int %1").arg(face.progressRank)
-                     << "progress str " + rawValue(face.progress);
+            expected << QStringLiteral("progressRank int %1").arg(face.progressRank);
+            if (i == 0)
+                expected << "stability float 0.30000000000000004"
+                         << "difficulty float 10.0"
+                         << "reviews int 1"
+                         << "lapses int 0";
+            if (i == 1)
+                expected << "stability float 12.5"
+                         << "difficulty float 3.75"
+                         << "reviews int 4"
+                         << "lapses int 1"
+                         << "learningStep int 2";
+            expected << "progress str " + rawValue(face.progress);
             QCOMPARE(loaded[i].toVariant().toStringList(), expected);
         }
     }
@@ -236,7 +268,34 @@ private Q_SLOTS:
             " lastReview=datetime.datetime(2024, 1, 2, 3, 4, 5),"
             " nextReview=datetime.datetime(1970, 1, 1), notes=[1, [2.5, {'a': b'x'}], {'b': True}],"
             " huge=2**64 - 1, blob=b'\\x00', flag=False, real=1.5)}",
-            tableOf({{"Paris\n", -3, CardFaceProgress::Learning}}));
+            [] {
+                SavedProgress saved(-3, CardFaceProgress::Learning);
+                saved.lastReview = QDateTime(QDate(2024, 1, 2), QTime(3, 4, 5), Qt::UTC);
+                saved.nextReview = QDateTime(QDate(1970, 1, 1), QTime(0, 0), Qt::UTC);
+                return ProgressTable{{faceDigest(u"Paris\n"), saved}};
+            }());
+        // The scheduler's keys: numbers of either kind are brought into range; anything else
+        // drops the memory, never the record.
+        row("schedule",
+            "{k('t'): rec(stability=2.5, difficulty=4.25, reviews=3, lapses=1,"
+            " learningStep=0)}",
+            scheduled(ReviewMemory{2.5, 4.25, 3, 1, 0}));
+        row("schedule of integers, out of range, no counts",
+            "{k('t'): rec(stability=40000, difficulty=0, learningStep=-2)}",
+            scheduled(ReviewMemory{36500, 1, 0, 0, 0}));
+        row("schedule with a date",
+            "{k('t'): rec(stability=1e-9, difficulty=11.0, reviews=-4,"
+            " lastReview=datetime.datetime(2026, 3, 29, 1, 30))}",
+            scheduled(ReviewMemory{0.001, 10, 0, 0, std::nullopt},
+                      QDateTime(QDate(2026, 3, 29), QTime(1, 30), Qt::UTC)));
+        row("stability as text", "{k('t'): rec(stability='2.5', difficulty=4.0, reviews=1)}",
+            scheduled(std::nullopt));
+        row("no difficulty", "{k('t'): rec(stability=2.5, reviews=1, lapses=0)}",
+            scheduled(std::nullopt));
+        row("stability not a number", "{k('t'): rec(stability=float('nan'), difficulty=4.0)}",
+            scheduled(std::nullopt));
+        row("stability zero", "{k('t'): rec(stability=0.0, difficulty=4.0)}",
+            scheduled(std::nullopt));
         row("every progress value, optional key missing",
             "{k(p): rec(progress=p, rating=i, cardFaceID=DROP) for i, p in"
             " enumerate(['new', 'learning', 'mastered', 'archived', 'abandoned'])}",
@@ -334,7 +393,9 @@ private Q_SLOTS:
         for (const char *text :
              {"0x10", "1e2", "", "--1", "1 2", "\u0663", "99999999999999999999", "<b/>1"})
             xml("rating", QStringLiteral("<integer>%1</integer>").arg(text), no);
-        xml("lastReview", "<date>2024-01-02T03:04:05Z</date>", one(1));
+        Table dated = one(1);
+        dated->begin()->lastReview = QDateTime(QDate(2024, 1, 2), QTime(3, 4, 5), Qt::UTC);
+        xml("lastReview", "<date>2024-01-02T03:04:05Z</date>", dated);
         for (const char *text :
              {"2024-02-30T00:00:00Z", "2024-01-02 03:04:05Z", "2024-01-02T03:04:05"})
             xml("lastReview", QStringLiteral("<date>%1</date>").arg(text), no);

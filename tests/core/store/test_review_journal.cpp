@@ -318,9 +318,12 @@ while pos < len(data):
             r.progress = progress;
             return r;
         };
+        JournalRecord scheduled = record(5, u"Paris\n", 3, CardFaceProgress::Learning);
+        scheduled.lastReview = 1'700'000'000'000;
+        scheduled.nextReview = 1'700'000'600'000;
+        scheduled.memory = JournalMemory{2.3065, 2.118, 2, 0, 1};
         writeBytes(journalPath(progressPath(), u"0000000000000001"_qs),
-                   journalOf({record(1, u"Paris\n", 2, CardFaceProgress::Learning),
-                              record(5, u"Paris\n", 3, CardFaceProgress::Learning)}));
+                   journalOf({record(1, u"Paris\n", 2, CardFaceProgress::Learning), scheduled}));
         writeBytes(journalPath(progressPath(), u"0000000000000002"_qs),
                    journalOf({record(3, u"Paris\n", 0, CardFaceProgress::Abandoned),
                               record(4, u"Rome\n", 0, CardFaceProgress::Archived)}));
@@ -333,6 +336,12 @@ while pos < len(data):
                  (QList<std::pair<qint8, CardFaceProgress>>{{3, CardFaceProgress::Learning},
                                                             {0, CardFaceProgress::Archived},
                                                             {1, CardFaceProgress::Mastered}}));
+        // The last record gives the face its whole state, schedule and all.
+        const CardFace &paris = loaded.cards[0].faces[0];
+        QCOMPARE(paris.lastReview, QDateTime::fromMSecsSinceEpoch(1'700'000'000'000, Qt::UTC));
+        QCOMPARE(paris.nextReview, QDateTime::fromMSecsSinceEpoch(1'700'000'600'000, Qt::UTC));
+        QCOMPARE(paris.memory, (ReviewMemory{2.3065, 2.118, 2, 0, 1}));
+        QVERIFY(!loaded.cards[0].faces[1].memory);
     }
 
     void machineIdIsStableHexAndHidesTheSystemId()

@@ -1,0 +1,82 @@
+#include "core/app/study_settings.h"
+
+namespace {
+
+const QString retentionKey = QStringLiteral("scheduler/desiredRetention");
+const QString newPerDayKey = QStringLiteral("scheduler/newFacesPerDay");
+const QString weightsKey = QStringLiteral("scheduler/weights");
+
+// One group per deck title; the empty title gets a name no title has, as its progress file.
+QString deckKey(const QString &deckTitle, const char *name)
+{
+    const QString title = deckTitle.isEmpty() ? QStringLiteral(".untitled") : deckTitle;
+    // Keys are paths in the preferences: a title may hold any character but "/".
+    return QStringLiteral("decks/") + QString::fromLatin1(title.toUtf8().toPercentEncoding()) +
+           u'/' + QLatin1StringView(name);
+}
+
+} // namespace
+
+SchedulerParameters storedSchedulerParameters(const QSettings &preferences)
+{
+    SchedulerParameters parameters;
+    bool ok = false;
+    const double retention = preferences.value(retentionKey).toDouble(&ok);
+    if (ok)
+        parameters.desiredRetention = retention;
+    const int newPerDay = preferences.value(newPerDayKey).toInt(&ok);
+    if (ok)
+        parameters.newFacesPerDay = newPerDay;
+    const QString weights = preferences.value(weightsKey).toString();
+    if (!weights.isEmpty()) {
+        if (const std::optional<FsrsWeights> parsed = parseWeights(weights, nullptr))
+            parameters.weights = *parsed;
+    }
+    if (!parameters.validate(nullptr))
+        return {};
+    return parameters;
+}
+
+void storeSchedulerParameters(QSettings &preferences, const SchedulerParameters &parameters)
+{
+    preferences.setValue(retentionKey, parameters.desiredRetention);
+    preferences.setValue(newPerDayKey, parameters.newFacesPerDay);
+    if (parameters.weights == defaultFsrsWeights)
+        preferences.remove(weightsKey);
+    else
+        preferences.setValue(weightsKey, weightsText(parameters.weights));
+    preferences.sync();
+}
+
+StudyMode storedStudyMode(const QSettings &preferences, const QString &deckTitle)
+{
+    return preferences.value(deckKey(deckTitle, "studyMode")).toString() == u"due"
+               ? StudyMode::Due
+               : StudyMode::InOrder;
+}
+
+void storeStudyMode(QSettings &preferences, const QString &deckTitle, StudyMode mode)
+{
+    preferences.setValue(deckKey(deckTitle, "studyMode"), mode == StudyMode::Due
+                                                              ? QStringLiteral("due")
+                                                              : QStringLiteral("inOrder"));
+    preferences.sync();
+}
+
+qsizetype newFacesIntroduced(const QSettings &preferences, const QString &deckTitle, QDate studyDay)
+{
+    // Stored as "day count", so a count from another day reads as none.
+    const QStringList stored =
+        preferences.value(deckKey(deckTitle, "newFaces")).toString().split(u' ');
+    if (stored.size() != 2 || QDate::fromString(stored[0], Qt::ISODate) != studyDay)
+        return 0;
+    return std::max<qsizetype>(stored[1].toLongLong(), 0);
+}
+
+void countNewFaceIntroduced(QSettings &preferences, const QString &deckTitle, QDate studyDay)
+{
+    const qsizetype count = newFacesIntroduced(preferences, deckTitle, studyDay) + 1;
+    preferences.setValue(deckKey(deckTitle, "newFaces"),
+                         studyDay.toString(Qt::ISODate) + u' ' + QString::number(count));
+    preferences.sync();
+}

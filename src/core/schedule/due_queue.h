@@ -1,0 +1,45 @@
+#pragma once
+
+#include "core/model/records.h"
+#include "core/schedule/study_day.h"
+
+#include <QDateTime>
+#include <QList>
+
+#include <optional>
+
+// One face of a deck, by position.
+struct QueuedFace
+{
+    qsizetype card = 0;
+    qsizetype face = 0;
+    bool isNew = false; // never reviewed: introduced today
+
+    friend bool operator==(const QueuedFace &, const QueuedFace &) = default;
+};
+
+// The faces to study now, in the order they are shown: faces in their learning steps whose
+// wait is over (soonest first), then learnt faces due this study day (longest due first), then
+// new faces in file order, as many as may still be introduced today. Two faces of one card are
+// not shown back to back while faces of other cards are waiting. Archived and abandoned faces
+// are never due.
+struct DueQueue
+{
+    QList<QueuedFace> faces;
+    qsizetype dueCount = 0; // faces that are not new
+    qsizetype newCount = 0;
+    // When the next face that is not due yet will be: a learning step that ends later today,
+    // or the start of the study day on which a learnt face falls due. None when nothing waits.
+    std::optional<QDateTime> nextDue;
+};
+
+// `newLimit`: how many new faces may still be introduced this study day. `afterCard`: the card
+// just studied, whose faces wait for others where there are any.
+DueQueue buildDueQueue(const DataFile &deck, const QDateTime &now, const StudyDayClock &clock,
+                       qsizetype newLimit, std::optional<qsizetype> afterCard = std::nullopt);
+
+// Whether a face is still in its learning steps (reviewed, not yet learnt).
+inline bool isLearning(const CardFace &face)
+{
+    return face.memory && face.memory->learningStep.has_value();
+}

@@ -1,0 +1,261 @@
+#include "core/store/safe_file.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QStringDecoder>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("SafeFile", text);
+}
+
+QString systemError(int error)
+{
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// What is at a path, in words, when it is not a regular file.
+QString kindOf(mode_t mode)
+{
+    if (S_ISDIR(mode))
+        return tr("a folder");
+    if (S_ISFIFO(mode))
+        return tr("a named pipe");
+    if (S_ISLNK(mode))
+        return tr("a symbolic link");
+    if (S_ISSOCK(mode))
+        return tr("a socket");
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return tr("a device");
+    return tr("not a regular file");
+}
+
+QString megabytes(qint64 bytes)
+{
+    return QString::number(double(bytes) / (1024.0 * 1024.0), 'f', 1);
+}
+
+class Descriptor
+{
+public:
+    explicit Descriptor(int fd) : m_fd(fd) {}
+    ~Descriptor()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Descriptor(const Descriptor &) = delete;
+    Descriptor &operator=(const Descriptor &) = delete;
+    int get() const { return m_fd; }
+    // Closes it, reporting whether the close went well (it may report a failed write).
+    bool close()
+    {
+        const int fd = m_fd;
+        m_fd = -1;
+        return ::close(fd) == 0;
+    }
+
+private:
+    int m_fd;
+};
+
+bool fail(QString *error, const QString &text)
+{
+    if (error)
+        *error = text;
+    return false;
+}
+
+} // namespace
+
+FileRead readFileSafely(const QString &path, qint64 maxSize, Links links)
+{
+    FileRead result;
+    const QByteArray encoded = QFile::encodeName(path);
+    const auto failed = [&](const QString &why) {
+        result.status = FileRead::Status::Failed;
+        result.error = tr("%1 could not be read: %2.").arg(path, why);
+        return result;
+    };
+
+    struct stat info;
+    const int examined = links == Links::Follow ? ::stat(encoded.constData(), &info)
+                                                : ::lstat(encoded.constData(), &info);
+    if (examined != 0) {
+        if (errno == ENOENT)
+            return result;
+        return failed(systemError(errno));
+    }
+    // Checked before opening: opening a FIFO for reading blocks until a writer comes.
+    if (!S_ISREG(info.st_mode))
+        return failed(tr("it is %1").arg(kindOf(info.st_mode)));
+    if (info.st_size > maxSize)
+        return failed(tr("it is %1 MB, more than the %2 MB such a file may have")
+                          .arg(megabytes(info.st_size), megabytes(maxSize)));
+
+    // Non-blocking all the same: the path may have been replaced since it was examined.
+    int flags = O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
+    if (links == Links::DoNotFollow)
+        flags |= O_NOFOLLOW;
+    Descriptor file(::open(encoded.constData(), flags));
+    if (file.get() < 0) {
+        if (errno == ENOENT)
+            return result;
+        if (errno == ELOOP)
+            return failed(tr("it is %1").arg(kindOf(S_IFLNK)));
+        return failed(systemError(errno));
+    }
+    if (::fstat(file.get(), &info) != 0)
+        return failed(systemError(errno));
+    if (!S_ISREG(info.st_mode))
+        return failed(tr("it is %1").arg(kindOf(info.st_mode)));
+
+    // One read of the size found, and one byte more to see whether it grew past the limit.
+    const qint64 expected = std::min<qint64>(info.st_size, maxSize);
+    QByteArray bytes(expected + 1, Qt::Uninitialized);
+    qint64 total = 0;
+    for (;;) {
+        if (total == bytes.size()) {
+            if (total > maxSize)
+                return failed(
+                    tr("it grew past the %1 MB such a file may have").arg(megabytes(maxSize)));
+            bytes.resize(std::min<qint64>(maxSize + 1, total * 2));
+        }
+        const ssize_t n = ::read(file.get(), bytes.data() + total, size_t(bytes.size() - total));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return failed(systemError(errno));
+        }
+        if (n == 0)
+            break;
+        total += n;
+    }
+    bytes.truncate(total);
+    result.status = FileRead::Status::Read;
+    result.bytes = std::move(bytes);
+    return result;
+}
+
+bool writeFileSafely(const QString &path, const QByteArray &bytes, QString *error)
+{
+    const QByteArray encoded = QFile::encodeName(path);
+    const auto failed = [&](const QString &why) {
+        return fail(error, tr("Could not write %1: %2.").arg(path, why));
+    };
+
+    mode_t mode = 0644;
+    struct stat info;
+    if (::lstat(encoded.constData(), &info) == 0) {
+        // Renaming over a link would replace the link, and writing through it would change a
+        // file somewhere else: neither is ours to do.
+        if (!S_ISREG(info.st_mode))
+            return failed(tr("it is %1, which is not replaced").arg(kindOf(info.st_mode)));
+        mode = info.st_mode & 07777;
+    } else if (errno != ENOENT) {
+        return failed(systemError(errno));
+    }
+
+    const qsizetype slash = encoded.lastIndexOf('/');
+    const QByteArray folder =
+        slash < 0 ? QByteArray(".") : encoded.left(std::max<qsizetype>(slash, 1));
+    QByteArray temporary = encoded.left(slash + 1) + '.' + encoded.mid(slash + 1) + ".XXXXXX";
+    // mkstemp creates the file anew (O_EXCL): nothing already there is followed.
+    Descriptor file(::mkstemp(temporary.data()));
+    if (file.get() < 0)
+        return failed(systemError(errno));
+    const auto discard = [&](int why) {
+        ::unlink(temporary.constData());
+        return failed(systemError(why));
+    };
+
+    qint64 written = 0;
+    while (written < bytes.size()) {
+        const ssize_t n =
+            ::write(file.get(), bytes.constData() + written, size_t(bytes.size() - written));
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            return discard(errno);
+        }
+        written += n;
+    }
+    // The data must be on disk before the rename makes it the file: otherwise a power cut can
+    // leave an empty file in place of the old one.
+    if (::fchmod(file.get(), mode) != 0 || ::fdatasync(file.get()) != 0)
+        return discard(errno);
+    if (!file.close())
+        return discard(errno);
+    if (::rename(temporary.constData(), encoded.constData()) != 0)
+        return discard(errno);
+    syncFolder(QFile::decodeName(folder));
+    return true;
+}
+
+QString moveAsideNumbered(const QString &path, const QString &suffix)
+{
+    const QByteArray from = QFile::encodeName(path);
+    for (int number = 1; number < 1000; ++number) {
+        const QString aside =
+            path + suffix + (number == 1 ? QString() : QStringLiteral("-%1").arg(number));
+        const QByteArray to = QFile::encodeName(aside);
+        // A hard link never replaces what is there, as a rename would.
+        if (::link(from.constData(), to.constData()) == 0) {
+            ::unlink(from.constData());
+            return aside;
+        }
+        if (errno == EEXIST)
+            continue;
+        // A file system without hard links: rename, after looking.
+        struct stat info;
+        if (::lstat(to.constData(), &info) == 0)
+            continue;
+        return ::rename(from.constData(), to.constData()) == 0 ? aside : QString();
+    }
+    return {};
+}
+
+void syncFolder(const QString &folder)
+{
+    const int fd =
+        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+std::optional<QString> readUtf8TextFile(const QString &path, QString *error)
+{
+    const FileRead read = readFileSafely(path, maxTextFileSize);
+    if (read.status == FileRead::Status::Missing) {
+        // File names are decoded as UTF-8; one that is not cannot be found again by its name.
+        fail(error, path.contains(QChar::ReplacementCharacter)
+                        ? tr("%1 could not be opened: its name is not valid UTF-8; rename the "
+                             "file to open it.")
+                              .arg(path)
+                        : tr("%1 could not be read: %2.").arg(path, systemError(ENOENT)));
+        return std::nullopt;
+    }
+    if (!read.ok()) {
+        fail(error, read.error);
+        return std::nullopt;
+    }
+    // Stateless: a sequence cut off at the end of the file is an error, not pending input.
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = decoder.decode(read.bytes);
+    if (decoder.hasError()) {
+        fail(error, tr("%1 cannot be read as UTF-8 text.").arg(path));
+        return std::nullopt;
+    }
+    return text;
+}

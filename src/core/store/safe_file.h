@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+#include <optional>
+
+// Reading and writing the files Memoranth keeps, safely against what may be found at their
+// paths: a FIFO or a device (reading would block forever), a folder, a symbolic link (writing
+// through it would change a file elsewhere), a file too big to hold, or one we may not read.
+
+// What reading a file gave.
+struct FileRead
+{
+    enum class Status {
+        Read,    // bytes holds the whole file
+        Missing, // nothing at the path
+        Failed,  // something is there but could not be read; error says what and why
+    };
+    Status status = Status::Missing;
+    QByteArray bytes;
+    QString error;
+
+    bool ok() const { return status == Status::Read; }
+};
+
+enum class Links { Follow, DoNotFollow };
+
+// Reads a whole regular file at once, never blocking on what is not one, and refusing one of
+// more than maxSize bytes. With Links::DoNotFollow, a symbolic link at the path is refused.
+[[nodiscard]] FileRead readFileSafely(const QString &path, qint64 maxSize,
+                                      Links links = Links::Follow);
+
+// Writes bytes to path through a temporary file in the same folder whose data is synced before
+// it is renamed over the path; the folder is synced after. A symbolic link or anything but a
+// regular file at the path is refused, never written through. Fails without touching the old
+// file; error then says what went wrong.
+[[nodiscard]] bool writeFileSafely(const QString &path, const QByteArray &bytes,
+                                   QString *error = nullptr);
+
+// Moves the file at path aside to path + suffix, or path + suffix + "-2", "-3", ... so that an
+// earlier copy is never replaced. Returns the new path; empty when it could not be moved.
+QString moveAsideNumbered(const QString &path, const QString &suffix);
+
+// Makes sure the folder's entries (a rename, a new file) survive a power cut.
+void syncFolder(const QString &folder);
+
+// Flashcard files bigger than this are refused rather than read.
+inline constexpr qint64 maxTextFileSize = qint64(512) << 20;
+
+// Reads a whole file as UTF-8 text, as readFileSafely reads it. Nothing when the file cannot be
+// read or is not UTF-8 text; error then says which, in a sentence that names the file.
+[[nodiscard]] std::optional<QString> readUtf8TextFile(const QString &path,
+                                                      QString *error = nullptr);

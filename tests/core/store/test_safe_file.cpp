@@ -1,0 +1,119 @@
+#include "core/store/safe_file.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+class TestSafeFile : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+
+    bool write(const QString &path, const QByteArray &bytes)
+    {
+        QFile file(path);
+        return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+    }
+
+private Q_SLOTS:
+    // A deck that cannot be read says why, not merely that it is no UTF-8 text; nothing blocks.
+    void unreadableTextSaysWhy_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("named pipe") << "fifo"
+                                    << "it is a named pipe";
+        QTest::newRow("folder") << "folder"
+                                << "it is a folder";
+        QTest::newRow("missing") << "missing"
+                                 << "No such file";
+        QTest::newRow("not UTF-8") << "latin1"
+                                   << "cannot be read as UTF-8 text";
+        QTest::newRow("name not UTF-8") << "name"
+                                        << "its name is not valid UTF-8";
+        QTest::newRow("too big") << "big"
+                                 << "MB";
+    }
+    void unreadableTextSaysWhy()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, reason);
+        QString path = m_dir.filePath(kind + u".txt"_qs);
+        const QByteArray encoded = QFile::encodeName(path);
+        if (kind == u"fifo") {
+            QCOMPARE(::mkfifo(encoded.constData(), 0600), 0);
+        } else if (kind == u"folder") {
+            QVERIFY(QDir().mkpath(path));
+        } else if (kind == u"latin1") {
+            QVERIFY(write(path, "===\ncaf\xe9\n"));
+        } else if (kind == u"name") {
+            const QByteArray raw = QFile::encodeName(m_dir.path()) + "/caf\xe9.txt";
+            const int fd = ::open(raw.constData(), O_WRONLY | O_CREAT, 0600);
+            QVERIFY(fd >= 0 && ::write(fd, "===\nQ\n", 6) == 6 && ::close(fd) == 0);
+            path = QFile::decodeName(raw);
+        } else if (kind == u"big") {
+            QFile big(path);
+            QVERIFY(big.open(QIODevice::WriteOnly) && big.resize(maxTextFileSize + 1));
+        }
+        QString error;
+        const std::optional<QString> text = readUtf8TextFile(path, &error);
+        if (kind == u"name") // QTemporaryDir cannot remove it by its decoded name
+            ::unlink((QFile::encodeName(m_dir.path()) + "/caf\xe9.txt").constData());
+        QCOMPARE(text, std::nullopt);
+        QVERIFY2(error.contains(reason), qPrintable(error));
+        QVERIFY2(error.contains(path), qPrintable(error));
+    }
+
+    void textIsReadWhole()
+    {
+        const QString path = m_dir.filePath(u"deck.txt"_qs);
+        QVERIFY(write(path, "===\ncaf\xc3\xa9\n"));
+        QString error;
+        QCOMPARE(readUtf8TextFile(path, &error), u"===\ncafé\n"_qs);
+        QVERIFY(error.isEmpty());
+    }
+
+    // Writing replaces a file through a synced temporary one, keeping its permissions, and
+    // leaves nothing else behind.
+    void writeReplacesTheFileAndKeepsItsMode()
+    {
+        const QString path = m_dir.filePath(u"kept.plist"_qs);
+        QVERIFY(write(path, "old"));
+        QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner));
+        QString error;
+        QVERIFY2(writeFileSafely(path, "new", &error), qPrintable(error));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), "new");
+        QCOMPARE(file.permissions(),
+                 QFile::ReadOwner | QFile::WriteOwner | QFile::ReadUser | QFile::WriteUser);
+        QCOMPARE(QDir(m_dir.path()).entryList({u"*kept*"_qs}, QDir::Files | QDir::Hidden),
+                 QStringList{u"kept.plist"_qs});
+    }
+
+    // Moving aside never replaces an earlier copy.
+    void movedAsideCopiesAreNumbered()
+    {
+        const QString path = m_dir.filePath(u"damaged.plist"_qs);
+        QStringList aside;
+        for (const char *bytes : {"first", "second", "third"}) {
+            QVERIFY(write(path, bytes));
+            aside.append(moveAsideNumbered(path, u".corrupt"_qs));
+        }
+        QCOMPARE(aside, (QStringList{path + u".corrupt"_qs, path + u".corrupt-2"_qs,
+                                     path + u".corrupt-3"_qs}));
+        QVERIFY(!QFile::exists(path));
+        QFile second(aside[1]);
+        QVERIFY(second.open(QIODevice::ReadOnly));
+        QCOMPARE(second.readAll(), "second");
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSafeFile)
+#include "test_safe_file.moc"
