@@ -38,26 +38,42 @@
         <translation>Es kann nur eine Datei angegeben werden.</translation>
     </message>
     <message>
+        <source>--json goes with --stats.</source>
+        <translation>--json gehört zu --stats.</translation>
+    </message>
+    <message>
         <source>Usage: memoranth [FILE]
-       memoranth --stats FILE | --dump FILE | --due FILE | --help | --version
+       memoranth --stats FILE [--json] | --dump FILE | --due FILE
+       memoranth --export-reviews FILE | --help | --version
 Study flashcards written as plain text files.
 
   FILE          open this flashcard file in the window
-  --stats FILE  print a summary of the deck and its saved progress
+  --stats FILE  print a summary of the deck, its saved progress and its
+                review statistics
+  --json        with --stats: print the same figures as JSON
   --dump FILE   print the deck with its saved progress as JSON
   --due FILE    print the faces due now and the new ones for today as JSON
+  --export-reviews FILE
+                print the deck's review history as CSV, as the tools that
+                fit the scheduler's weights read it
   -h, --help    print this help
   -v, --version print the version
   --            end of options: what follows is a file name
 </source>
         <translation>Aufruf: memoranth [DATEI]
-        memoranth --stats DATEI | --dump DATEI | --due DATEI | --help | --version
+        memoranth --stats DATEI [--json] | --dump DATEI | --due DATEI
+        memoranth --export-reviews DATEI | --help | --version
 Karteikarten aus einfachen Textdateien lernen.
 
   DATEI          diese Karteikartendatei im Fenster öffnen
-  --stats DATEI  eine Übersicht des Stapels und seines Fortschritts ausgeben
+  --stats DATEI  eine Übersicht des Stapels, seines Fortschritts und seiner
+                 Lernstatistik ausgeben
+  --json         mit --stats: dieselben Zahlen als JSON ausgeben
   --dump DATEI   den Stapel mit seinem Fortschritt als JSON ausgeben
   --due DATEI    die jetzt fälligen und die heutigen neuen Seiten als JSON ausgeben
+  --export-reviews DATEI
+                 den Wiederholungsverlauf des Stapels als CSV ausgeben, wie ihn
+                 die Werkzeuge lesen, die die Gewichte des Planers anpassen
   -h, --help     diese Hilfe ausgeben
   -v, --version  die Version ausgeben
   --             Ende der Optionen: was folgt, ist ein Dateiname

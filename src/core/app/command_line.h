@@ -7,11 +7,13 @@
 // parseCommandLine, so the window and the read-only reports agree on what is accepted.
 struct CommandLine
 {
-    enum class Action { OpenWindow, Stats, Dump, Due, Help, Version, Invalid };
+    enum class Action { OpenWindow, Stats, Dump, Due, ExportReviews, Help, Version, Invalid };
 
     Action action = Action::OpenWindow;
-    // The flashcard file named, if any (always one for Stats, Dump and Due).
+    // The flashcard file named, if any (always one for Stats, Dump, Due and ExportReviews).
     QString file;
+    // Stats as JSON rather than text.
+    bool json = false;
     // Why the arguments were refused (Invalid only), translated, without the program name.
     QString error;
 };

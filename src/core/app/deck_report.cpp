@@ -1,12 +1,14 @@
 #include "core/app/deck_report.h"
 
 #include "core/app/preferences.h"
+#include "core/app/stats_report.h"
 #include "core/app/study_settings.h"
-
 #include "core/model/flashcard_reader.h"
+#include "core/stats/review_log.h"
 #include "core/store/deck_loader.h"
 #include "core/store/progress_store.h"
 #include "core/store/progress_table.h"
+#include "core/store/review_journal.h"
 #include "core/store/safe_file.h"
 
 #include <QCoreApplication>
@@ -224,6 +226,7 @@ int runCommandLine(const CommandLine &commandLine, QTextStream &out, QTextStream
     case CommandLine::Action::Stats:
     case CommandLine::Action::Dump:
     case CommandLine::Action::Due:
+    case CommandLine::Action::ExportReviews:
         break;
     }
     const QString path = commandLine.file;
@@ -240,7 +243,11 @@ int runCommandLine(const CommandLine &commandLine, QTextStream &out, QTextStream
         folder.isEmpty() ? QString() : progressFileURL(url, folder).toLocalFile();
     const DataFile deck =
         loadDataFile(*text, url, folder.isEmpty() ? std::nullopt : std::optional(folder));
-    if (commandLine.action == CommandLine::Action::Dump) {
+    if (commandLine.action == CommandLine::Action::ExportReviews) {
+        const QList<JournalRecord> journal =
+            progressPath.isEmpty() ? QList<JournalRecord>() : readDeckJournal(progressPath).records;
+        out << QString::fromUtf8(reviewLogCsv(journal));
+    } else if (commandLine.action == CommandLine::Action::Dump) {
         out.flush();
         writeDeckDumpJson(deck, progressPath,
                           [&](const QByteArray &piece) { out << QString::fromUtf8(piece); });
@@ -257,7 +264,13 @@ int runCommandLine(const CommandLine &commandLine, QTextStream &out, QTextStream
             std::max<qsizetype>(scheduler.parameters().newFacesPerDay - introduced, 0));
         out << QString::fromUtf8(deckDueJson(deck, queue, scheduler, now));
     } else {
-        out << deckStatsText(deck, progressPath, QFileInfo::exists(progressPath));
+        const bool found = QFileInfo::exists(progressPath);
+        const StatsFigures figures =
+            deckFigures(deck, progressPath, QDateTime::currentDateTimeUtc());
+        if (commandLine.json)
+            out << QString::fromUtf8(deckStatsJson(deck, progressPath, found, figures));
+        else
+            out << deckStatsText(deck, progressPath, found) << statsFiguresText(figures, deck);
     }
     out.flush();
     return 0;
