@@ -6,6 +6,7 @@
 #include "core/app/study_settings.h"
 #include "core/model/debug_output.h"
 #include "core/model/flashcard_reader.h"
+#include "core/store/progress_store.h"
 #include "core/store/safe_file.h"
 
 #include <tuple>
@@ -79,6 +80,18 @@ CommandsCoordinator::~CommandsCoordinator()
 {
     finishRestore();
     m_saver.waitForPendingSaves();
+}
+
+std::optional<QString> CommandsCoordinator::progressFilePath() const
+{
+    if (m_activeFile.isEmpty() || !dataFile())
+        return std::nullopt;
+    const ProgressLocation &location = m_saver.location();
+    const QString folder = location.useApplicationFolder ? progressDirectoryLocation()
+                                                         : location.givenFolder.value_or(QString());
+    if (folder.isEmpty())
+        return std::nullopt;
+    return progressFileURL(m_activeFile, folder).toLocalFile();
 }
 
 CommandsCoordinator::State CommandsCoordinator::state() const
