@@ -6,7 +6,6 @@
 #include "core/app/study_settings.h"
 #include "core/model/debug_output.h"
 #include "core/model/flashcard_reader.h"
-#include "core/store/progress_store.h"
 #include "core/store/safe_file.h"
 
 #include <tuple>
@@ -86,12 +85,7 @@ std::optional<QString> CommandsCoordinator::progressFilePath() const
 {
     if (m_activeFile.isEmpty() || !dataFile())
         return std::nullopt;
-    const ProgressLocation &location = m_saver.location();
-    const QString folder = location.useApplicationFolder ? progressDirectoryLocation()
-                                                         : location.givenFolder.value_or(QString());
-    if (folder.isEmpty())
-        return std::nullopt;
-    return progressFileURL(m_activeFile, folder).toLocalFile();
+    return m_location.progressFilePath(m_activeFile);
 }
 
 CommandsCoordinator::State CommandsCoordinator::state() const
