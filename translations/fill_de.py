@@ -84,24 +84,36 @@ GERMAN = {
     "Cards": "Karten",
     "Recent Files": "Zuletzt geöffnet",
     "Usage: memoranth [FILE]\n"
-    "       memoranth --stats FILE | --dump FILE | --due FILE | --help | --version\n"
+    "       memoranth --stats FILE [--json] | --dump FILE | --due FILE\n"
+    "       memoranth --export-reviews FILE | --help | --version\n"
     "Study flashcards written as plain text files.\n"
     "\n"
     "  FILE          open this flashcard file in the window\n"
-    "  --stats FILE  print a summary of the deck and its saved progress\n"
+    "  --stats FILE  print a summary of the deck, its saved progress and its\n"
+    "                review statistics\n"
+    "  --json        with --stats: print the same figures as JSON\n"
     "  --dump FILE   print the deck with its saved progress as JSON\n"
     "  --due FILE    print the faces due now and the new ones for today as JSON\n"
+    "  --export-reviews FILE\n"
+    "                print the deck's review history as CSV, as the tools that\n"
+    "                fit the scheduler's weights read it\n"
     "  -h, --help    print this help\n"
     "  -v, --version print the version\n"
     "  --            end of options: what follows is a file name\n":
         "Aufruf: memoranth [DATEI]\n"
-        "        memoranth --stats DATEI | --dump DATEI | --due DATEI | --help | --version\n"
+        "        memoranth --stats DATEI [--json] | --dump DATEI | --due DATEI\n"
+        "        memoranth --export-reviews DATEI | --help | --version\n"
         "Karteikarten aus einfachen Textdateien lernen.\n"
         "\n"
         "  DATEI          diese Karteikartendatei im Fenster öffnen\n"
-        "  --stats DATEI  eine Übersicht des Stapels und seines Fortschritts ausgeben\n"
+        "  --stats DATEI  eine Übersicht des Stapels, seines Fortschritts und seiner\n"
+        "                 Lernstatistik ausgeben\n"
+        "  --json         mit --stats: dieselben Zahlen als JSON ausgeben\n"
         "  --dump DATEI   den Stapel mit seinem Fortschritt als JSON ausgeben\n"
         "  --due DATEI    die jetzt fälligen und die heutigen neuen Seiten als JSON ausgeben\n"
+        "  --export-reviews DATEI\n"
+        "                 den Wiederholungsverlauf des Stapels als CSV ausgeben, wie ihn\n"
+        "                 die Werkzeuge lesen, die die Gewichte des Planers anpassen\n"
         "  -h, --help     diese Hilfe ausgeben\n"
         "  -v, --version  die Version ausgeben\n"
         "  --             Ende der Optionen: was folgt, ist ein Dateiname\n",
@@ -109,6 +121,7 @@ GERMAN = {
         "Weitere Informationen mit „memoranth --help“.\n",
     "--%1 and --%2 cannot be used together.":
         "--%1 und --%2 lassen sich nicht zusammen verwenden.",
+    "--json goes with --stats.": "--json gehört zu --stats.",
     "Only one file can be given.": "Es kann nur eine Datei angegeben werden.",
     "Choose a flashcard file to study": "Eine Karteikartendatei zum Lernen auswählen",
     "Open an example deck": "Einen Beispielstapel öffnen",
@@ -127,6 +140,50 @@ GERMAN = {
     "This deck has no cards. A card begins with a line that starts with ===.":
         "Dieser Stapel hat keine Karten. Eine Karte beginnt mit einer Zeile, die mit === "
         "anfängt.",
+    # The statistics window.
+    "%1: %2": "%1: %2",
+    "max %1": "höchstens %1",
+    "Reviews per day": "Wiederholungen pro Tag",
+    "Reviews per day over the last 12 months: %1 reviews on %2 days.":
+        "Wiederholungen pro Tag in den letzten 12 Monaten: %1 Wiederholungen an %2 Tagen.",
+    "Most on %1: %2.": "Die meisten am %1: %2.",
+    "%1: reviews: %2, correct: %3": "%1: Wiederholungen: %2, richtig: %3",
+    "&View": "&Ansicht",
+    "Statistics": "Statistik",
+    "%1 %2: %3 (reviews: %4)": "%1 %2: %3 (Wiederholungen: %4)",
+    "True retention per month": "Tatsächliche Behaltensquote pro Monat",
+    "True retention per month against the desired %1.":
+        "Tatsächliche Behaltensquote pro Monat, gemessen an den gewünschten %1.",
+    "No reviews of learnt faces yet.": "Noch keine Wiederholungen gelernter Seiten.",
+    "%1: %2 (reviews: %3)": "%1: %2 (Wiederholungen: %3)",
+    "%1: no reviews": "%1: keine Wiederholungen",
+    "Faces with the most lapses": "Seiten, die am häufigsten vergessen wurden",
+    "Due in the next 30 days": "Fällig in den nächsten 30 Tagen",
+    "Faces by progress": "Seiten nach Fortschritt",
+    "Faces by rating": "Seiten nach Bewertung",
+    "Stability": "Stabilität",
+    "Difficulty": "Schwierigkeit",
+    "Statistics of %1": "Statistik von %1",
+    "Current streak (days): %1 · longest: %2 · reviews in all: %3":
+        "Aktuelle Serie (Tage): %1 · längste: %2 · Wiederholungen insgesamt: %3",
+    "Today: %1 due, %2 learning, %3 new": "Heute: %1 fällig, %2 im Lernen, %3 neu",
+    "Predicted retention now: %1 (desired %2)":
+        "Vorhergesagte Behaltensquote jetzt: %1 (gewünscht %2)",
+    "Predicted retention now: no face learnt yet (desired %1)":
+        "Vorhergesagte Behaltensquote jetzt: noch keine Seite gelernt (gewünscht %1)",
+    "Today": "Heute",
+    "Tomorrow": "Morgen",
+    "Faces due per day for the next 30 days": "Fällige Seiten pro Tag in den nächsten 30 Tagen",
+    "Faces by rating, in dots": "Seiten nach Bewertung, in Punkten",
+    "< %1 d": "< %1 T",
+    "≥ %1 d": "≥ %1 T",
+    "%1–%2 d": "%1–%2 T",
+    "Faces by stability": "Seiten nach Stabilität",
+    "Faces by difficulty, from 1 (easy) to 10 (hard)":
+        "Seiten nach Schwierigkeit, von 1 (leicht) bis 10 (schwer)",
+    "Lapses: %1 · card %2: %3": "Vergessen: %1 · Karte %2: %3",
+    "Show this card for study": "Diese Karte zum Lernen zeigen",
+    "No face has lapsed yet.": "Noch keine Seite wurde vergessen.",
 }
 
 path = pathlib.Path(__file__).with_name("memoranth_de.ts")

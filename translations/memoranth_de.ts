@@ -2,6 +2,17 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="de_DE">
 <context>
+    <name>BarChart</name>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>max %1</source>
+        <translation>höchstens %1</translation>
+    </message>
+</context>
+<context>
     <name>CardListModel</name>
     <message>
         <source>Card %1</source>
@@ -38,26 +49,42 @@
         <translation>Es kann nur eine Datei angegeben werden.</translation>
     </message>
     <message>
+        <source>--json goes with --stats.</source>
+        <translation>--json gehört zu --stats.</translation>
+    </message>
+    <message>
         <source>Usage: memoranth [FILE]
-       memoranth --stats FILE | --dump FILE | --due FILE | --help | --version
+       memoranth --stats FILE [--json] | --dump FILE | --due FILE
+       memoranth --export-reviews FILE | --help | --version
 Study flashcards written as plain text files.
 
   FILE          open this flashcard file in the window
-  --stats FILE  print a summary of the deck and its saved progress
+  --stats FILE  print a summary of the deck, its saved progress and its
+                review statistics
+  --json        with --stats: print the same figures as JSON
   --dump FILE   print the deck with its saved progress as JSON
   --due FILE    print the faces due now and the new ones for today as JSON
+  --export-reviews FILE
+                print the deck's review history as CSV, as the tools that
+                fit the scheduler's weights read it
   -h, --help    print this help
   -v, --version print the version
   --            end of options: what follows is a file name
 </source>
         <translation>Aufruf: memoranth [DATEI]
-        memoranth --stats DATEI | --dump DATEI | --due DATEI | --help | --version
+        memoranth --stats DATEI [--json] | --dump DATEI | --due DATEI
+        memoranth --export-reviews DATEI | --help | --version
 Karteikarten aus einfachen Textdateien lernen.
 
   DATEI          diese Karteikartendatei im Fenster öffnen
-  --stats DATEI  eine Übersicht des Stapels und seines Fortschritts ausgeben
+  --stats DATEI  eine Übersicht des Stapels, seines Fortschritts und seiner
+                 Lernstatistik ausgeben
+  --json         mit --stats: dieselben Zahlen als JSON ausgeben
   --dump DATEI   den Stapel mit seinem Fortschritt als JSON ausgeben
   --due DATEI    die jetzt fälligen und die heutigen neuen Seiten als JSON ausgeben
+  --export-reviews DATEI
+                 den Wiederholungsverlauf des Stapels als CSV ausgeben, wie ihn
+                 die Werkzeuge lesen, die die Gewichte des Planers anpassen
   -h, --help     diese Hilfe ausgeben
   -v, --version  die Version ausgeben
   --             Ende der Optionen: was folgt, ist ein Dateiname
@@ -147,6 +174,25 @@ Karteikarten aus einfachen Textdateien lernen.
     <message>
         <source>End studying</source>
         <translation>Lernen beenden</translation>
+    </message>
+</context>
+<context>
+    <name>HeatmapChart</name>
+    <message>
+        <source>Reviews per day</source>
+        <translation>Wiederholungen pro Tag</translation>
+    </message>
+    <message>
+        <source>Reviews per day over the last 12 months: %1 reviews on %2 days.</source>
+        <translation>Wiederholungen pro Tag in den letzten 12 Monaten: %1 Wiederholungen an %2 Tagen.</translation>
+    </message>
+    <message>
+        <source>Most on %1: %2.</source>
+        <translation>Die meisten am %1: %2.</translation>
+    </message>
+    <message>
+        <source>%1: reviews: %2, correct: %3</source>
+        <translation>%1: Wiederholungen: %2, richtig: %3</translation>
     </message>
 </context>
 <context>
@@ -266,6 +312,14 @@ Karteikarten aus einfachen Textdateien lernen.
         <source>All files (*)</source>
         <translation>Alle Dateien (*)</translation>
     </message>
+    <message>
+        <source>&amp;View</source>
+        <translation>&amp;Ansicht</translation>
+    </message>
+    <message>
+        <source>Statistics</source>
+        <translation>Statistik</translation>
+    </message>
 </context>
 <context>
     <name>Progress</name>
@@ -307,6 +361,33 @@ Karteikarten aus einfachen Textdateien lernen.
     <message>
         <source>Remove %1 from recent files</source>
         <translation>%1 aus den zuletzt geöffneten Dateien entfernen</translation>
+    </message>
+</context>
+<context>
+    <name>RetentionChart</name>
+    <message>
+        <source>%1 %2: %3 (reviews: %4)</source>
+        <translation>%1 %2: %3 (Wiederholungen: %4)</translation>
+    </message>
+    <message>
+        <source>True retention per month</source>
+        <translation>Tatsächliche Behaltensquote pro Monat</translation>
+    </message>
+    <message>
+        <source>True retention per month against the desired %1.</source>
+        <translation>Tatsächliche Behaltensquote pro Monat, gemessen an den gewünschten %1.</translation>
+    </message>
+    <message>
+        <source>No reviews of learnt faces yet.</source>
+        <translation>Noch keine Wiederholungen gelernter Seiten.</translation>
+    </message>
+    <message>
+        <source>%1: %2 (reviews: %3)</source>
+        <translation>%1: %2 (Wiederholungen: %3)</translation>
+    </message>
+    <message>
+        <source>%1: no reviews</source>
+        <translation>%1: keine Wiederholungen</translation>
     </message>
 </context>
 <context>
@@ -376,6 +457,133 @@ Karteikarten aus einfachen Textdateien lernen.
     <message>
         <source>Open recent file %1.</source>
         <translation>Zuletzt geöffnete Datei %1 öffnen.</translation>
+    </message>
+</context>
+<context>
+    <name>StatisticsWindow</name>
+    <message>
+        <source>Statistics</source>
+        <translation>Statistik</translation>
+    </message>
+    <message>
+        <source>Faces with the most lapses</source>
+        <translation>Seiten, die am häufigsten vergessen wurden</translation>
+    </message>
+    <message>
+        <source>Reviews per day</source>
+        <translation>Wiederholungen pro Tag</translation>
+    </message>
+    <message>
+        <source>Due in the next 30 days</source>
+        <translation>Fällig in den nächsten 30 Tagen</translation>
+    </message>
+    <message>
+        <source>True retention per month</source>
+        <translation>Tatsächliche Behaltensquote pro Monat</translation>
+    </message>
+    <message>
+        <source>Faces by progress</source>
+        <translation>Seiten nach Fortschritt</translation>
+    </message>
+    <message>
+        <source>Faces by rating</source>
+        <translation>Seiten nach Bewertung</translation>
+    </message>
+    <message>
+        <source>Stability</source>
+        <translation>Stabilität</translation>
+    </message>
+    <message>
+        <source>Difficulty</source>
+        <translation>Schwierigkeit</translation>
+    </message>
+    <message>
+        <source>Statistics of %1</source>
+        <translation>Statistik von %1</translation>
+    </message>
+    <message>
+        <source>Current streak (days): %1 · longest: %2 · reviews in all: %3</source>
+        <translation>Aktuelle Serie (Tage): %1 · längste: %2 · Wiederholungen insgesamt: %3</translation>
+    </message>
+    <message>
+        <source>Today: %1 due, %2 learning, %3 new</source>
+        <translation>Heute: %1 fällig, %2 im Lernen, %3 neu</translation>
+    </message>
+    <message>
+        <source>Predicted retention now: %1 (desired %2)</source>
+        <translation>Vorhergesagte Behaltensquote jetzt: %1 (gewünscht %2)</translation>
+    </message>
+    <message>
+        <source>Predicted retention now: no face learnt yet (desired %1)</source>
+        <translation>Vorhergesagte Behaltensquote jetzt: noch keine Seite gelernt (gewünscht %1)</translation>
+    </message>
+    <message>
+        <source>Today</source>
+        <translation>Heute</translation>
+    </message>
+    <message>
+        <source>Tomorrow</source>
+        <translation>Morgen</translation>
+    </message>
+    <message>
+        <source>Faces due per day for the next 30 days</source>
+        <translation>Fällige Seiten pro Tag in den nächsten 30 Tagen</translation>
+    </message>
+    <message>
+        <source>New</source>
+        <translation>Neu</translation>
+    </message>
+    <message>
+        <source>Learning</source>
+        <translation>Lernend</translation>
+    </message>
+    <message>
+        <source>Mastered</source>
+        <translation>Beherrscht</translation>
+    </message>
+    <message>
+        <source>Archived</source>
+        <translation>Archiviert</translation>
+    </message>
+    <message>
+        <source>Abandoned</source>
+        <translation>Aufgegeben</translation>
+    </message>
+    <message>
+        <source>Faces by rating, in dots</source>
+        <translation>Seiten nach Bewertung, in Punkten</translation>
+    </message>
+    <message>
+        <source>&lt; %1 d</source>
+        <translation>&lt; %1 T</translation>
+    </message>
+    <message>
+        <source>≥ %1 d</source>
+        <translation>≥ %1 T</translation>
+    </message>
+    <message>
+        <source>%1–%2 d</source>
+        <translation>%1–%2 T</translation>
+    </message>
+    <message>
+        <source>Faces by stability</source>
+        <translation>Seiten nach Stabilität</translation>
+    </message>
+    <message>
+        <source>Faces by difficulty, from 1 (easy) to 10 (hard)</source>
+        <translation>Seiten nach Schwierigkeit, von 1 (leicht) bis 10 (schwer)</translation>
+    </message>
+    <message>
+        <source>Lapses: %1 · card %2: %3</source>
+        <translation>Vergessen: %1 · Karte %2: %3</translation>
+    </message>
+    <message>
+        <source>Show this card for study</source>
+        <translation>Diese Karte zum Lernen zeigen</translation>
+    </message>
+    <message>
+        <source>No face has lapsed yet.</source>
+        <translation>Noch keine Seite wurde vergessen.</translation>
     </message>
 </context>
 <context>

@@ -7,11 +7,24 @@
 // parseCommandLine, so the window and the read-only reports agree on what is accepted.
 struct CommandLine
 {
-    enum class Action { OpenWindow, Stats, Dump, Due, Orphans, Help, Version, Invalid };
+    enum class Action {
+        OpenWindow,
+        Stats,
+        Dump,
+        Due,
+        ExportReviews,
+        Orphans,
+        Help,
+        Version,
+        Invalid
+    };
 
     Action action = Action::OpenWindow;
-    // The flashcard file named, if any (always one for Stats, Dump, Due and Orphans).
+    // The flashcard file named, if any (always one for Stats, Dump, Due, ExportReviews and
+    // Orphans).
     QString file;
+    // Stats as JSON rather than text.
+    bool json = false;
     // Why the arguments were refused (Invalid only), translated, without the program name.
     QString error;
 };

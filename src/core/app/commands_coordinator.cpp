@@ -83,6 +83,13 @@ CommandsCoordinator::~CommandsCoordinator()
     m_saver.waitForPendingSaves();
 }
 
+std::optional<QString> CommandsCoordinator::progressFilePath() const
+{
+    if (m_activeFile.isEmpty() || !dataFile())
+        return std::nullopt;
+    return m_location.progressFilePath(m_activeFile);
+}
+
 CommandsCoordinator::State CommandsCoordinator::state() const
 {
     if (m_activeFile.isEmpty())

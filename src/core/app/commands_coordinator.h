@@ -58,6 +58,9 @@ public:
     // be read.
     const std::optional<DataFile> &dataFile() const { return m_saver.deck(); }
     State state() const;
+    // The progress file of the open deck, beside which its journals lie; none when no deck is
+    // open or progress is not kept.
+    std::optional<QString> progressFilePath() const;
 
     // Opens the file (reading it again when it is already open), or closes the open one when
     // given none (or an empty URL).

@@ -1,12 +1,14 @@
 #include "core/app/deck_report.h"
 
 #include "core/app/preferences.h"
+#include "core/app/stats_report.h"
 #include "core/app/study_settings.h"
-
 #include "core/model/flashcard_reader.h"
+#include "core/stats/review_log.h"
 #include "core/store/deck_loader.h"
 #include "core/store/progress_store.h"
 #include "core/store/progress_table.h"
+#include "core/store/review_journal.h"
 #include "core/store/safe_file.h"
 #include "core/store/stored_record.h"
 
@@ -282,6 +284,7 @@ int runCommandLine(const CommandLine &commandLine, QTextStream &out, QTextStream
     case CommandLine::Action::Dump:
     case CommandLine::Action::Orphans:
     case CommandLine::Action::Due:
+    case CommandLine::Action::ExportReviews:
         break;
     }
     const QString path = commandLine.file;
@@ -301,6 +304,10 @@ int runCommandLine(const CommandLine &commandLine, QTextStream &out, QTextStream
         *text, url, folder.isEmpty() ? std::nullopt : std::optional(folder), nullptr, &report);
     if (commandLine.action == CommandLine::Action::Orphans) {
         out << QString::fromUtf8(orphansJson(deck, report.changes, progressPath));
+    } else if (commandLine.action == CommandLine::Action::ExportReviews) {
+        const QList<JournalRecord> journal =
+            progressPath.isEmpty() ? QList<JournalRecord>() : readDeckJournal(progressPath).records;
+        out << QString::fromUtf8(reviewLogCsv(journal));
     } else if (commandLine.action == CommandLine::Action::Dump) {
         out.flush();
         writeDeckDumpJson(deck, progressPath,
@@ -318,7 +325,13 @@ int runCommandLine(const CommandLine &commandLine, QTextStream &out, QTextStream
             std::max<qsizetype>(scheduler.parameters().newFacesPerDay - introduced, 0));
         out << QString::fromUtf8(deckDueJson(deck, queue, scheduler, now));
     } else {
-        out << deckStatsText(deck, progressPath, QFileInfo::exists(progressPath));
+        const bool found = QFileInfo::exists(progressPath);
+        const StatsFigures figures =
+            deckFigures(deck, progressPath, QDateTime::currentDateTimeUtc());
+        if (commandLine.json)
+            out << QString::fromUtf8(deckStatsJson(deck, progressPath, found, figures));
+        else
+            out << deckStatsText(deck, progressPath, found) << statsFiguresText(figures, deck);
     }
     out.flush();
     return 0;

@@ -36,3 +36,13 @@ QString ProgressLocation::journalPath(const QUrl &url) const
         return {};
     return ::journalPath(progressFileURL(url, *folder).toLocalFile(), journalMachineId());
 }
+
+std::optional<QString> ProgressLocation::progressFilePath(const QUrl &url) const
+{
+    const QString folder = m_kind == Kind::Application ? progressDirectoryLocation()
+                           : m_kind == Kind::Given     ? m_folder
+                                                       : QString();
+    if (folder.isEmpty())
+        return std::nullopt;
+    return progressFileURL(url, folder).toLocalFile();
+}

@@ -32,6 +32,9 @@ public:
                                     const FaceChanges &changes) const;
     // This machine's journal of the deck at url, beside its progress file; empty for none.
     QString journalPath(const QUrl &url) const;
+    // Where the progress file of the deck at url is, without creating any folder; none when
+    // progress is not kept.
+    std::optional<QString> progressFilePath(const QUrl &url) const;
 
 private:
     enum class Kind { Application, Given, None };

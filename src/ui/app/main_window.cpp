@@ -8,6 +8,7 @@
 #include "ui/app/start_view.h"
 #include "ui/browser/file_drop_handler.h"
 #include "ui/browser/sidebar.h"
+#include "ui/stats/statistics_window.h"
 
 #include <QAction>
 #include <QApplication>
@@ -101,6 +102,12 @@ void MainWindow::createMenus()
     connect(&m_coordinator, &CommandsCoordinator::historyChanged, this, updateHistory);
     updateHistory();
 
+    QMenu *view = menuBar()->addMenu(tr("&View"));
+    m_statisticsAction = view->addAction(tr("Statistics"));
+    m_statisticsAction->setObjectName(u"statisticsAction"_qs);
+    m_statisticsAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_I));
+    connect(m_statisticsAction, &QAction::triggered, this, &MainWindow::showStatistics);
+
     QMenu *help = menuBar()->addMenu(tr("&Help"));
     m_keyboardShortcutsAction = help->addAction(tr("Keyboard Shortcuts"));
     connect(m_keyboardShortcutsAction, &QAction::triggered, this,
@@ -131,6 +138,24 @@ void MainWindow::rebuildOpenRecentMenu()
     clear->setEnabled(!files.isEmpty());
     connect(clear, &QAction::triggered, &m_recentFiles, &RecentFiles::clear, Qt::QueuedConnection);
     m_openRecentMenu->setEnabled(!files.isEmpty());
+}
+
+void MainWindow::showStatistics()
+{
+    // One statistics window for each main window, kept while it lives so that it reopens at
+    // once; it follows the deck while the user studies here.
+    if (!m_statisticsWindow) {
+        m_statisticsWindow = new StatisticsWindow(&m_coordinator, this);
+        connect(m_statisticsWindow, &StatisticsWindow::faceActivated, this,
+                [this](qsizetype card, qsizetype) {
+                    m_contentView->setSelectedCardIndex(card);
+                    raise();
+                    activateWindow();
+                });
+    }
+    m_statisticsWindow->show();
+    m_statisticsWindow->raise();
+    m_statisticsWindow->activateWindow();
 }
 
 void MainWindow::setFileChooser(FileChooser chooser)

@@ -8,6 +8,7 @@
 
 class CommandsCoordinator;
 class ContentView;
+class StatisticsWindow;
 class FileDropHandler;
 class MessageView;
 class QMenu;
@@ -46,6 +47,8 @@ public:
 
     // The "Open..." command: asks for a file and opens it; a cancelled choice changes nothing.
     void openFile();
+    // Shows the statistics of the open deck in their own window (View > Statistics).
+    void showStatistics();
     // The "New Window" command: another window over the same coordinator, deleted when closed.
     MainWindow *openNewWindow();
 
@@ -58,6 +61,7 @@ public:
     QAction *redoAction() const { return m_redoAction; }
     QAction *keyboardShortcutsAction() const { return m_keyboardShortcutsAction; }
     QAction *aboutAction() const { return m_aboutAction; }
+    QAction *statisticsAction() const { return m_statisticsAction; }
 
     StartView *startView() const { return m_startView; }
     MessageView *invalidFileView() const { return m_invalidFileView; }
@@ -88,4 +92,6 @@ private:
     QAction *m_redoAction = nullptr;
     QAction *m_keyboardShortcutsAction = nullptr;
     QAction *m_aboutAction = nullptr;
+    QAction *m_statisticsAction = nullptr;
+    StatisticsWindow *m_statisticsWindow = nullptr;
 };

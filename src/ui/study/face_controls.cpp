@@ -1,13 +1,19 @@
 #include "ui/study/face_controls.h"
 
 #include "ui/study/selection_bar.h"
+#include "ui/study/selection_bar_item.h"
 #include "ui/study/study_actions.h"
 
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QPainter>
 #include <QPainterPath>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QToolButton>
+#include <QWheelEvent>
+
+#include <algorithm>
 
 namespace {
 
@@ -48,6 +54,78 @@ QToolButton *makeArrowButton(const QString &toolTip, QWidget *parent)
     return button;
 }
 
+// The faces bar inside the room the study view has for it. A card of many faces would make
+// the bar wider than the study view and so push the sidebar aside; instead the bar scrolls
+// sideways and keeps the selected item in view.
+class FacesBarScroller final : public QScrollArea
+{
+public:
+    explicit FacesBarScroller(SelectionBar *bar, QWidget *parent) : QScrollArea(parent)
+    {
+        setObjectName(QStringLiteral("facesBarScroller"));
+        setFrameShape(QFrame::NoFrame);
+        setFocusPolicy(Qt::NoFocus);
+        setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        setAlignment(Qt::AlignCenter);
+        setWidgetResizable(false);
+        setWidget(bar);
+        viewport()->setAutoFillBackground(false);
+        setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+        bar->installEventFilter(this);
+    }
+
+    QSize sizeHint() const override { return widget()->sizeHint(); }
+    QSize minimumSizeHint() const override
+    {
+        // Room for the selected item and a neighbour on each side.
+        const auto *bar = static_cast<const SelectionBar *>(widget());
+        const int room = 3 * bar->leadingPlaceholder()->sizeHint().width();
+        const QSize whole = bar->sizeHint();
+        return {std::min(whole.width(), room), whole.height()};
+    }
+
+    // Scrolls just enough to show the selected item with a neighbour on either side.
+    void showSelected()
+    {
+        auto *bar = static_cast<SelectionBar *>(widget());
+        SelectionBarItem *item = bar->item(bar->index());
+        if (!item)
+            return;
+        bar->layout()->activate();
+        ensureWidgetVisible(item, bar->leadingPlaceholder()->sizeHint().width(), 0);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        // A bar of more or fewer items asks for another width.
+        if (watched == widget() && event->type() == QEvent::Resize)
+            updateGeometry();
+        return QScrollArea::eventFilter(watched, event);
+    }
+
+    void resizeEvent(QResizeEvent *event) override
+    {
+        QScrollArea::resizeEvent(event);
+        showSelected();
+    }
+
+    void wheelEvent(QWheelEvent *event) override
+    {
+        // The bar only scrolls sideways: an ordinary wheel turns it too.
+        const QPoint delta = event->angleDelta();
+        const int steps = std::abs(delta.x()) > std::abs(delta.y()) ? delta.x() : delta.y();
+        QScrollBar *bar = horizontalScrollBar();
+        if (steps == 0 || bar->maximum() == 0) {
+            event->ignore();
+            return;
+        }
+        bar->setValue(bar->value() - steps * bar->singleStep() / 40);
+        event->accept();
+    }
+};
+
 } // namespace
 
 FaceControls::FaceControls(QWidget *parent)
@@ -62,17 +140,20 @@ FaceControls::FaceControls(QWidget *parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_previous, 0, Qt::AlignVCenter);
     // The bar is padded on all edges.
+    auto *scroller = new FacesBarScroller(m_bar, this);
     auto *barFrame = new QHBoxLayout;
     barFrame->setContentsMargins(16, 16, 16, 16);
-    barFrame->addWidget(m_bar);
-    layout->addLayout(barFrame);
+    barFrame->addWidget(scroller);
+    layout->addLayout(barFrame, 1);
     layout->addWidget(m_next, 0, Qt::AlignVCenter);
-    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    // As wide as the bar where there is room, narrower (the bar scrolling) where there is not.
+    setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Fixed);
     updateIcons();
 
     connect(m_previous, &QToolButton::clicked, this, &FaceControls::previousFaceRequested);
     connect(m_next, &QToolButton::clicked, this, &FaceControls::nextFaceRequested);
     connect(m_bar, &SelectionBar::indexChosen, this, &FaceControls::faceChosen);
+    connect(m_bar, &SelectionBar::indexChanged, scroller, &FacesBarScroller::showSelected);
 }
 
 void FaceControls::updateIcons()

@@ -2,6 +2,7 @@
 
 #include "core/study/markup.h"
 #include "ui/study/face_progress_view.h"
+#include "ui/study/face_text_label.h"
 #include "ui/study/spring_easing.h"
 #include "ui/study/study_actions.h"
 
@@ -260,9 +261,7 @@ void FaceView::setTextHidden(bool hidden)
 
 QLabel *FaceView::addTextPiece()
 {
-    auto *label = new QLabel(m_textArea);
-    label->setTextFormat(Qt::PlainText);
-    label->setWordWrap(true);
+    auto *label = new FaceTextLabel(m_textArea);
     label->setAlignment(Qt::AlignLeading | Qt::AlignTop);
     label->setFixedWidth(m_textWidth);
     label->setForegroundRole(QPalette::Text);

@@ -11,6 +11,9 @@ SelectionBar::SelectionBar(QWidget *parent)
       m_trailing(new SelectionBarItem(SelectionBarItem::Kind::Placeholder, this))
 {
     m_layout->setContentsMargins(0, 0, 0, 0);
+    // Always as wide as its items: a card of many faces scrolls the bar (see FaceControls)
+    // rather than squeezing its items.
+    m_layout->setSizeConstraint(QLayout::SetFixedSize);
     m_layout->addWidget(m_leading, 0, Qt::AlignVCenter);
     m_layout->addWidget(m_trailing, 0, Qt::AlignVCenter);
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
@@ -48,4 +51,5 @@ void SelectionBar::setIndex(qsizetype index, bool animated)
             m_items[i]->setSelected(selected, animated);
     }
     m_index = index;
+    Q_EMIT indexChanged(index);
 }

@@ -30,6 +30,8 @@ public:
 Q_SIGNALS:
     // The user clicked item i.
     void indexChosen(qsizetype i);
+    // Item i is now the selected one (set from outside or after new items).
+    void indexChanged(qsizetype i);
 
 private:
     QHBoxLayout *m_layout;

@@ -3,6 +3,7 @@
 #include "core/model/flashcard_reader.h"
 #include "core/store/deck_loader.h"
 #include "core/store/progress_store.h"
+#include "core/store/review_journal.h"
 
 #include <QDir>
 #include <QJsonArray>
@@ -208,6 +209,15 @@ private Q_SLOTS:
             << QString();
         QTest::newRow("stats without a file")
             << QStringList{u"--stats"_qs} << Action::Invalid << QString();
+        QTest::newRow("stats as JSON")
+            << QStringList{u"--json"_qs, u"--stats"_qs, u"a"_qs} << Action::Stats << u"a"_qs;
+        QTest::newRow("JSON without stats")
+            << QStringList{u"--dump"_qs, u"a"_qs, u"--json"_qs} << Action::Invalid << QString();
+        QTest::newRow("export reviews")
+            << QStringList{u"--export-reviews"_qs, u"a"_qs} << Action::ExportReviews << u"a"_qs;
+        QTest::newRow("export and stats")
+            << QStringList{u"--export-reviews"_qs, u"a"_qs, u"--stats"_qs, u"a"_qs}
+            << Action::Invalid << QString();
     }
 
     void parsesTheCommandLine()
@@ -219,6 +229,56 @@ private Q_SLOTS:
         QCOMPARE(parsed.action, action);
         QCOMPARE(parsed.file, file);
         QCOMPARE(parsed.error.isEmpty(), action != CommandLine::Action::Invalid);
+        QCOMPARE(parsed.json,
+                 arguments.contains(u"--json"_qs) && action == CommandLine::Action::Stats);
+    }
+
+    // The review history in the journal: statistics as JSON and the review log as CSV.
+    void reviewHistoryReports()
+    {
+        const QString deck = writeDeck(u"history.txt"_qs, "===\nforgotten\n---\nrecalled\n");
+        QDir().mkpath(progressFolder());
+        const QString progressPath = progressFolder() + u"/history.plist"_qs;
+        const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        QByteArray journal;
+        const auto append = [&](const QString &face, int grade, qint64 time) {
+            JournalRecord record;
+            record.face = faceDigest(face);
+            record.time = time;
+            record.grade = quint8(grade);
+            record.stateBefore = SchedulingState::Review;
+            record.lastReview = time;
+            record.nextReview = time + 86400000;
+            record.memory = JournalMemory{5, 5, 2, grade == 1 ? 1 : 0, std::nullopt};
+            journal += encodeJournalRecord(record);
+        };
+        append(u"recalled\n"_qs, 3, now - 1000);
+        append(u"forgotten\n"_qs, 1, now - 900);
+        QFile file(journalPath(progressPath, u"0123456789abcdef"_qs));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(journal) == journal.size());
+        file.close();
+
+        const Result json = run({u"--stats"_qs, deck, u"--json"_qs});
+        QCOMPARE(json.status, 0);
+        const QJsonObject stats = QJsonDocument::fromJson(json.out).object();
+        QCOMPARE(stats[u"faces"_qs].toInt(), 2);
+        QCOMPARE(stats[u"reviews"_qs][u"total"_qs].toInt(), 2);
+        QCOMPARE(stats[u"reviews"_qs][u"perGrade"_qs][u"again"_qs].toInt(), 1);
+        QCOMPARE(stats[u"retention"_qs][u"perMonth"_qs].toArray().size(), 12);
+        QCOMPARE(stats[u"hardest"_qs][0][u"text"_qs].toString(), u"forgotten\n"_qs);
+
+        const Result text = run({u"--stats"_qs, deck});
+        QVERIFY2(text.out.contains("Reviews: 2 (again 1, hard 0, good 1, easy 0)\n") &&
+                     text.out.contains("  1  Card 0, face 0: forgotten\n"),
+                 text.out.constData());
+
+        const Result csv = run({u"--export-reviews"_qs, deck});
+        QCOMPARE(csv.status, 0);
+        const QList<QByteArray> lines = csv.out.split('\n');
+        QCOMPARE(lines.size(), 4); // a header, two reviews and the final newline
+        QCOMPARE(lines[0], "card_id,review_time,review_rating,review_state,review_duration");
+        QVERIFY(lines[2].endsWith("," + QByteArray::number(now - 900) + ",1,2,0"));
+        QVERIFY(QFileInfo::exists(progressPath) == false);
     }
 
     void helpAndVersion_data()

@@ -9,12 +9,16 @@
 #include "ui/browser/recent_files_view.h"
 #include "ui/browser/sidebar.h"
 #include "ui/study/card_view.h"
+#include "ui/study/face_controls.h"
 #include "ui/study/face_view.h"
+#include "ui/study/selection_bar.h"
+#include "ui/study/selection_bar_item.h"
 
 #include <QFileDialog>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QStandardPaths>
 #include <QToolButton>
 
@@ -197,6 +201,59 @@ private Q_SLOTS:
         // Where there is room, the text has its full width again.
         window->resize(1000, 600);
         QTRY_COMPARE(face->findChild<QLabel *>()->width(), FaceView::textWidth);
+    }
+
+    // A card of many faces used to widen the study view by its faces bar, squeezing the
+    // sidebar (down to its minimum at 40 faces, where the recent rows lost their buttons).
+    void aCardOfManyFacesLeavesTheSidebarAlone()
+    {
+        coordinator().open(m_fixture->deck(u"many.txt"_qs, QList<int>{2, 40, 3}));
+        auto window = makeWindow();
+        window->resize(900, 600);
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        Sidebar *sidebar = window->contentView()->sidebar();
+        CardView *cards = window->contentView()->cardView();
+        QTRY_VERIFY(cards->activeFaceView() && cards->activeFaceView()->isVisible());
+        const int sidebarWidth = sidebar->width();
+
+        window->contentView()->setSelectedCardIndex(1);
+        QCOMPARE(cards->faceViews().size(), 40);
+        // Every item has the room its label needs; the bar scrolls instead.
+        SelectionBar *bar = cards->faceControls()->selectionBar();
+        const auto itemsFit = [&] {
+            for (qsizetype i = 0; i < bar->count(); ++i)
+                if (bar->item(i)->size() != bar->item(i)->sizeHint())
+                    return false;
+            return true;
+        };
+        QTRY_VERIFY(itemsFit());
+        auto *scroller = cards->findChild<QScrollArea *>(u"facesBarScroller"_qs);
+        QVERIFY(scroller);
+        QVERIFY(scroller->width() <= cards->width());
+        // The study view asks for no more room than it has, even when the window is resized.
+        QVERIFY2(cards->minimumSizeHint().width() <= cards->width(),
+                 qPrintable(u"%1"_qs.arg(cards->minimumSizeHint().width())));
+        window->resize(920, 600);
+        QTRY_COMPARE(window->width(), 920);
+        QCOMPARE(sidebar->width(), sidebarWidth);
+        auto *row = sidebar->findChild<RecentFileRow *>();
+        QVERIFY(row && row->removeButton()->isVisible());
+        QVERIFY(row->removeButton()->geometry().right() < row->width());
+
+        // The chosen face's item is scrolled into view.
+        const auto inView = [&](qsizetype i) {
+            const QRect item(bar->item(i)->mapTo(scroller->viewport(), QPoint(0, 0)),
+                             bar->item(i)->size());
+            return scroller->viewport()->rect().contains(item);
+        };
+        QVERIFY(inView(0));
+        QVERIFY(!inView(39));
+        cards->setCurrentFace(39);
+        QTRY_VERIFY(inView(39));
+
+        window->contentView()->setSelectedCardIndex(2);
+        QTest::qWait(50);
+        QCOMPARE(sidebar->width(), sidebarWidth);
     }
 
     void startViewOffersOpenRecentFilesAndAnExample()

@@ -73,7 +73,7 @@ private Q_SLOTS:
         QStringList titles;
         for (QAction *menu : window.menuBar()->actions())
             titles << menu->text();
-        QCOMPARE(titles, (QStringList{u"&File"_qs, u"&Edit"_qs, u"&Help"_qs}));
+        QCOMPARE(titles, (QStringList{u"&File"_qs, u"&Edit"_qs, u"&View"_qs, u"&Help"_qs}));
     }
 
     void applicationIconIsBuiltIn()

@@ -359,6 +359,56 @@ private Q_SLOTS:
         QVERIFY(face.textLabel()->text().size() <= FaceView::maxPieceLength);
     }
 
+    // A word longer than the line (a URL, a long hidden passage as underscores) is broken
+    // inside; it used to be cut off at the label's right edge.
+    void wordsLongerThanTheLineWrapInsideThem_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("reveal");
+        // Its query has no place where a line may break.
+        const QString url = QStringLiteral("https://example.org/search?q=") +
+                            QStringLiteral("Abcdefghij0123456789").repeated(9) +
+                            QStringLiteral("Klmnopqrstuvwxy");
+        QCOMPARE(url.size(), 224);
+        const QString passage = u"{"_qs + QStringLiteral("Unbreakable").repeated(14) + u"abc}"_qs;
+        QTest::newRow("url") << url << false;
+        QTest::newRow("passage masked") << passage << false;
+        QTest::newRow("passage revealed") << passage << true;
+        QTest::newRow("url after words") << u"See "_qs + url + u" for more."_qs << false;
+    }
+    void wordsLongerThanTheLineWrapInsideThem()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, reveal);
+        host = std::make_unique<StudyHost>(u"=== long\n"_qs + text + u"\n---\nshort\n"_qs);
+        QVERIFY(host->show());
+        FaceView *face = host->face(0);
+        if (reveal)
+            face->toggleHidden();
+        QLabel *label = face->textLabel();
+        QTRY_VERIFY(label->isVisible());
+        QCOMPARE(face->textHidden(), !reveal);
+        QVERIFY(label->width() <= host->view->scrollArea()->viewport()->width());
+
+        // Room for every line that the text needs at the label's width.
+        const QFontMetrics metrics(label->font());
+        const int oneLine = metrics.horizontalAdvance(label->text().trimmed());
+        const int lines = (oneLine + label->width() - 1) / label->width();
+        QVERIFY2(lines >= 3, qPrintable(QString::number(lines)));
+        QVERIFY2(label->height() >= lines * metrics.height(),
+                 qPrintable(u"%1 < %2 lines"_qs.arg(label->height()).arg(lines)));
+
+        // And every line is drawn: ink reaches down into the last line.
+        const QImage image = label->grab().toImage();
+        const int lastLine = (lines - 1) * metrics.lineSpacing() * int(image.devicePixelRatio());
+        bool inked = false;
+        const QRgb background = image.pixel(image.width() - 1, image.height() - 1);
+        for (int y = lastLine; y < image.height() && !inked; ++y)
+            for (int x = 0; x < image.width() && !inked; ++x)
+                inked = image.pixel(x, y) != background;
+        QVERIFY(inked);
+    }
+
     void shortFacesHaveNoMoreToShow()
     {
         const auto *showMore =

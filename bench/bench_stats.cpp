@@ -1,0 +1,226 @@
+// Times the statistics window over a journal of 1,000,000 reviews spread over two years of a deck
+// of 50,000 cards: opening the window (reading the journal, computing every figure, painting),
+// and taking in one more review while it is open. With "shot FILE" it instead saves a picture of
+// the window over a smaller generated history.
+#include "core/app/commands_coordinator.h"
+#include "core/app/recent_files.h"
+#include "core/store/progress_store.h"
+#include "core/store/review_journal.h"
+#include "ui/stats/statistics_window.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QSettings>
+#include <QStyleFactory>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+QTextStream out(stdout);
+
+// Notes when a widget has been painted.
+class PaintWatch final : public QObject
+{
+public:
+    explicit PaintWatch(QWidget *widget) { widget->installEventFilter(this); }
+    bool painted = false;
+
+protected:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() == QEvent::Paint)
+            painted = true;
+        return false;
+    }
+};
+
+QString faceText(int card, int face)
+{
+    return face ? QStringLiteral("The answer of card %1 is {%2}\n").arg(card).arg(card * 7)
+                : QStringLiteral("Question number %1\n").arg(card);
+}
+
+bool writeDeck(const QString &path, int cards)
+{
+    QByteArray text;
+    for (int card = 0; card < cards; ++card)
+        text += "=== " + QByteArray::number(card) + "\n" + faceText(card, 0).toUtf8() + "---\n" +
+                faceText(card, 1).toUtf8();
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
+}
+
+// A history of `reviews` reviews over `days` days ending now, more of them lately, with lapses
+// piling up on a few hard faces.
+bool writeJournal(const QString &path, int cards, qint64 reviews, int days, qint64 now)
+{
+    QRandomGenerator random(7);
+    QList<FaceDigest> digests;
+    for (int card = 0; card < cards; ++card)
+        for (int face = 0; face < 2; ++face)
+            digests.append(faceDigest(faceText(card, face)));
+    QList<JournalMemory> memory(digests.size());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    QByteArray chunk;
+    const qint64 start = now - qint64(days) * 86400000;
+    for (qint64 i = 0, written = 0; written < reviews; ++i) {
+        // Time grows with the square root: the pace picks up over the months.
+        const double at = std::sqrt(std::min(1.0, double(i) / double(reviews * 9 / 8)));
+        const qint64 time = start + qint64(at * at * double(now - start - 3600000));
+        const auto face = qsizetype(std::min<double>(
+            digests.size() - 1, std::pow(random.generateDouble(), 1.6) * double(digests.size())));
+        // Some days are skipped.
+        if ((time / 86400000) % 9 == 4 && at < 1)
+            continue;
+        JournalMemory &m = memory[face];
+        const int grade = random.bounded(100) < 12 + int(face % 17 == 0) * 30
+                              ? 1
+                              : 2 + int(random.bounded(100) >= 10) + int(random.bounded(100) >= 85);
+        JournalRecord record;
+        record.time = time;
+        record.face = digests[face];
+        record.grade = quint8(grade);
+        record.stateBefore = m.reviews == 0 ? SchedulingState::New : SchedulingState::Review;
+        m.reviews += 1;
+        if (grade == 1 && record.stateBefore == SchedulingState::Review)
+            m.lapses += 1;
+        m.stability =
+            grade == 1 ? std::max(0.2, m.stability / 3) : std::min(36500.0, m.stability * 2.2 + 1);
+        m.difficulty = std::clamp(m.difficulty + (grade == 1 ? 0.8 : -0.2), 1.0, 10.0);
+        if (m.reviews == 1)
+            m.difficulty = 5;
+        record.rating = qint8(std::min(3, int(m.reviews - m.lapses) % 4));
+        record.progress = CardFaceProgress::Learning;
+        record.lastReview = time;
+        record.nextReview = time + qint64(m.stability * 86400000);
+        record.memory = m;
+        chunk += encodeJournalRecord(record);
+        ++written;
+        if (chunk.size() > (1 << 22)) {
+            if (file.write(chunk) != chunk.size())
+                return false;
+            chunk.clear();
+        }
+    }
+    return file.write(chunk) == chunk.size();
+}
+
+// Until the widget was painted; a window that is never exposed gives up after ten seconds.
+void settle(PaintWatch &watch)
+{
+    watch.painted = false;
+    QElapsedTimer waited;
+    waited.start();
+    while (!watch.painted && waited.elapsed() < 10000)
+        QApplication::processEvents(QEventLoop::AllEvents, 5);
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
+    const QStringList arguments = app.arguments();
+    const bool shot = arguments.size() >= 3 && arguments[1] == u"shot";
+    const int cards = shot ? 600 : 50000;
+    const qint64 reviews = shot ? 40000 : 1000000;
+
+    QTemporaryDir home;
+    qputenv("XDG_DATA_HOME", QFile::encodeName(home.filePath(QStringLiteral("data"))));
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.filePath(QStringLiteral("config"))));
+    qputenv("HOME", QFile::encodeName(home.path()));
+    const QString folder = home.filePath(QStringLiteral("progress"));
+    QDir().mkpath(folder);
+    const QString deck = home.filePath(QStringLiteral("capitals of the world.txt"));
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    const QString progress = progressFileURL(QUrl::fromLocalFile(deck), folder).toLocalFile();
+    const QString journal = journalPath(progress, QStringLiteral("0123456789abcdef"));
+    if (!writeDeck(deck, cards) || !writeJournal(journal, cards, reviews, 730, now)) {
+        out << "cannot write the generated deck\n";
+        return 1;
+    }
+
+    QSettings settings(home.filePath(QStringLiteral("prefs.ini")), QSettings::IniFormat);
+    RecentFiles recent(&settings);
+    CommandsCoordinator coordinator(&settings, folder, &recent);
+    coordinator.open(QUrl::fromLocalFile(deck));
+
+    if (shot) {
+        StatisticsWindow window(&coordinator);
+        window.resize(900, 1000);
+        window.show();
+        PaintWatch watch(&window);
+        settle(watch);
+        const bool saved = window.grab().save(arguments[2]);
+        out << (saved ? "saved " : "cannot save ") << arguments[2] << '\n';
+        return saved ? 0 : 1;
+    }
+
+    out << "statistics over " << QFileInfo(journal).size() / journalRecordSize
+        << " journal reviews of " << cards * 2 << " faces, two years\n";
+    // The parts of opening: reading the journal, then every figure from it.
+    {
+        QElapsedTimer part;
+        part.start();
+        const QList<JournalRecord> records = readDeckJournal(progress).records;
+        const qint64 read = part.restart();
+        DeckStatistics statistics({}, StudyDayClock(), QDateTime::currentDateTimeUtc());
+        statistics.reset(records, *coordinator.dataFile());
+        const StatsFigures figures = statistics.figures();
+        out << "  reading the journal:           " << read << " ms\n"
+            << "  computing every figure:        " << part.elapsed() << " ms\n";
+    }
+    QElapsedTimer timer;
+    timer.start();
+    StatisticsWindow window(&coordinator);
+    window.resize(900, 820);
+    window.show();
+    PaintWatch watch(&window);
+    settle(watch);
+    const qint64 open = timer.elapsed();
+    out << "  window open, first paint:      " << open << " ms\n";
+
+    // One review as a study session makes it: the journal grows by a record and the card changes.
+    QList<double> updates;
+    for (int i = 0; i < 21; ++i) {
+        const int card = 100 + i;
+        CardFace face = coordinator.dataFile()->cards[card].faces[0];
+        JournalRecord record;
+        record.time = QDateTime::currentMSecsSinceEpoch();
+        record.face = faceDigest(face.text);
+        record.grade = 3;
+        record.stateBefore = SchedulingState::Review;
+        record.lastReview = record.time;
+        record.nextReview = record.time + 5 * 86400000;
+        record.memory = JournalMemory{5, 5, 4, 0, std::nullopt};
+        QFile file(journal);
+        if (!file.open(QIODevice::Append) ||
+            file.write(encodeJournalRecord(record)) != journalRecordSize)
+            return 1;
+        file.close();
+        face.rating = qint8((face.rating + 1) % 4);
+        QElapsedTimer update;
+        update.start();
+        coordinator.setFace(card, 0, face);
+        window.refresh();
+        window.repaint();
+        updates.append(double(update.nsecsElapsed()) / 1e6);
+    }
+    std::sort(updates.begin(), updates.end());
+    out << "  update after one review:       "
+        << QString::number(updates[updates.size() / 2], 'f', 2) << " ms median, "
+        << QString::number(updates.last(), 'f', 2) << " ms worst of " << updates.size()
+        << " (main thread, repaint included)\n";
+    out << "  reviews counted:               " << window.figures().totalReviews << '\n';
+    return 0;
+}

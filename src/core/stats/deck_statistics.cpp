@@ -1,0 +1,341 @@
+#include "core/stats/deck_statistics.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr qint64 msPerDay = 24 * 60 * 60 * 1000;
+
+bool isStudied(CardFaceProgress progress)
+{
+    return progress != CardFaceProgress::Archived && progress != CardFaceProgress::Abandoned;
+}
+
+SchedulePhase phaseOf(const StatsFace &face)
+{
+    if (!face.memory)
+        return SchedulePhase::New;
+    if (!face.memory->learningStep)
+        return SchedulePhase::Review;
+    return face.memory->lapses > 0 ? SchedulePhase::Relearning : SchedulePhase::Learning;
+}
+
+ReviewMemory reviewMemory(const JournalMemory &memory)
+{
+    return {memory.stability, memory.difficulty, memory.reviews, memory.lapses,
+            memory.learningStep};
+}
+
+// The face's own dates when it carries them, else the journal's.
+void takeDates(StatsFace &face, const CardFace &record)
+{
+    if (record.lastReview)
+        face.lastReview = record.lastReview->toMSecsSinceEpoch();
+    if (record.nextReview)
+        face.nextReview = record.nextReview->toMSecsSinceEpoch();
+}
+
+qint64 monthKey(QDate day)
+{
+    return qint64(day.year()) * 12 + day.month() - 1;
+}
+
+QDate monthOfKey(qint64 key)
+{
+    const auto year = int(key >= 0 ? key / 12 : (key - 11) / 12);
+    return QDate(year, int(key - qint64(year) * 12) + 1, 1);
+}
+
+bool isCorrect(const JournalRecord &review)
+{
+    return review.grade >= 2;
+}
+
+} // namespace
+
+DeckStatistics::DeckStatistics(const SchedulerParameters &parameters, const StudyDayClock &clock,
+                               const QDateTime &now)
+    : m_parameters(parameters), m_model(parameters.weights), m_clock(clock)
+{
+    setNow(now);
+}
+
+qint64 DeckStatistics::studyDayOf(qint64 time)
+{
+    if (time >= m_cachedDayStart && time < m_cachedDayEnd)
+        return m_cachedDay;
+    const QDate day = m_clock.studyDay(QDateTime::fromMSecsSinceEpoch(time, Qt::UTC));
+    const qint64 start = m_clock.startOf(day).toMSecsSinceEpoch();
+    const qint64 end = m_clock.startOf(day.addDays(1)).toMSecsSinceEpoch();
+    if (time >= start && time < end) {
+        m_cachedDayStart = start;
+        m_cachedDayEnd = end;
+        m_cachedDay = day.toJulianDay();
+    }
+    return day.toJulianDay();
+}
+
+void DeckStatistics::setNow(const QDateTime &now)
+{
+    m_now = now.toMSecsSinceEpoch();
+    m_today = m_clock.studyDay(now);
+    for (int i = 0; i <= forecastDays; ++i)
+        m_dayStarts[std::size_t(i)] = m_clock.startOf(m_today.addDays(i)).toMSecsSinceEpoch();
+    resetFaceFigures();
+}
+
+void DeckStatistics::reset(const QList<JournalRecord> &journal, const DataFile &deck)
+{
+    m_standing = {};
+    m_records = 0;
+    m_days.clear();
+    m_months.clear();
+    m_totalReviews = 0;
+    m_grades = {};
+
+    m_faces.clear();
+    m_cardOffsets.clear();
+    m_slotsByDigest.clear();
+    m_cardOffsets.reserve(deck.cards.size());
+    for (qsizetype c = 0; c < deck.cards.size(); ++c) {
+        m_cardOffsets.append(m_faces.size());
+        const QList<CardFace> &faces = deck.cards[c].faces;
+        for (qsizetype f = 0; f < faces.size(); ++f) {
+            StatsFace face;
+            face.digest = faceDigest(faces[f].text);
+            face.card = c;
+            face.face = f;
+            face.rating = faces[f].rating;
+            face.progress = faces[f].progress;
+            m_slotsByDigest.insert(face.digest, m_faces.size());
+            m_faces.append(face);
+        }
+    }
+
+    // The journal's last word on each face's scheduling, then the history.
+    QList<qsizetype> latest(m_faces.size(), -1);
+    for (qsizetype i = 0; i < journal.size(); ++i) {
+        const JournalRecord &record = journal[i];
+        for (auto it = m_slotsByDigest.constFind(record.face);
+             it != m_slotsByDigest.cend() && it.key() == record.face; ++it)
+            latest[*it] = i;
+        countReview(record);
+    }
+    for (qsizetype slot = 0; slot < m_faces.size(); ++slot) {
+        StatsFace &face = m_faces[slot];
+        if (latest[slot] >= 0) {
+            const JournalRecord &record = journal[latest[slot]];
+            if (record.memory)
+                face.memory = reviewMemory(*record.memory);
+            face.lastReview = record.lastReview;
+            face.nextReview = record.nextReview;
+        }
+        takeDates(face, deck.cards[face.card].faces[face.face]);
+    }
+    resetFaceFigures();
+}
+
+void DeckStatistics::addRecord(const JournalRecord &record)
+{
+    countReview(record);
+    for (auto it = m_slotsByDigest.constFind(record.face);
+         it != m_slotsByDigest.cend() && it.key() == record.face; ++it) {
+        StatsFace face = m_faces[*it];
+        face.rating = record.rating;
+        face.progress = record.progress;
+        face.memory.reset();
+        if (record.memory)
+            face.memory = reviewMemory(*record.memory);
+        face.lastReview = record.lastReview;
+        face.nextReview = record.nextReview;
+        replaceFace(*it, face);
+    }
+}
+
+void DeckStatistics::updateCard(qsizetype index, const Card &card)
+{
+    if (index < 0 || index >= m_cardOffsets.size())
+        return;
+    const qsizetype first = m_cardOffsets[index];
+    const qsizetype end =
+        index + 1 < m_cardOffsets.size() ? m_cardOffsets[index + 1] : m_faces.size();
+    for (qsizetype f = 0; f < card.faces.size() && first + f < end; ++f) {
+        StatsFace face = m_faces[first + f];
+        face.rating = card.faces[f].rating;
+        face.progress = card.faces[f].progress;
+        takeDates(face, card.faces[f]);
+        replaceFace(first + f, face);
+    }
+}
+
+// Follows one journal record: a review counts, or an undo takes one back, or a redo puts it
+// back again.
+void DeckStatistics::countReview(const JournalRecord &record)
+{
+    const StandingReviews::Effect effect = m_standing.apply(record, m_records++);
+    if (effect.sign == 0)
+        return;
+    const JournalRecord &review = effect.review;
+    const int sign = effect.sign;
+    const qint64 day = studyDayOf(review.time);
+    DayBin &bin = m_days[day];
+    bin.reviews += sign;
+    if (isCorrect(review))
+        bin.correct += sign;
+    if (review.stateBefore == SchedulingState::New)
+        bin.introduced += sign;
+    if (review.stateBefore == SchedulingState::Review) {
+        MonthRetention &month = m_months[monthKey(QDate::fromJulianDay(day))];
+        month.reviews += sign;
+        if (isCorrect(review))
+            month.correct += sign;
+    }
+    m_totalReviews += sign;
+    m_grades[std::size_t(review.grade - 1)] += sign;
+}
+
+void DeckStatistics::tallyFace(const StatsFace &face, int sign)
+{
+    m_progress[std::size_t(face.progress)] += sign;
+    m_ratings[std::size_t(std::clamp<int>(face.rating, 0, 3))] += sign;
+    if (face.memory) {
+        const double stability = face.memory->stability;
+        const auto edge =
+            std::upper_bound(stabilityBinEdges.begin(), stabilityBinEdges.end(), stability);
+        m_stability[edge - stabilityBinEdges.begin()] += sign;
+        const int difficultyBin =
+            std::clamp(int(std::floor(face.memory->difficulty)) - 1, 0, difficultyBinCount - 1);
+        m_difficulty[difficultyBin] += sign;
+    }
+    if (!isStudied(face.progress))
+        return;
+
+    const SchedulePhase phase = phaseOf(face);
+    if (phase == SchedulePhase::New) {
+        m_new += sign;
+        return;
+    }
+    if (face.lastReview) {
+        const qint64 elapsed = std::max<qint64>(0, (m_now - *face.lastReview) / msPerDay);
+        m_retentionSum += sign * m_model.retrievability(double(elapsed), face.memory->stability);
+        m_retentionCount += sign;
+    }
+    // A scheduled face without a date is due now.
+    const qint64 due = face.nextReview.value_or(m_now);
+    const auto next = std::upper_bound(m_dayStarts.begin(), m_dayStarts.end(), due);
+    const qsizetype day = std::max<qsizetype>(0, next - m_dayStarts.begin() - 1);
+    if (day >= forecastDays)
+        return;
+    m_forecast[day] += sign;
+    if (day == 0) {
+        if (phase == SchedulePhase::Review)
+            m_due += sign;
+        else
+            m_learning += sign;
+    }
+}
+
+void DeckStatistics::replaceFace(qsizetype slot, const StatsFace &face)
+{
+    const qint64 lapsesBefore = m_faces[slot].memory ? m_faces[slot].memory->lapses : 0;
+    tallyFace(m_faces[slot], -1);
+    m_faces[slot] = face;
+    tallyFace(face, +1);
+    if ((face.memory ? face.memory->lapses : 0) != lapsesBefore)
+        findHardest();
+}
+
+void DeckStatistics::resetFaceFigures()
+{
+    m_forecast = QList<int>(forecastDays, 0);
+    m_due = m_learning = m_new = 0;
+    m_retentionSum = 0;
+    m_retentionCount = 0;
+    m_progress = {};
+    m_ratings = {};
+    m_stability = QList<int>(stabilityBinCount, 0);
+    m_difficulty = QList<int>(difficultyBinCount, 0);
+    for (const StatsFace &face : std::as_const(m_faces))
+        tallyFace(face, +1);
+    findHardest();
+}
+
+void DeckStatistics::findHardest()
+{
+    // Ties keep deck order, so the list does not shuffle between updates.
+    QList<qsizetype> slots;
+    for (qsizetype slot = 0; slot < m_faces.size(); ++slot) {
+        if (m_faces[slot].memory && m_faces[slot].memory->lapses > 0)
+            slots.append(slot);
+    }
+    const auto count = std::min<qsizetype>(hardestFaceCount, slots.size());
+    std::partial_sort(slots.begin(), slots.begin() + count, slots.end(),
+                      [this](qsizetype a, qsizetype b) {
+                          const qint64 la = m_faces[a].memory->lapses;
+                          const qint64 lb = m_faces[b].memory->lapses;
+                          return la != lb ? la > lb : a < b;
+                      });
+    m_hardest.clear();
+    for (qsizetype i = 0; i < count; ++i) {
+        const StatsFace &face = m_faces[slots[i]];
+        m_hardest.append({face.card, face.face, face.memory->lapses});
+    }
+}
+
+StatsFigures DeckStatistics::figures() const
+{
+    StatsFigures figures;
+    figures.today = m_today;
+    const qint64 today = m_today.toJulianDay();
+    figures.reviewsPerDay.reserve(heatmapDays);
+    figures.correctPerDay.reserve(heatmapDays);
+    for (qint64 day = today - heatmapDays + 1; day <= today; ++day) {
+        const DayBin bin = m_days.value(day);
+        figures.reviewsPerDay.append(bin.reviews);
+        figures.correctPerDay.append(bin.correct);
+    }
+
+    // Runs of consecutive days with reviews; a day without any yet does not break the streak
+    // until it is over.
+    qint64 runStart = 0;
+    qint64 previous = 0;
+    bool inRun = false;
+    for (auto it = m_days.cbegin(); it != m_days.cend(); ++it) {
+        if (it.value().reviews <= 0 || it.key() > today)
+            continue;
+        if (!inRun || it.key() != previous + 1)
+            runStart = it.key();
+        inRun = true;
+        previous = it.key();
+        figures.longestStreak = std::max(figures.longestStreak, int(previous - runStart + 1));
+    }
+    if (inRun && previous >= today - 1)
+        figures.currentStreak = int(previous - runStart + 1);
+    figures.totalReviews = m_totalReviews;
+    figures.reviewsPerGrade = m_grades;
+
+    figures.forecast = m_forecast;
+    figures.dueToday = m_due;
+    figures.learningToday = m_learning;
+    const int introducedToday = m_days.value(today).introduced;
+    figures.newToday =
+        std::clamp(m_parameters.newFacesPerDay - introducedToday, 0, std::max(0, m_new));
+
+    const qint64 thisMonth = monthKey(m_today);
+    for (qint64 key = thisMonth - retentionMonths + 1; key <= thisMonth; ++key) {
+        MonthRetention month = m_months.value(key);
+        month.month = monthOfKey(key);
+        figures.retention.append(month);
+    }
+    figures.desiredRetention = m_parameters.desiredRetention;
+    if (m_retentionCount > 0)
+        figures.averageRetention = m_retentionSum / m_retentionCount;
+
+    figures.facesPerProgress = m_progress;
+    figures.facesPerRating = m_ratings;
+    figures.stabilityHistogram = m_stability;
+    figures.difficultyHistogram = m_difficulty;
+    figures.hardest = m_hardest;
+    return figures;
+}

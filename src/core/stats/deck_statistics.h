@@ -1,0 +1,162 @@
+#pragma once
+
+#include "core/model/records.h"
+#include "core/model/review_memory.h"
+#include "core/schedule/scheduler.h"
+#include "core/schedule/study_day.h"
+#include "core/stats/review_log.h"
+#include "core/store/progress_table.h"
+#include "core/store/review_journal.h"
+
+#include <QDate>
+#include <QHash>
+#include <QList>
+#include <QMap>
+
+#include <array>
+#include <optional>
+
+// One face of the deck as the statistics see it: where it is, what the user made of it and
+// what the scheduler remembers of it. Times are milliseconds since 1970-01-01 UTC.
+struct StatsFace
+{
+    FaceDigest digest;
+    qsizetype card = 0;
+    qsizetype face = 0;
+    qint8 rating = 0;
+    CardFaceProgress progress = CardFaceProgress::New;
+    std::optional<ReviewMemory> memory;
+    std::optional<qint64> lastReview;
+    std::optional<qint64> nextReview;
+};
+
+inline constexpr int heatmapDays = 365;
+inline constexpr int forecastDays = 30;
+inline constexpr int retentionMonths = 12;
+inline constexpr int hardestFaceCount = 10;
+
+// Upper bounds, in days, of the stability bins; the last bin has none.
+inline constexpr std::array<double, 9> stabilityBinEdges = {1, 2, 4, 7, 14, 30, 60, 120, 365};
+inline constexpr int stabilityBinCount = int(stabilityBinEdges.size()) + 1;
+// Difficulty runs from 1 to 10, one bin per whole step (10 falls into the last).
+inline constexpr int difficultyBinCount = 9;
+
+struct MonthRetention
+{
+    QDate month; // its first day
+    int reviews = 0;
+    int correct = 0;
+    friend bool operator==(const MonthRetention &, const MonthRetention &) = default;
+};
+
+struct HardFace
+{
+    qsizetype card = 0;
+    qsizetype face = 0;
+    qint64 lapses = 0;
+    friend bool operator==(const HardFace &, const HardFace &) = default;
+};
+
+// Every figure of the statistics, as of one instant.
+struct StatsFigures
+{
+    QDate today; // the current study day
+    // Reviews per study day over the last heatmapDays days, the oldest first, today last.
+    QList<int> reviewsPerDay;
+    QList<int> correctPerDay;
+    int currentStreak = 0; // days in a row with reviews up to today (or yesterday)
+    int longestStreak = 0;
+    qint64 totalReviews = 0;
+    std::array<qint64, 4> reviewsPerGrade{}; // Again, Hard, Good, Easy
+
+    // Faces falling due per study day from today on; today's also holds the overdue ones.
+    QList<int> forecast;
+    int dueToday = 0;      // learnt faces due today
+    int learningToday = 0; // faces in their learning steps due today
+    int newToday = 0;      // new faces still to be introduced today
+
+    // Reviews of learnt faces answered Hard or better, per month, the oldest first.
+    QList<MonthRetention> retention;
+    double desiredRetention = 0.9;
+    // The mean predicted recall now of the faces the scheduler has seen (none: no such face).
+    std::optional<double> averageRetention;
+
+    std::array<int, 5> facesPerProgress{}; // in the order of allCardFaceProgresses
+    std::array<int, 4> facesPerRating{};   // 0 to 3 dots
+    QList<int> stabilityHistogram;
+    QList<int> difficultyHistogram;
+    QList<HardFace> hardest; // most lapses first, at most hardestFaceCount
+
+    friend bool operator==(const StatsFigures &, const StatsFigures &) = default;
+};
+
+// Keeps the figures of one deck up to date: built once from the journal and the faces, then
+// told of each new journal record and each changed face, which costs little however long the
+// history is.
+class DeckStatistics
+{
+public:
+    DeckStatistics(const SchedulerParameters &parameters, const StudyDayClock &clock,
+                   const QDateTime &now);
+
+    // Everything afresh from the whole journal (in order) and the deck's faces, each face with
+    // the scheduling that the journal last recorded for its text.
+    void reset(const QList<JournalRecord> &journal, const DataFile &deck);
+    // A record appended to the journal: its review, and the fields of the faces with its text.
+    void addRecord(const JournalRecord &record);
+    // A card of the deck changed in place: the rating and progress of its faces.
+    void updateCard(qsizetype index, const Card &card);
+    // Moves the clock on (a new study day, the retention of faces now).
+    void setNow(const QDateTime &now);
+
+    StatsFigures figures() const;
+
+private:
+    struct DayBin
+    {
+        int reviews = 0;
+        int correct = 0;
+        int introduced = 0; // reviews of faces new to the scheduler
+    };
+
+    void countReview(const JournalRecord &record);
+    void tallyFace(const StatsFace &face, int sign);
+    void replaceFace(qsizetype slot, const StatsFace &face);
+    void resetFaceFigures();
+    void findHardest();
+    qint64 studyDayOf(qint64 time);
+
+    SchedulerParameters m_parameters;
+    FsrsModel m_model;
+    StudyDayClock m_clock;
+    qint64 m_now = 0;
+    QDate m_today;
+    std::array<qint64, forecastDays + 1> m_dayStarts{}; // from today on, ms
+
+    // The study day last found, to spare a time-zone conversion for each record.
+    qint64 m_cachedDayStart = 1;
+    qint64 m_cachedDayEnd = 0;
+    qint64 m_cachedDay = 0;
+
+    StandingReviews m_standing;
+    qsizetype m_records = 0;
+    QMap<qint64, DayBin> m_days;           // by Julian day
+    QMap<qint64, MonthRetention> m_months; // by year * 12 + month - 1
+    qint64 m_totalReviews = 0;
+    std::array<qint64, 4> m_grades{};
+
+    QList<StatsFace> m_faces;
+    QList<qsizetype> m_cardOffsets; // first slot of each card in m_faces
+    QMultiHash<FaceDigest, qsizetype> m_slotsByDigest;
+    QList<int> m_forecast;
+    int m_due = 0;
+    int m_learning = 0;
+    int m_new = 0;
+    double m_retentionSum = 0;
+    int m_retentionCount = 0;
+    std::array<int, 5> m_progress{};
+    std::array<int, 4> m_ratings{};
+    QList<int> m_stability;
+    QList<int> m_difficulty;
+    QList<HardFace> m_hardest;
+};
