@@ -331,12 +331,11 @@ bool CommandsCoordinator::changeFace(qsizetype card, qsizetype face, const CardF
     if (!writeFace(card, face, value))
         return false;
     if (before != value) {
-        quint8 journalGrade = 0;
-        JournalChange kind = JournalChange::Review;
-        if (grade)
-            journalGrade = quint8(*grade);
-        else
-            kind = studyChange(before, value, &journalGrade);
+        // A review keeps its own grade: its rating may not move (Correct at the top rating),
+        // and Hard and Easy move it as Good does.
+        quint8 journalGrade = grade ? quint8(*grade) : 0;
+        const JournalChange kind =
+            grade ? JournalChange::Review : studyChange(before, value, &journalGrade);
         journalChange(before, value, kind, journalGrade);
         m_history.record({card, face, before, value});
         Q_EMIT historyChanged();
@@ -369,20 +368,26 @@ void CommandsCoordinator::journalChange(const CardFace &before, const CardFace &
 
 bool CommandsCoordinator::reviewFace(qsizetype card, qsizetype face, CardFace value, Grade grade)
 {
+    const auto &deck = dataFile();
+    if (!deck || card < 0 || card >= deck->cards.size() || face < 0 ||
+        face >= deck->cards.at(card).faces.size())
+        return false;
     const QDateTime now = m_clock();
     const bool wasNew = !value.memory;
     setSchedule(value, m_scheduler.review(scheduleOf(value), grade, now, m_uniform));
-    if (!changeFace(card, face, value, grade))
-        return false;
+    // Counted first, so that whoever follows the change sees the day's figures with it.
+    const QDate day = m_studyDays.studyDay(now);
+    countReview(*m_preferences, deck->title, day, grade != Grade::Again);
     if (wasNew)
-        countNewFaceIntroduced(*m_preferences, dataFile()->title, m_studyDays.studyDay(now));
-    return true;
+        countNewFaceIntroduced(*m_preferences, deck->title, day);
+    return changeFace(card, face, value, grade);
 }
 
 void CommandsCoordinator::setSchedulerParameters(const SchedulerParameters &parameters)
 {
     m_scheduler = Scheduler(parameters);
     storeSchedulerParameters(*m_preferences, parameters);
+    Q_EMIT schedulerParametersChanged();
 }
 
 bool CommandsCoordinator::undo()

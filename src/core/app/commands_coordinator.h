@@ -74,11 +74,13 @@ public:
     bool setCard(qsizetype card, const Card &value);
     bool setFace(qsizetype card, qsizetype face, const CardFace &value);
     // A review: `value` is the face after the review rules; the face's schedule for the grade
-    // is added to it and both are written in one change, undone as one. A face new to the
-    // scheduler counts towards the deck's new faces of the study day.
+    // is added to it and both are written in one change, undone as one, and journalled with
+    // that grade. A face new to the scheduler counts towards the deck's new faces of the study
+    // day, and every review towards the day's reviews.
     bool reviewFace(qsizetype card, qsizetype face, CardFace value, Grade grade);
 
-    // The scheduler's settings, read from the preferences; setting them stores them.
+    // The scheduler's settings, read from the preferences; setting them stores them and emits
+    // schedulerParametersChanged.
     const SchedulerParameters &schedulerParameters() const { return m_scheduler.parameters(); }
     void setSchedulerParameters(const SchedulerParameters &parameters);
     // The current time, the study days and the random source of the interval fuzz.
@@ -134,6 +136,7 @@ Q_SIGNALS:
     // the progress of their edited text, records that no face claims any more. One sentence or
     // two, for a status line.
     void progressNotice(const QString &text);
+    void schedulerParametersChanged();
 
 private:
     CommandsCoordinator(QSettings *preferences, ProgressLocation location, RecentFiles *recentFiles,
@@ -149,7 +152,7 @@ private:
     void journalReattachments(const LoadReport &report);
     void storeBookmark(const QUrl &file);
     void publish(const QUrl &file, std::optional<DataFile> deck, FaceChanges changes = {});
-    // setFace; a review (grade given) is journaled as one of that grade.
+    // setFace, journalled as a review of that grade when there is one.
     bool changeFace(qsizetype card, qsizetype face, const CardFace &value,
                     std::optional<Grade> grade);
     bool writeFace(qsizetype card, qsizetype face, const CardFace &value);

@@ -1,5 +1,9 @@
 #include "core/app/study_settings.h"
 
+#include <QStringList>
+
+#include <algorithm>
+
 namespace {
 
 const QString retentionKey = QStringLiteral("scheduler/desiredRetention");
@@ -79,4 +83,28 @@ void countNewFaceIntroduced(QSettings &preferences, const QString &deckTitle, QD
     preferences.setValue(deckKey(deckTitle, "newFaces"),
                          studyDay.toString(Qt::ISODate) + u' ' + QString::number(count));
     preferences.sync();
+}
+
+DayReviews reviewsOfDay(const QSettings &preferences, const QString &deckTitle, QDate studyDay)
+{
+    // Stored as "day reviewed recalled"; a count from another day reads as none.
+    const QStringList stored =
+        preferences.value(deckKey(deckTitle, "reviews")).toString().split(u' ');
+    if (stored.size() != 3 || QDate::fromString(stored[0], Qt::ISODate) != studyDay)
+        return {};
+    const qsizetype reviewed = std::max<qsizetype>(stored[1].toLongLong(), 0);
+    return {reviewed, std::clamp<qsizetype>(stored[2].toLongLong(), 0, reviewed)};
+}
+
+void countReview(QSettings &preferences, const QString &deckTitle, QDate studyDay, bool recalled)
+{
+    DayReviews day = reviewsOfDay(preferences, deckTitle, studyDay);
+    ++day.reviewed;
+    if (recalled)
+        ++day.recalled;
+    preferences.setValue(deckKey(deckTitle, "reviews"), studyDay.toString(Qt::ISODate) + u' ' +
+                                                            QString::number(day.reviewed) + u' ' +
+                                                            QString::number(day.recalled));
+    // Written out with the settings' next sync (the new-face count of a review syncs at once):
+    // one file write per review is enough.
 }

@@ -23,3 +23,15 @@ void storeStudyMode(QSettings &preferences, const QString &deckTitle, StudyMode 
 qsizetype newFacesIntroduced(const QSettings &preferences, const QString &deckTitle,
                              QDate studyDay);
 void countNewFaceIntroduced(QSettings &preferences, const QString &deckTitle, QDate studyDay);
+
+// The reviews of the deck on one study day, and how many of them were recalled (any grade but
+// Again).
+struct DayReviews
+{
+    qsizetype reviewed = 0;
+    qsizetype recalled = 0;
+
+    friend bool operator==(const DayReviews &, const DayReviews &) = default;
+};
+DayReviews reviewsOfDay(const QSettings &preferences, const QString &deckTitle, QDate studyDay);
+void countReview(QSettings &preferences, const QString &deckTitle, QDate studyDay, bool recalled);

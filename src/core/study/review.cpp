@@ -37,6 +37,15 @@ ReviewOutcome markIncorrect(const CardFace &face)
     return outcome;
 }
 
+ReviewOutcome gradeFace(const CardFace &face, Grade grade)
+{
+    if (grade == Grade::Again)
+        return markIncorrect(face);
+    ReviewOutcome outcome = markCorrect(face);
+    outcome.grade = grade;
+    return outcome;
+}
+
 ReviewOutcome passFace(const CardFace &face)
 {
     return {face, true, false, false, true, std::nullopt};

@@ -36,6 +36,10 @@ ReviewOutcome markCorrect(const CardFace &face);
 // text; the progress is kept. Always writes the face; a review graded Again.
 ReviewOutcome markIncorrect(const CardFace &face);
 
+// A review with a grade of the four: Again is markIncorrect, and Hard, Good and Easy are
+// recalls that move the rating and progress as markCorrect does.
+ReviewOutcome gradeFace(const CardFace &face, Grade grade);
+
 // Masks the face and moves on to the next face; the face is not written.
 ReviewOutcome passFace(const CardFace &face);
 

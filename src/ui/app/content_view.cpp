@@ -1,8 +1,10 @@
 #include "ui/app/content_view.h"
 
 #include "core/app/commands_coordinator.h"
+#include "core/app/due_session.h"
 #include "ui/browser/card_list_model.h"
 #include "ui/browser/sidebar.h"
+#include "ui/browser/study_mode_switch.h"
 #include "ui/study/card_view.h"
 
 #include <QHBoxLayout>
@@ -12,8 +14,8 @@
 
 ContentView::ContentView(CommandsCoordinator &coordinator, RecentFiles &recentFiles,
                          QWidget *parent)
-    : QWidget(parent), m_coordinator(coordinator), m_splitter(new QSplitter(this)),
-      m_sidebar(new Sidebar(coordinator, recentFiles, m_splitter)),
+    : QWidget(parent), m_coordinator(coordinator), m_dueSession(new DueSession(coordinator, this)),
+      m_splitter(new QSplitter(this)), m_sidebar(new Sidebar(coordinator, recentFiles, m_splitter)),
       m_cardView(new CardView(coordinator, m_splitter)), m_noCards(new QLabel(m_splitter))
 {
     auto *layout = new QHBoxLayout(this);
@@ -49,7 +51,9 @@ ContentView::ContentView(CommandsCoordinator &coordinator, RecentFiles &recentFi
     connect(m_cardView, &CardView::selectedCardChangeRequested, this,
             &ContentView::setSelectedCardIndex);
 
+    m_sidebar->setStudyModeSwitch(new StudyModeSwitch(*m_dueSession, m_sidebar));
     cardsReplaced();
+    m_cardView->setDueSession(m_dueSession);
 }
 
 void ContentView::setSelectedCardIndex(std::optional<qsizetype> index)

@@ -6,6 +6,7 @@
 
 class CardView;
 class CommandsCoordinator;
+class DueSession;
 class QLabel;
 class QSplitter;
 class RecentFiles;
@@ -30,12 +31,14 @@ public:
     Sidebar *sidebar() const { return m_sidebar; }
     CardView *cardView() const { return m_cardView; }
     QSplitter *splitter() const { return m_splitter; }
+    DueSession *dueSession() const { return m_dueSession; }
 
 private:
     void cardsReplaced();
     void applySelection();
 
     CommandsCoordinator &m_coordinator;
+    DueSession *m_dueSession;
     QSplitter *m_splitter;
     Sidebar *m_sidebar;
     CardView *m_cardView;

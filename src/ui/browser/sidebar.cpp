@@ -70,6 +70,11 @@ Sidebar::Sidebar(CommandsCoordinator &coordinator, RecentFiles &recentFiles, QWi
     updateTitle();
 }
 
+void Sidebar::setStudyModeSwitch(QWidget *modeSwitch)
+{
+    static_cast<QVBoxLayout *>(layout())->insertWidget(1, modeSwitch);
+}
+
 void Sidebar::setFileRevealer(FileRevealer revealer)
 {
     m_revealer = std::move(revealer);

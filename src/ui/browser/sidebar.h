@@ -33,6 +33,9 @@ public:
     DropZone *dropZone() const { return m_dropZone; }
     FileDropHandler *dropHandler() const { return m_dropHandler; }
 
+    // Puts the study-mode switch under the file header.
+    void setStudyModeSwitch(QWidget *modeSwitch);
+
     // What "Show in File Manager" does; the desktop's file manager unless replaced.
     void setFileRevealer(FileRevealer revealer);
 

@@ -1,6 +1,7 @@
 #include "ui/study/card_view.h"
 
 #include "core/app/commands_coordinator.h"
+#include "core/app/due_session.h"
 #include "core/study/navigation.h"
 #include "ui/study/card_view_controls.h"
 #include "ui/study/face_controls.h"
@@ -11,6 +12,8 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QLabel>
+#include <QLocale>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QShortcut>
@@ -47,9 +50,18 @@ CardView::CardView(CommandsCoordinator &coordinator, QWidget *parent)
     m_cardControls->setSizePolicy(hiddenPolicy);
     m_cardControls->hide();
 
+    // In the Due mode, in place of the faces once nothing is left to study.
+    m_nothingDue = new QLabel(this);
+    m_nothingDue->setObjectName(QStringLiteral("nothingDueMessage"));
+    m_nothingDue->setAlignment(Qt::AlignCenter);
+    m_nothingDue->setWordWrap(true);
+    m_nothingDue->setMargin(24);
+    m_nothingDue->hide();
+
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_faceControls, 0, Qt::AlignHCenter);
     layout->addWidget(m_scrollArea, 1);
+    layout->addWidget(m_nothingDue, 1);
     layout->addWidget(m_cardControls, 0, Qt::AlignHCenter);
 
     m_scrollAnimation->setDuration(StudyAnimation::standardDuration);
@@ -75,7 +87,7 @@ CardView::CardView(CommandsCoordinator &coordinator, QWidget *parent)
 
     for (const StudyActionInfo &info : studyActions()) {
         for (const Qt::Key key : info.keys)
-            addShortcut(key, info.handler);
+            addShortcut(info, key);
     }
     new StudyKeyFilter(this);
 
@@ -91,16 +103,130 @@ CardView::CardView(CommandsCoordinator &coordinator, QWidget *parent)
 
 CardView::~CardView() = default;
 
-void CardView::addShortcut(Qt::Key key, void (StudyActionTarget::*handler)())
+void CardView::addShortcut(const StudyActionInfo &info, Qt::Key key)
 {
     auto *shortcut = new QShortcut(QKeySequence(key), this);
     shortcut->setContext(Qt::WindowShortcut);
-    connect(shortcut, &QShortcut::activated, this, [this, handler] {
+    const auto handler = info.handler;
+    const bool dueModeOnly = info.dueModeOnly;
+    connect(shortcut, &QShortcut::activated, this, [this, handler, dueModeOnly] {
         // An open pop-up (the progress picker's list) has the keyboard to itself.
         if (QApplication::activePopupWidget())
             return;
+        if (dueModeOnly && !inDueMode())
+            return;
         (static_cast<StudyActionTarget *>(this)->*handler)();
     });
+}
+
+void CardView::setDueSession(DueSession *session)
+{
+    if (m_due)
+        disconnect(m_due, nullptr, this, nullptr);
+    m_due = session;
+    if (!m_due)
+        return;
+    connect(m_due, &DueSession::modeChanged, this, [this] {
+        if (inDueMode())
+            showNextDue();
+        else
+            setNothingDue(false);
+    });
+    // After the browser has taken the new deck, whose signals come in no fixed order.
+    connect(
+        m_due, &DueSession::deckReplaced, this,
+        [this] {
+            if (inDueMode())
+                showNextDue();
+        },
+        Qt::QueuedConnection);
+    connect(m_due, &DueSession::queueChanged, this, [this] {
+        if (!inDueMode() || !m_showingNothingDue)
+            return;
+        // A face fell due meanwhile (a learning step ended, a new study day began).
+        if (m_due->next())
+            showNextDue();
+        else
+            updateNothingDueText();
+    });
+    if (inDueMode())
+        showNextDue();
+}
+
+bool CardView::inDueMode() const
+{
+    return m_due && m_due->mode() == StudyMode::Due;
+}
+
+void CardView::showNextDue()
+{
+    const std::optional<QueuedFace> next = m_due ? m_due->next() : std::nullopt;
+    setNothingDue(!next);
+    if (next)
+        showFace(*next);
+}
+
+void CardView::showFace(const QueuedFace &face)
+{
+    if (m_selectedCard != face.card) {
+        if (FaceView *old = activeFaceView())
+            old->setActive(false);
+        m_currentFace = face.face;
+        m_keepCurrentFace = true;
+        Q_EMIT selectedCardChangeRequested(face.card);
+        m_keepCurrentFace = false;
+    }
+    setCurrentFace(face.face);
+}
+
+void CardView::setNothingDue(bool nothingDue)
+{
+    m_showingNothingDue = nothingDue;
+    if (nothingDue)
+        updateNothingDueText();
+    m_nothingDue->setVisible(nothingDue);
+    m_scrollArea->setVisible(!nothingDue);
+    m_faceControls->setVisible(!nothingDue && shownCard());
+}
+
+void CardView::updateNothingDueText()
+{
+    if (!m_due)
+        return;
+    const QLocale locale;
+    QString text = tr("Nothing is left to study for now.");
+    if (const std::optional<QDateTime> &next = m_due->queue().nextDue) {
+        const QDateTime local = next->toLocalTime();
+        text += u'\n';
+        text += local.date() == m_coordinator.now().toLocalTime().date()
+                    ? tr("The next face is due at %1.")
+                          .arg(locale.toString(local.time(), QLocale::ShortFormat))
+                    : tr("The next face is due on %1.")
+                          .arg(locale.toString(local, QLocale::ShortFormat));
+    }
+    const DayReviews today = m_due->reviewsToday();
+    text += QStringLiteral("\n\n");
+    if (today.reviewed == 0) {
+        text += tr("Nothing reviewed today yet.");
+    } else {
+        const int recalled = qRound(100.0 * double(today.recalled) / double(today.reviewed));
+        text += tr("Today: %1 reviewed, %2 % correct, %3 new.")
+                    .arg(today.reviewed)
+                    .arg(recalled)
+                    .arg(m_due->newFacesToday());
+    }
+    m_nothingDue->setText(text);
+}
+
+void CardView::passed()
+{
+    if (!inDueMode()) {
+        nextFace();
+        return;
+    }
+    if (m_selectedCard)
+        m_due->passOver(*m_selectedCard, m_currentFace);
+    showNextDue();
 }
 
 void CardView::toggleActiveFaceHidden()
@@ -121,6 +247,32 @@ void CardView::markActiveFaceIncorrect()
 void CardView::passActiveFace()
 {
     onActiveFace(&FaceView::pass);
+}
+
+void CardView::gradeActiveFaceAgain()
+{
+    gradeActiveFace(Grade::Again);
+}
+
+void CardView::gradeActiveFaceHard()
+{
+    gradeActiveFace(Grade::Hard);
+}
+
+void CardView::gradeActiveFaceGood()
+{
+    gradeActiveFace(Grade::Good);
+}
+
+void CardView::gradeActiveFaceEasy()
+{
+    gradeActiveFace(Grade::Easy);
+}
+
+void CardView::gradeActiveFace(Grade grade)
+{
+    if (FaceView *view = activeFaceView())
+        view->grade(grade);
 }
 
 void CardView::chooseActiveFaceProgress()
@@ -153,7 +305,12 @@ void CardView::setSelectedCard(std::optional<qsizetype> index)
     // Selecting the shown card again keeps the view as it is.
     if (sameCard && !m_faceViews.isEmpty())
         return;
-    m_currentFace = 0;
+    if (!m_keepCurrentFace) {
+        m_currentFace = 0;
+        // Another card chosen in the browser is shown even when nothing is due.
+        if (m_showingNothingDue && !sameCard)
+            setNothingDue(false);
+    }
     rebuild();
 }
 
@@ -173,7 +330,8 @@ const Card *CardView::shownCard() const
 
 FaceView *CardView::activeFaceView() const
 {
-    return m_faceViews.value(m_currentFace);
+    // The faces behind the message that nothing is due take no keys.
+    return m_showingNothingDue ? nullptr : m_faceViews.value(m_currentFace);
 }
 
 FaceView *CardView::makeFaceView(const CardFace &face, bool active)
@@ -185,10 +343,12 @@ FaceView *CardView::makeFaceView(const CardFace &face, bool active)
     connect(view, &FaceView::faceReviewRequested, this,
             [this, view](const CardFace &record, Grade grade) {
                 const qsizetype position = m_faceViews.indexOf(view);
-                if (position >= 0 && m_selectedCard)
-                    m_coordinator.reviewFace(*m_selectedCard, position, record, grade);
+                if (position >= 0 && m_selectedCard &&
+                    m_coordinator.reviewFace(*m_selectedCard, position, record, grade) &&
+                    inDueMode())
+                    showNextDue();
             });
-    connect(view, &FaceView::nextFaceRequested, this, &CardView::nextFace);
+    connect(view, &FaceView::nextFaceRequested, this, &CardView::passed);
     return view;
 }
 
@@ -212,7 +372,7 @@ void CardView::rebuild()
         m_facesLayout->insertWidget(int(i), view, 0, Qt::AlignHCenter);
         m_faceViews.append(view);
     }
-    m_faceControls->setVisible(card != nullptr);
+    m_faceControls->setVisible(card != nullptr && !m_showingNothingDue);
     // The window's minimum size leaves the study view room for a whole panel.
     if (!m_faceViews.isEmpty()) {
         const QMargins margins = layout()->contentsMargins();

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "core/model/records.h"
+#include "core/schedule/due_queue.h"
+#include "core/schedule/fsrs.h"
 #include "ui/study/study_actions.h"
 
 #include <QList>
@@ -10,8 +12,10 @@
 
 class CardViewControls;
 class CommandsCoordinator;
+class DueSession;
 class FaceControls;
 class FaceView;
+class QLabel;
 class QScrollArea;
 class QShortcut;
 class QTimer;
@@ -37,6 +41,12 @@ public:
 
     // Shows the card at that position from its first face; nothing shows an empty view.
     void setSelectedCard(std::optional<qsizetype> index);
+
+    // The window's Due mode. While its session is in that mode the view shows the face to
+    // study next (in its card, as any face), moves on to the next one after each review and
+    // pass, and says so when nothing is left; the keys 1 to 4 review with their grades.
+    void setDueSession(DueSession *session);
+    bool inDueMode() const;
     std::optional<qsizetype> selectedCard() const { return m_selectedCard; }
 
     // The number of cards of the open deck; 0 until the browser sets it.
@@ -62,6 +72,10 @@ public:
     void markActiveFaceCorrect() override;
     void markActiveFaceIncorrect() override;
     void passActiveFace() override;
+    void gradeActiveFaceAgain() override;
+    void gradeActiveFaceHard() override;
+    void gradeActiveFaceGood() override;
+    void gradeActiveFaceEasy() override;
 
     // The face panels of the shown card, in order, and the active one (if any).
     const QList<FaceView *> &faceViews() const { return m_faceViews; }
@@ -91,8 +105,15 @@ private:
     void moveTo(qsizetype face, std::optional<qsizetype> selectedCard);
     void updateFacesBar(bool animated);
     void centreCurrentFace(bool animated);
-    void addShortcut(Qt::Key key, void (StudyActionTarget::*handler)());
+    void addShortcut(const StudyActionInfo &info, Qt::Key key);
     void onActiveFace(void (FaceView::*action)());
+    void gradeActiveFace(Grade grade);
+    void passed();
+    // Shows the head of the due queue, or the message that nothing is left.
+    void showNextDue();
+    void showFace(const QueuedFace &face);
+    void setNothingDue(bool nothingDue);
+    void updateNothingDueText();
 
     CommandsCoordinator &m_coordinator;
     std::optional<qsizetype> m_selectedCard;
@@ -105,6 +126,13 @@ private:
     QVBoxLayout *m_facesLayout;
     CardViewControls *m_cardControls;
     QList<FaceView *> m_faceViews;
+    QLabel *m_nothingDue = nullptr;
+
+    DueSession *m_due = nullptr;
+    bool m_showingNothingDue = false;
+    // Set while the view itself asks the browser for a card, to show a face other than the
+    // first.
+    bool m_keepCurrentFace = false;
 
     QVariantAnimation *m_scrollAnimation;
     QTimer *m_centreTimer;

@@ -320,6 +320,12 @@ void FaceView::markIncorrect()
         apply(::markIncorrect(m_face));
 }
 
+void FaceView::grade(Grade grade)
+{
+    if (m_active)
+        apply(gradeFace(m_face, grade));
+}
+
 void FaceView::pass()
 {
     if (m_active)

@@ -57,6 +57,8 @@ public:
     void toggleHidden();
     void markCorrect();
     void markIncorrect();
+    // A review with any of the four grades (the Due mode's keys).
+    void grade(Grade grade);
     void pass();
     void chooseProgress(CardFaceProgress progress);
     // Opens the progress picker's list, for the keyboard; only while the face is active.

@@ -18,6 +18,11 @@ public:
     virtual void nextFace() = 0;
     virtual void previousCard() = 0;
     virtual void nextCard() = 0;
+    // Reviews with one of the four grades; the Due mode's keys.
+    virtual void gradeActiveFaceAgain() = 0;
+    virtual void gradeActiveFaceHard() = 0;
+    virtual void gradeActiveFaceGood() = 0;
+    virtual void gradeActiveFaceEasy() = 0;
 
 protected:
     ~StudyActionTarget() = default;
@@ -32,7 +37,11 @@ enum class StudyAction {
     PreviousFace,
     NextFace,
     PreviousCard,
-    NextCard
+    NextCard,
+    GradeAgain,
+    GradeHard,
+    GradeGood,
+    GradeEasy
 };
 
 // One key of the study view, as the shortcuts, the key filter, the buttons' tooltips and the
@@ -47,6 +56,8 @@ struct StudyActionInfo
     const char *label;
     const char *toolTip;
     void (StudyActionTarget::*handler)();
+    // Only in the Due mode; in order, the key does nothing.
+    bool dueModeOnly;
 };
 
 // Every study action, in the order the keyboard reference lists them.

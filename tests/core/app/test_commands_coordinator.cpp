@@ -6,6 +6,7 @@
 #include "core/app/study_settings.h"
 #include "core/model/flashcard_reader.h"
 #include "core/store/progress_store.h"
+#include "core/store/review_journal.h"
 #include "core/study/review.h"
 
 #include <QElapsedTimer>
@@ -13,6 +14,8 @@
 #include <QTest>
 
 #include <algorithm>
+
+Q_DECLARE_METATYPE(Grade)
 
 class TestCommandsCoordinator : public QObject
 {
@@ -239,6 +242,58 @@ private Q_SLOTS:
         QVERIFY(coordinator->undo());
         QVERIFY(!face().memory && !face().lastReview && !face().nextReview);
         QCOMPARE(face().rating, 0);
+    }
+
+    // The journal keeps a review's own grade, even when the rating cannot move or moves as
+    // another grade's would.
+    void reviewIsJournalledWithItsGrade_data()
+    {
+        QTest::addColumn<int>("rating");
+        QTest::addColumn<Grade>("grade");
+        QTest::newRow("Good at the top rating") << 3 << Grade::Good;
+        QTest::newRow("Again at rating 0") << 0 << Grade::Again;
+        QTest::newRow("Hard") << 1 << Grade::Hard;
+        QTest::newRow("Easy") << 1 << Grade::Easy;
+    }
+    void reviewIsJournalledWithItsGrade()
+    {
+        QFETCH(int, rating);
+        QFETCH(Grade, grade);
+        const QUrl deck = makeFile(*m_dir, QStringLiteral("deck.txt"), deckText(1));
+        const auto coordinator = start();
+        coordinator->open(deck);
+        QVERIFY(rate(*coordinator, 0, 0, rating, CardFaceProgress::Learning));
+        const CardFace face = coordinator->dataFile()->cards[0].faces[0];
+        QVERIFY(coordinator->reviewFace(0, 0, gradeFace(face, grade).face, grade));
+        QVERIFY(coordinator->waitForJournal());
+        const QList<JournalRecord> records =
+            readDeckJournal(progressFileURL(deck, m_progressFolder).toLocalFile()).records;
+        QCOMPARE(records.size(), 2);
+        QCOMPARE(records.last().kind, JournalChange::Review);
+        QCOMPARE(records.last().grade, quint8(grade));
+    }
+
+    // Each review counts towards the day's figures; recalled are all grades but Again.
+    void reviewsOfTheStudyDayAreCounted()
+    {
+        const QUrl deck = makeFile(*m_dir, QStringLiteral("deck.txt"), deckText(2));
+        const auto coordinator = start();
+        coordinator->open(deck);
+        QDateTime now(QDate(2026, 6, 10), QTime(23, 0), Qt::UTC);
+        coordinator->setClock([&now] { return now; });
+        coordinator->setStudyDayClock(StudyDayClock(QTime(4, 0), QTimeZone::utc()));
+        const auto review = [&](qsizetype card, Grade grade) {
+            const CardFace face = coordinator->dataFile()->cards[card].faces[0];
+            return coordinator->reviewFace(card, 0, gradeFace(face, grade).face, grade);
+        };
+        QVERIFY(review(0, Grade::Again));
+        QVERIFY(review(1, Grade::Hard));
+        now = now.addSecs(3 * 3600); // 02:00: still the same study day
+        QVERIFY(review(0, Grade::Easy));
+        const QDate day(2026, 6, 10);
+        QCOMPARE(reviewsOfDay(*m_settings, u"deck"_qs, day), (DayReviews{3, 2}));
+        QCOMPARE(newFacesIntroduced(*m_settings, u"deck"_qs, day), 2);
+        QCOMPARE(reviewsOfDay(*m_settings, u"deck"_qs, day.addDays(1)), DayReviews{});
     }
 
     // A thousand quick changes, mixed with whole replacements, and what follows at once.

@@ -44,12 +44,37 @@ CardFace faceWith(int rating, CardFaceProgress progress)
 
 Q_DECLARE_METATYPE(Action)
 Q_DECLARE_METATYPE(CardFaceProgress)
+Q_DECLARE_METATYPE(Grade)
 
 class TestReview : public QObject
 {
     Q_OBJECT
 
 private Q_SLOTS:
+    // The four grades: Again lowers the rating as Incorrect does, the recalls raise it as
+    // Correct does; each keeps its own grade for the scheduler.
+    void gradedReviews_data()
+    {
+        QTest::addColumn<Grade>("grade");
+        QTest::addColumn<int>("rating");
+        QTest::addColumn<CardFaceProgress>("progress");
+        QTest::newRow("Again") << Grade::Again << 1 << CardFaceProgress::New;
+        QTest::newRow("Hard") << Grade::Hard << 3 << CardFaceProgress::Learning;
+        QTest::newRow("Good") << Grade::Good << 3 << CardFaceProgress::Learning;
+        QTest::newRow("Easy") << Grade::Easy << 3 << CardFaceProgress::Learning;
+    }
+    void gradedReviews()
+    {
+        QFETCH(Grade, grade);
+        QFETCH(int, rating);
+        QFETCH(CardFaceProgress, progress);
+        const ReviewOutcome outcome = gradeFace(faceWith(2, CardFaceProgress::New), grade);
+        QVERIFY(outcome.writeFace);
+        QCOMPARE(outcome.grade, grade);
+        QCOMPARE(outcome.face.rating, rating);
+        QCOMPARE(outcome.face.progress, progress);
+    }
+
     void ratingsAndProgress_data()
     {
         QTest::addColumn<int>("before");

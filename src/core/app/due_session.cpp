@@ -1,0 +1,134 @@
+#include "core/app/due_session.h"
+
+#include "core/app/commands_coordinator.h"
+
+#include <algorithm>
+#include <chrono>
+
+DueSession::DueSession(CommandsCoordinator &coordinator, QObject *parent)
+    : QObject(parent), m_coordinator(coordinator)
+{
+    m_wakeUp.setSingleShot(true);
+    connect(&m_wakeUp, &QTimer::timeout, this, &DueSession::refresh);
+    connect(&m_coordinator, &CommandsCoordinator::dataFileChanged, this,
+            &DueSession::onDeckReplaced);
+    connect(&m_coordinator, &CommandsCoordinator::cardChanged, this,
+            [this](qsizetype card) { rebuild(card); });
+    connect(&m_coordinator, &CommandsCoordinator::schedulerParametersChanged, this,
+            &DueSession::refresh);
+    onDeckReplaced();
+}
+
+QString DueSession::deckTitle() const
+{
+    const std::optional<DataFile> &deck = m_coordinator.dataFile();
+    return deck ? deck->title : QString();
+}
+
+void DueSession::onDeckReplaced()
+{
+    const bool reread = m_coordinator.isReloading() && m_coordinator.activeFile() == m_file;
+    m_file = m_coordinator.activeFile();
+    if (!reread) {
+        m_passedOver.clear();
+        m_lastCard.reset();
+    }
+    const StudyMode mode = m_coordinator.dataFile()
+                               ? storedStudyMode(*m_coordinator.preferences(), deckTitle())
+                               : StudyMode::InOrder;
+    const bool modeChanged = mode != m_mode;
+    m_mode = mode;
+    rebuild(m_lastCard);
+    if (modeChanged)
+        Q_EMIT this->modeChanged();
+    if (!reread)
+        Q_EMIT deckReplaced();
+}
+
+void DueSession::setMode(StudyMode mode)
+{
+    if (!m_coordinator.dataFile() || mode == m_mode)
+        return;
+    m_mode = mode;
+    storeStudyMode(*m_coordinator.preferences(), deckTitle(), mode);
+    Q_EMIT modeChanged();
+}
+
+std::optional<QueuedFace> DueSession::next() const
+{
+    if (m_queue.faces.isEmpty())
+        return std::nullopt;
+    return m_queue.faces.first();
+}
+
+void DueSession::passOver(qsizetype card, qsizetype face)
+{
+    const auto waiting =
+        std::find_if(m_queue.faces.cbegin(), m_queue.faces.cend(), [&](const QueuedFace &queued) {
+            return queued.card == card && queued.face == face;
+        });
+    if (waiting == m_queue.faces.cend())
+        return;
+    const QueuedFace passed = *waiting;
+    m_passedOver.removeAll(passed);
+    m_passedOver.append(passed);
+    rebuild(card);
+}
+
+DayReviews DueSession::reviewsToday() const
+{
+    if (!m_coordinator.dataFile())
+        return {};
+    return reviewsOfDay(*m_coordinator.preferences(), deckTitle(),
+                        m_coordinator.studyDayClock().studyDay(m_coordinator.now()));
+}
+
+qsizetype DueSession::newFacesToday() const
+{
+    if (!m_coordinator.dataFile())
+        return 0;
+    return newFacesIntroduced(*m_coordinator.preferences(), deckTitle(),
+                              m_coordinator.studyDayClock().studyDay(m_coordinator.now()));
+}
+
+void DueSession::refresh()
+{
+    rebuild(m_lastCard);
+}
+
+void DueSession::rebuild(std::optional<qsizetype> afterCard)
+{
+    m_lastCard = afterCard;
+    m_wakeUp.stop();
+    const std::optional<DataFile> &deck = m_coordinator.dataFile();
+    if (!deck) {
+        m_queue = {};
+        m_passedOver.clear();
+        Q_EMIT queueChanged();
+        return;
+    }
+    const QDateTime now = m_coordinator.now();
+    const StudyDayClock &clock = m_coordinator.studyDayClock();
+    const qsizetype newLimit = std::max<qsizetype>(
+        m_coordinator.schedulerParameters().newFacesPerDay - newFacesToday(), 0);
+    m_queue = buildDueQueue(*deck, now, clock, newLimit, afterCard);
+
+    // Faces passed over go last, in the order they were passed; one that is no longer waiting
+    // (reviewed, or out of the deck) is forgotten.
+    QList<QueuedFace> stillWaiting;
+    for (const QueuedFace &face : std::as_const(m_passedOver)) {
+        if (m_queue.faces.removeOne(face))
+            stillWaiting.append(face);
+    }
+    m_passedOver = stillWaiting;
+    m_queue.faces.append(stillWaiting);
+
+    // Wakes up when a face falls due and at the start of the next study day, which brings new
+    // faces; at least hourly, so a clock changed meanwhile is noticed.
+    QDateTime wake = clock.startOfNextDay(now);
+    if (m_queue.nextDue)
+        wake = std::min(wake, *m_queue.nextDue);
+    const qint64 ms = std::clamp<qint64>(now.msecsTo(wake) + 500, 1000, 3600 * 1000);
+    m_wakeUp.start(std::chrono::milliseconds(ms));
+    Q_EMIT queueChanged();
+}

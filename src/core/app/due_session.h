@@ -1,0 +1,65 @@
+#pragma once
+
+#include "core/app/study_settings.h"
+#include "core/schedule/due_queue.h"
+
+#include <QObject>
+#include <QTimer>
+#include <QUrl>
+
+#include <optional>
+
+class CommandsCoordinator;
+
+// What the Due mode of one window studies: the open deck's study mode (remembered per deck)
+// and its queue of due and new faces, kept up to date as the deck changes, the settings change
+// and time passes. Faces passed over wait at the end of the queue until they are reviewed.
+class DueSession final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(DueSession)
+
+public:
+    explicit DueSession(CommandsCoordinator &coordinator, QObject *parent = nullptr);
+
+    // The open deck's mode; in order while no deck is open.
+    StudyMode mode() const { return m_mode; }
+    // Stores the mode for the open deck; nothing without one.
+    void setMode(StudyMode mode);
+
+    const DueQueue &queue() const { return m_queue; }
+    // The face to study next; none when nothing is left for now.
+    std::optional<QueuedFace> next() const;
+    // Puts the face behind every other face of the queue until it is reviewed; nothing for a
+    // face that is not waiting.
+    void passOver(qsizetype card, qsizetype face);
+
+    // The study day's figures of the open deck.
+    DayReviews reviewsToday() const;
+    qsizetype newFacesToday() const;
+
+    // Builds the queue again for the current time.
+    void refresh();
+
+Q_SIGNALS:
+    void modeChanged();
+    // The queue or the day's figures changed.
+    void queueChanged();
+    // Another deck, or the same one opened again (not an edit read back): the view starts
+    // over from the head of the queue.
+    void deckReplaced();
+
+private:
+    void onDeckReplaced();
+    void rebuild(std::optional<qsizetype> afterCard);
+    QString deckTitle() const;
+
+    CommandsCoordinator &m_coordinator;
+    StudyMode m_mode = StudyMode::InOrder;
+    QUrl m_file;
+    DueQueue m_queue;
+    QList<QueuedFace> m_passedOver;
+    std::optional<qsizetype> m_lastCard;
+    // Wakes the queue when the next face falls due or a new study day begins.
+    QTimer m_wakeUp;
+};

@@ -1,0 +1,140 @@
+#include "app_test_support.h"
+
+#include "core/app/commands_coordinator.h"
+#include "core/app/due_session.h"
+#include "core/app/recent_files.h"
+#include "core/study/review.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+#include <memory>
+
+class TestDueSession : public QObject
+{
+    Q_OBJECT
+
+private:
+    void start()
+    {
+        m_session.reset();
+        m_coordinator.reset();
+        m_recent = std::make_unique<RecentFiles>(&*m_settings);
+        m_coordinator = std::make_unique<CommandsCoordinator>(
+            &*m_settings, m_dir->filePath(QStringLiteral("progress")), m_recent.get());
+        m_coordinator->setClock([this] { return m_now; });
+        m_coordinator->setStudyDayClock(StudyDayClock(QTime(4, 0), QTimeZone::utc()));
+        m_session = std::make_unique<DueSession>(*m_coordinator);
+    }
+
+    bool review(qsizetype card, qsizetype face, Grade grade)
+    {
+        const CardFace record = m_coordinator->dataFile()->cards.at(card).faces.at(face);
+        return m_coordinator->reviewFace(card, face, gradeFace(record, grade).face, grade);
+    }
+
+    QList<QueuedFace> queued() const { return m_session->queue().faces; }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_session.reset();
+        m_coordinator.reset();
+        m_recent.reset();
+        m_settings.reset();
+        QVERIFY(m_dir.emplace().isValid());
+        QVERIFY(QDir().mkpath(m_dir->filePath(QStringLiteral("progress"))));
+        m_settings.emplace(m_dir->filePath(QStringLiteral("preferences.ini")),
+                           QSettings::IniFormat);
+        m_now = QDateTime(QDate(2026, 3, 10), QTime(10, 0), Qt::UTC);
+        start();
+    }
+
+    void studyModeIsRememberedPerDeck()
+    {
+        const QUrl a = makeFile(*m_dir, QStringLiteral("a.txt"), deckText(2));
+        const QUrl b = makeFile(*m_dir, QStringLiteral("b.txt"), deckText(2));
+        QSignalSpy modes(m_session.get(), &DueSession::modeChanged);
+        m_coordinator->open(a);
+        QCOMPARE(m_session->mode(), StudyMode::InOrder);
+        m_session->setMode(StudyMode::Due);
+        QCOMPARE(modes.count(), 1);
+        m_coordinator->open(b);
+        QCOMPARE(m_session->mode(), StudyMode::InOrder);
+        m_coordinator->open(a);
+        QCOMPARE(m_session->mode(), StudyMode::Due);
+        m_coordinator->open(std::nullopt);
+        QCOMPARE(m_session->mode(), StudyMode::InOrder);
+        m_coordinator->open(a);
+        // The next run reopens the deck in the mode it was left in.
+        start();
+        QCOMPARE(m_coordinator->activeFile(), a);
+        QCOMPARE(m_session->mode(), StudyMode::Due);
+    }
+
+    // A face answered Again waits out its first step while others are studied, then comes
+    // first.
+    void faceAnsweredAgainComesBackAfterItsStep()
+    {
+        m_coordinator->open(
+            makeFile(*m_dir, QStringLiteral("deck.txt"), "===\nA\n===\nB\n===\nC\n"));
+        QCOMPARE(queued().size(), 3);
+        QVERIFY(review(0, 0, Grade::Again));
+        QCOMPARE(queued(), (QList<QueuedFace>{{1, 0, true}, {2, 0, true}}));
+        QCOMPARE(m_session->queue().nextDue, m_now.addSecs(60));
+        QVERIFY(review(1, 0, Grade::Good));
+        m_now = m_now.addSecs(61);
+        m_session->refresh();
+        QCOMPARE(m_session->next(), (QueuedFace{0, 0, false}));
+        QCOMPARE(m_session->queue().dueCount, 1);
+        QCOMPARE(m_session->queue().newCount, 1);
+    }
+
+    void passedOverFaceWaitsBehindTheOthers()
+    {
+        m_coordinator->open(
+            makeFile(*m_dir, QStringLiteral("deck.txt"), "===\nA\n===\nB\n===\nC\n"));
+        m_session->passOver(0, 0);
+        m_session->passOver(1, 0);
+        QCOMPARE(queued(), (QList<QueuedFace>{{2, 0, true}, {0, 0, true}, {1, 0, true}}));
+        // Reviewed, it is no longer passed over: when it is due again it takes its own place.
+        QVERIFY(review(0, 0, Grade::Again));
+        m_now = m_now.addSecs(120);
+        m_session->refresh();
+        QCOMPARE(queued(), (QList<QueuedFace>{{0, 0, false}, {2, 0, true}, {1, 0, true}}));
+    }
+
+    // The daily limit of new faces counts those introduced earlier in the study day, and a
+    // change of the setting applies at once.
+    void newFacesFollowTheDailyLimit()
+    {
+        m_coordinator->open(makeFile(*m_dir, QStringLiteral("deck.txt"), deckText(5)));
+        QCOMPARE(m_session->queue().newCount, 10);
+        QSignalSpy changes(m_session.get(), &DueSession::queueChanged);
+        SchedulerParameters parameters = m_coordinator->schedulerParameters();
+        parameters.newFacesPerDay = 3;
+        m_coordinator->setSchedulerParameters(parameters);
+        QCOMPARE(changes.count(), 1);
+        QCOMPARE(m_session->queue().newCount, 3);
+        QVERIFY(review(0, 0, Grade::Good));
+        QCOMPARE(m_session->queue().newCount, 2);
+        QCOMPARE(m_session->newFacesToday(), 1);
+        QCOMPARE(m_session->reviewsToday(), (DayReviews{1, 1}));
+        // The next study day brings the full number again.
+        m_now = QDateTime(QDate(2026, 3, 11), QTime(4, 0), Qt::UTC);
+        m_session->refresh();
+        QCOMPARE(m_session->queue().newCount, 3);
+        QCOMPARE(m_session->reviewsToday(), DayReviews{});
+    }
+
+private:
+    std::optional<QTemporaryDir> m_dir;
+    std::optional<QSettings> m_settings;
+    std::unique_ptr<RecentFiles> m_recent;
+    std::unique_ptr<CommandsCoordinator> m_coordinator;
+    std::unique_ptr<DueSession> m_session;
+    QDateTime m_now;
+};
+
+QTEST_GUILESS_MAIN(TestDueSession)
+#include "test_due_session.moc"
