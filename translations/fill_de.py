@@ -184,6 +184,53 @@ GERMAN = {
     "Lapses: %1 · card %2: %3": "Vergessen: %1 · Karte %2: %3",
     "Show this card for study": "Diese Karte zum Lernen zeigen",
     "No face has lapsed yet.": "Noch keine Seite wurde vergessen.",
+    "Nothing is left to study for now.": "Für jetzt ist nichts mehr zu lernen.",
+    "The next face is due at %1.": "Die nächste Seite ist um %1 fällig.",
+    "The next face is due on %1.": "Die nächste Seite ist am %1 fällig.",
+    "Nothing reviewed today yet.": "Heute noch nichts wiederholt.",
+    "Today: %1 reviewed, %2 % correct, %3 new.": "Heute: %1 wiederholt, %2 % richtig, %3 neu.",
+    "Due mode: forgotten (Again)": "Fällig-Modus: vergessen (Nochmal)",
+    "Again (%1)": "Nochmal (%1)",
+    "Due mode: recalled with difficulty (Hard)": "Fällig-Modus: mit Mühe gewusst (Schwer)",
+    "Hard (%1)": "Schwer (%1)",
+    "Due mode: recalled (Good)": "Fällig-Modus: gewusst (Gut)",
+    "Good (%1)": "Gut (%1)",
+    "Due mode: recalled at once (Easy)": "Fällig-Modus: sofort gewusst (Leicht)",
+    "Easy (%1)": "Leicht (%1)",
+    "In Order": "Der Reihe nach",
+    "Due": "Fällig",
+    "Study every card in file order": "Alle Karten in der Reihenfolge der Datei lernen",
+    "Study the faces that are due, as the schedule has them":
+        "Die fälligen Seiten lernen, wie der Zeitplan sie vorsieht",
+    "%1 due now · %2 new today": "%1 jetzt fällig · %2 neu heute",
+    "Preferences": "Einstellungen",
+    "Preferences...": "Einstellungen …",
+    "The chance of recall at which a face is shown again: higher means shorter intervals and "
+    "more reviews":
+        "Die Wahrscheinlichkeit des Erinnerns, bei der eine Seite wieder gezeigt wird: höher "
+        "heißt kürzere Abstände und mehr Wiederholungen",
+    "How many faces never studied before the Due mode introduces each study day, per deck":
+        "Wie viele noch nie gelernte Seiten der Fällig-Modus je Lerntag und Stapel einführt",
+    "The 21 weights of the memory model, separated by commas; change them only for weights "
+    "fitted to your own reviews":
+        "Die 21 Gewichte des Gedächtnismodells, durch Kommas getrennt; nur ändern, um an die "
+        "eigenen Wiederholungen angepasste Gewichte einzutragen",
+    "Default Weights": "Standardgewichte",
+    "Desired retention:": "Gewünschte Erinnerungsquote:",
+    "New faces per day:": "Neue Seiten pro Tag:",
+    "Weights:": "Gewichte:",
+    "Weight w%1 is %2; it must lie between %3 and %4.":
+        "Gewicht w%1 ist %2; es muss zwischen %3 und %4 liegen.",
+    "Expected %1 weights, found %2.": "%1 Gewichte erwartet, %2 gefunden.",
+    "Weight w%1, \"%2\", is not a number.": "Gewicht w%1, „%2“, ist keine Zahl.",
+    "Desired retention is %1; it must lie between %2 and %3.":
+        "Die gewünschte Erinnerungsquote ist %1; sie muss zwischen %2 und %3 liegen.",
+    "Maximum interval is %1 days; it must lie between 1 and %2.":
+        "Der größte Abstand ist %1 Tage; er muss zwischen 1 und %2 liegen.",
+    "Every learning step must last at least one minute.":
+        "Jeder Lernschritt muss mindestens eine Minute dauern.",
+    "New faces per day is %1; it cannot be negative.":
+        "Neue Seiten pro Tag ist %1; der Wert darf nicht negativ sein.",
 }
 
 path = pathlib.Path(__file__).with_name("memoranth_de.ts")

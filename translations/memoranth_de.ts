@@ -24,6 +24,29 @@
     </message>
 </context>
 <context>
+    <name>CardView</name>
+    <message>
+        <source>Nothing is left to study for now.</source>
+        <translation>Für jetzt ist nichts mehr zu lernen.</translation>
+    </message>
+    <message>
+        <source>The next face is due at %1.</source>
+        <translation>Die nächste Seite ist um %1 fällig.</translation>
+    </message>
+    <message>
+        <source>The next face is due on %1.</source>
+        <translation>Die nächste Seite ist am %1 fällig.</translation>
+    </message>
+    <message>
+        <source>Nothing reviewed today yet.</source>
+        <translation>Heute noch nichts wiederholt.</translation>
+    </message>
+    <message>
+        <source>Today: %1 reviewed, %2 % correct, %3 new.</source>
+        <translation>Heute: %1 wiederholt, %2 % richtig, %3 neu.</translation>
+    </message>
+</context>
+<context>
     <name>CardViewControls</name>
     <message>
         <source>Card:</source>
@@ -107,12 +130,6 @@ Karteikarten aus einfachen Textdateien lernen.
 </context>
 <context>
     <name>DeckReport</name>
-    <message>
-        <source>memoranth: %1 cannot be read as UTF-8 text.
-</source>
-        <translation>memoranth: %1 lässt sich nicht als UTF-8-Text lesen.
-</translation>
-    </message>
     <message>
         <source>Try 'memoranth --help' for more information.
 </source>
@@ -241,6 +258,10 @@ Karteikarten aus einfachen Textdateien lernen.
         <source>&lt;h3&gt;Memoranth %1&lt;/h3&gt;&lt;p&gt;Study flashcards written as plain text files.&lt;/p&gt;&lt;p&gt;Cards are separated by lines that begin with &lt;b&gt;===&lt;/b&gt;, faces by lines that begin with &lt;b&gt;---&lt;/b&gt;; text in {braces} stays hidden until revealed. Your progress is kept apart from the file and survives editing it.&lt;/p&gt;</source>
         <translation>&lt;h3&gt;Memoranth %1&lt;/h3&gt;&lt;p&gt;Karteikarten aus einfachen Textdateien lernen.&lt;/p&gt;&lt;p&gt;Karten werden durch Zeilen getrennt, die mit &lt;b&gt;===&lt;/b&gt; beginnen, Seiten durch Zeilen, die mit &lt;b&gt;---&lt;/b&gt; beginnen; Text in {geschweiften Klammern} bleibt verdeckt, bis er aufgedeckt wird. Der Lernfortschritt wird getrennt von der Datei gespeichert und übersteht Änderungen an ihr.&lt;/p&gt;</translation>
     </message>
+    <message>
+        <source>Preferences</source>
+        <translation>Einstellungen</translation>
+    </message>
 </context>
 <context>
     <name>MainWindow</name>
@@ -320,6 +341,45 @@ Karteikarten aus einfachen Textdateien lernen.
         <source>Statistics</source>
         <translation>Statistik</translation>
     </message>
+    <message>
+        <source>Preferences...</source>
+        <translation>Einstellungen …</translation>
+    </message>
+</context>
+<context>
+    <name>PreferencesDialog</name>
+    <message>
+        <source>Preferences</source>
+        <translation>Einstellungen</translation>
+    </message>
+    <message>
+        <source>The chance of recall at which a face is shown again: higher means shorter intervals and more reviews</source>
+        <translation>Die Wahrscheinlichkeit des Erinnerns, bei der eine Seite wieder gezeigt wird: höher heißt kürzere Abstände und mehr Wiederholungen</translation>
+    </message>
+    <message>
+        <source>How many faces never studied before the Due mode introduces each study day, per deck</source>
+        <translation>Wie viele noch nie gelernte Seiten der Fällig-Modus je Lerntag und Stapel einführt</translation>
+    </message>
+    <message>
+        <source>The 21 weights of the memory model, separated by commas; change them only for weights fitted to your own reviews</source>
+        <translation>Die 21 Gewichte des Gedächtnismodells, durch Kommas getrennt; nur ändern, um an die eigenen Wiederholungen angepasste Gewichte einzutragen</translation>
+    </message>
+    <message>
+        <source>Default Weights</source>
+        <translation>Standardgewichte</translation>
+    </message>
+    <message>
+        <source>Desired retention:</source>
+        <translation>Gewünschte Erinnerungsquote:</translation>
+    </message>
+    <message>
+        <source>New faces per day:</source>
+        <translation>Neue Seiten pro Tag:</translation>
+    </message>
+    <message>
+        <source>Weights:</source>
+        <translation>Gewichte:</translation>
+    </message>
 </context>
 <context>
     <name>Progress</name>
@@ -391,22 +451,34 @@ Karteikarten aus einfachen Textdateien lernen.
     </message>
 </context>
 <context>
-    <name>SchedulerParameters</name>
+    <name>Scheduler</name>
+    <message>
+        <source>Weight w%1 is %2; it must lie between %3 and %4.</source>
+        <translation>Gewicht w%1 ist %2; es muss zwischen %3 und %4 liegen.</translation>
+    </message>
+    <message>
+        <source>Expected %1 weights, found %2.</source>
+        <translation>%1 Gewichte erwartet, %2 gefunden.</translation>
+    </message>
+    <message>
+        <source>Weight w%1, "%2", is not a number.</source>
+        <translation>Gewicht w%1, „%2“, ist keine Zahl.</translation>
+    </message>
     <message>
         <source>Desired retention is %1; it must lie between %2 and %3.</source>
-        <translation type="unfinished" />
+        <translation>Die gewünschte Erinnerungsquote ist %1; sie muss zwischen %2 und %3 liegen.</translation>
     </message>
     <message>
         <source>Maximum interval is %1 days; it must lie between 1 and %2.</source>
-        <translation type="unfinished" />
+        <translation>Der größte Abstand ist %1 Tage; er muss zwischen 1 und %2 liegen.</translation>
     </message>
     <message>
         <source>Every learning step must last at least one minute.</source>
-        <translation type="unfinished" />
+        <translation>Jeder Lernschritt muss mindestens eine Minute dauern.</translation>
     </message>
     <message>
         <source>New faces per day is %1; it cannot be negative.</source>
-        <translation type="unfinished" />
+        <translation>Neue Seiten pro Tag ist %1; der Wert darf nicht negativ sein.</translation>
     </message>
 </context>
 <context>
@@ -687,6 +759,61 @@ Karteikarten aus einfachen Textdateien lernen.
     <message>
         <source>Progress state (%1)</source>
         <translation>Fortschrittsstand (%1)</translation>
+    </message>
+    <message>
+        <source>Due mode: forgotten (Again)</source>
+        <translation>Fällig-Modus: vergessen (Nochmal)</translation>
+    </message>
+    <message>
+        <source>Again (%1)</source>
+        <translation>Nochmal (%1)</translation>
+    </message>
+    <message>
+        <source>Due mode: recalled with difficulty (Hard)</source>
+        <translation>Fällig-Modus: mit Mühe gewusst (Schwer)</translation>
+    </message>
+    <message>
+        <source>Hard (%1)</source>
+        <translation>Schwer (%1)</translation>
+    </message>
+    <message>
+        <source>Due mode: recalled (Good)</source>
+        <translation>Fällig-Modus: gewusst (Gut)</translation>
+    </message>
+    <message>
+        <source>Good (%1)</source>
+        <translation>Gut (%1)</translation>
+    </message>
+    <message>
+        <source>Due mode: recalled at once (Easy)</source>
+        <translation>Fällig-Modus: sofort gewusst (Leicht)</translation>
+    </message>
+    <message>
+        <source>Easy (%1)</source>
+        <translation>Leicht (%1)</translation>
+    </message>
+</context>
+<context>
+    <name>StudyModeSwitch</name>
+    <message>
+        <source>In Order</source>
+        <translation>Der Reihe nach</translation>
+    </message>
+    <message>
+        <source>Due</source>
+        <translation>Fällig</translation>
+    </message>
+    <message>
+        <source>Study every card in file order</source>
+        <translation>Alle Karten in der Reihenfolge der Datei lernen</translation>
+    </message>
+    <message>
+        <source>Study the faces that are due, as the schedule has them</source>
+        <translation>Die fälligen Seiten lernen, wie der Zeitplan sie vorsieht</translation>
+    </message>
+    <message>
+        <source>%1 due now · %2 new today</source>
+        <translation>%1 jetzt fällig · %2 neu heute</translation>
     </message>
 </context>
 </TS>

@@ -32,11 +32,6 @@ constexpr std::array<WeightRange, fsrsWeightCount> weightRanges = {{
     {0.1, 0.8},                                               // decay of the forgetting curve
 }};
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("Scheduler", text);
-}
-
 QString number(double value)
 {
     return QLocale::c().toString(value, 'g', 10);
@@ -67,7 +62,8 @@ bool validateWeights(const FsrsWeights &weights, QString *error)
         // Written so that NaN fails too.
         if (!(w >= range.low && w <= range.high)) {
             if (error) {
-                *error = tr("Weight w%1 is %2; it must lie between %3 and %4.")
+                *error = QCoreApplication::translate(
+                             "Scheduler", "Weight w%1 is %2; it must lie between %3 and %4.")
                              .arg(i)
                              .arg(number(w), number(range.low), number(range.high));
             }
@@ -83,7 +79,9 @@ std::optional<FsrsWeights> parseWeights(QStringView text, QString *error)
     const QStringList parts = text.toString().split(separators, Qt::SkipEmptyParts);
     if (parts.size() != fsrsWeightCount) {
         if (error)
-            *error = tr("Expected %1 weights, found %2.").arg(fsrsWeightCount).arg(parts.size());
+            *error = QCoreApplication::translate("Scheduler", "Expected %1 weights, found %2.")
+                         .arg(fsrsWeightCount)
+                         .arg(parts.size());
         return std::nullopt;
     }
     FsrsWeights weights{};
@@ -92,7 +90,10 @@ std::optional<FsrsWeights> parseWeights(QStringView text, QString *error)
         const double value = QLocale::c().toDouble(parts[i], &ok);
         if (!ok) {
             if (error)
-                *error = tr("Weight w%1, \"%2\", is not a number.").arg(i).arg(parts[i]);
+                *error =
+                    QCoreApplication::translate("Scheduler", "Weight w%1, \"%2\", is not a number.")
+                        .arg(i)
+                        .arg(parts[i]);
             return std::nullopt;
         }
         weights[std::size_t(i)] = value;

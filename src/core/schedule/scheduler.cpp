@@ -12,11 +12,6 @@ namespace {
 
 constexpr qint64 msecsPerDay = 24 * 60 * 60 * 1000;
 
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("Scheduler", text);
-}
-
 // Counts from a stored record may be anything; they stop at the largest value.
 qint64 countOneMore(qint64 count)
 {
@@ -41,20 +36,25 @@ bool SchedulerParameters::validate(QString *error) const
         return false;
     // Written so that NaN fails too.
     if (!(desiredRetention >= lowestRetention && desiredRetention <= highestRetention)) {
-        return fail(tr("Desired retention is %1; it must lie between %2 and %3.")
+        return fail(QCoreApplication::translate(
+                        "Scheduler", "Desired retention is %1; it must lie between %2 and %3.")
                         .arg(QLocale::c().toString(desiredRetention, 'g', 6),
                              QLocale::c().toString(lowestRetention, 'f', 2),
                              QLocale::c().toString(highestRetention, 'f', 2)));
     }
     if (maximumInterval < 1 || double(maximumInterval) > maximumStability) {
-        return fail(tr("Maximum interval is %1 days; it must lie between 1 and %2.")
+        return fail(QCoreApplication::translate(
+                        "Scheduler", "Maximum interval is %1 days; it must lie between 1 and %2.")
                         .arg(maximumInterval)
                         .arg(qint64(maximumStability)));
     }
     if (!validSteps(learningSteps) || !validSteps(relearningSteps))
-        return fail(tr("Every learning step must last at least one minute."));
+        return fail(QCoreApplication::translate(
+            "Scheduler", "Every learning step must last at least one minute."));
     if (newFacesPerDay < 0)
-        return fail(tr("New faces per day is %1; it cannot be negative.").arg(newFacesPerDay));
+        return fail(QCoreApplication::translate("Scheduler",
+                                                "New faces per day is %1; it cannot be negative.")
+                        .arg(newFacesPerDay));
     return true;
 }
 

@@ -36,6 +36,8 @@ QList<KeyboardShortcut> keyboardShortcuts()
         {native(QKeySequence::Undo), HelpDialogs::tr("Undo the last review")},
         {native(QKeySequence::Redo), HelpDialogs::tr("Redo")},
         {native(QKeySequence::Open), HelpDialogs::tr("Open a flashcard file")},
+        {QKeySequence(Qt::CTRL | Qt::Key_Comma).toString(QKeySequence::NativeText),
+         HelpDialogs::tr("Preferences")},
         {native(QKeySequence::New), HelpDialogs::tr("New window")},
         {native(QKeySequence::Quit), HelpDialogs::tr("Quit")},
     });

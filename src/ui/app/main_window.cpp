@@ -5,6 +5,7 @@
 #include "ui/app/content_view.h"
 #include "ui/app/help_dialogs.h"
 #include "ui/app/message_view.h"
+#include "ui/app/preferences_dialog.h"
 #include "ui/app/start_view.h"
 #include "ui/browser/file_drop_handler.h"
 #include "ui/browser/sidebar.h"
@@ -101,6 +102,18 @@ void MainWindow::createMenus()
     };
     connect(&m_coordinator, &CommandsCoordinator::historyChanged, this, updateHistory);
     updateHistory();
+
+    edit->addSeparator();
+    QAction *preferences = edit->addAction(tr("Preferences..."));
+    preferences->setObjectName(QStringLiteral("preferencesAction"));
+    // Ctrl+, as most desktop applications have it; Qt names no such key on Linux.
+    preferences->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));
+    preferences->setMenuRole(QAction::PreferencesRole);
+    connect(preferences, &QAction::triggered, this, [this] {
+        auto *dialog = new PreferencesDialog(m_coordinator, this);
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        dialog->open();
+    });
 
     QMenu *view = menuBar()->addMenu(tr("&View"));
     m_statisticsAction = view->addAction(tr("Statistics"));
