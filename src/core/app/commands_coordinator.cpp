@@ -7,9 +7,8 @@
 #include "core/model/debug_output.h"
 #include "core/model/flashcard_reader.h"
 #include "core/store/deck_loader.h"
+#include "core/store/progress_store.h"
 #include "core/store/safe_file.h"
-
-#include <tuple>
 
 namespace {
 
@@ -74,11 +73,17 @@ CommandsCoordinator::CommandsCoordinator(QSettings *preferences, ProgressLocatio
 {
     connect(&m_watcher, &DeckFileWatcher::fileChanged, this,
             &CommandsCoordinator::reloadActiveFile);
+    // Told on the saver's thread; announced on ours.
+    m_saver.setFailureListener([this] {
+        QMetaObject::invokeMethod(
+            this, [this] { Q_EMIT saveProblemChanged(); }, Qt::QueuedConnection);
+    });
     restore();
 }
 
 CommandsCoordinator::~CommandsCoordinator()
 {
+    m_saver.setFailureListener({});
     finishRestore();
     m_saver.waitForPendingSaves();
 }
@@ -156,6 +161,8 @@ void CommandsCoordinator::open(const std::optional<QUrl> &file)
     forgetHistory();
     LoadReport report;
     std::optional<DataFile> deck = readDeck(*file, true, nullptr, &report);
+    if (deck)
+        keepUnsavedProgress(*file, *deck);
     publish(*file, std::move(deck), report.changes);
     journalReattachments(report);
     m_recentFiles->add(*file);
@@ -174,22 +181,7 @@ void CommandsCoordinator::reloadActiveFile()
     // and the next change of the file reads it again.
     if (!deck)
         return;
-    // The deck on screen holds the newest progress, which may not have reached the disk yet (a
-    // save that failed on a full disk): faces whose text is unchanged keep it rather than take
-    // what the file on disk says.
-    if (const std::optional<DataFile> &current = dataFile()) {
-        QHash<QString, std::pair<qint8, CardFaceProgress>> onScreen;
-        for (const Card &card : current->cards)
-            for (const CardFace &face : card.faces)
-                onScreen.insert(face.text, {face.rating, face.progress});
-        for (Card &card : deck->cards) {
-            for (CardFace &face : card.faces) {
-                const auto it = onScreen.constFind(face.text);
-                if (it != onScreen.cend())
-                    std::tie(face.rating, face.progress) = *it;
-            }
-        }
-    }
+    keepUnsavedProgress(m_activeFile, *deck);
     // An editor's save through a rename gives the file a new identity.
     storeBookmark(m_activeFile);
     m_reloading = true;
@@ -197,6 +189,53 @@ void CommandsCoordinator::reloadActiveFile()
     m_reloading = false;
     journalReattachments(report);
     announceLoad(report, true);
+}
+
+void CommandsCoordinator::keepUnsavedProgress(const QUrl &file, DataFile &deck) const
+{
+    // The deck on screen holds the newest progress, which may not have reached the disk (a save
+    // that failed on a full disk): faces whose text is unchanged keep it rather than take what
+    // the disk says. Only faces that the disk lacks: the rest may have been reviewed since by
+    // another window or process.
+    const std::optional<DataFile> &current = dataFile();
+    if (!current || m_activeFile.isEmpty() ||
+        progressFileBaseName(file) != progressFileBaseName(m_activeFile))
+        return;
+    const FaceChanges unsaved = m_saver.unsavedChanges();
+    if (unsaved.isEmpty())
+        return;
+    QHash<QString, CardFace> onScreen;
+    for (const Card &card : current->cards)
+        for (const CardFace &face : card.faces)
+            if (unsaved.contains(faceDigest(face.text)))
+                onScreen.insert(face.text, face);
+    if (onScreen.isEmpty())
+        return;
+    for (Card &card : deck.cards) {
+        for (CardFace &face : card.faces) {
+            const auto it = onScreen.constFind(face.text);
+            if (it == onScreen.cend())
+                continue;
+            face.rating = it->rating;
+            face.progress = it->progress;
+            face.progressRank = it->progressRank;
+            setSchedule(face, scheduleOf(*it));
+        }
+    }
+}
+
+bool CommandsCoordinator::retrySaves()
+{
+    m_saver.waitForPendingSaves();
+    return !m_saver.hasUnsavedChanges();
+}
+
+std::optional<QString> CommandsCoordinator::saveProgressCopy(const QString &path) const
+{
+    const auto &deck = dataFile();
+    if (!deck)
+        return tr("No deck is open.");
+    return writeProgressCopy(deck->cards, path);
 }
 
 void CommandsCoordinator::journalReattachments(const LoadReport &report)

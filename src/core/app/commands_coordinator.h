@@ -116,6 +116,19 @@ public:
 
     // Blocks until every progress save scheduled so far has been written; for quitting.
     void waitForPendingSaves() { m_saver.waitForPendingSaves(); }
+
+    // Why progress is not being saved (a full disk, a folder that cannot be written): empty
+    // while it is. Failed saves are tried again by themselves until one succeeds.
+    QString saveProblem() const { return m_saver.failure(); }
+    // Whether some progress is held only in memory and would be lost by quitting now.
+    bool hasUnsavedProgress() const { return m_saver.hasUnsavedChanges(); }
+    // Tries every pending save once more, now; whether nothing is held only in memory after.
+    bool retrySaves();
+    // Writes the open deck's progress, as a progress file, to path (somewhere that can be
+    // written, while the progress folder cannot); the error text on failure.
+    std::optional<QString> saveProgressCopy(const QString &path) const;
+    // How long after a failed save it is tried again (doubling each time, up to a minute).
+    void setRetryDelay(ProgressSaver::Clock::duration delay) { m_saver.setRetryDelay(delay); }
     // Blocks until every change made so far is durable in the journal.
     bool waitForJournal() { return m_saver.waitForJournal(); }
     // How soon after the last change the progress file is rewritten (see ProgressSaver).
@@ -137,6 +150,8 @@ Q_SIGNALS:
     // two, for a status line.
     void progressNotice(const QString &text);
     void schedulerParametersChanged();
+    // saveProblem() changed: progress stopped being saved, or is saved again.
+    void saveProblemChanged();
 
 private:
     CommandsCoordinator(QSettings *preferences, ProgressLocation location, RecentFiles *recentFiles,
@@ -150,6 +165,9 @@ private:
                                      LoadReport *report = nullptr);
     void announceLoad(const LoadReport &report, bool reload);
     void journalReattachments(const LoadReport &report);
+    // A deck read again from the open deck's file keeps the progress that is held only in
+    // memory, rather than the older progress the disk has.
+    void keepUnsavedProgress(const QUrl &file, DataFile &deck) const;
     void storeBookmark(const QUrl &file);
     void publish(const QUrl &file, std::optional<DataFile> deck, FaceChanges changes = {});
     // setFace, journalled as a review of that grade when there is one.

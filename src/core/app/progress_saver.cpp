@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QSet>
 
 #include <algorithm>
 
@@ -147,43 +148,130 @@ bool ProgressSaver::waitForJournal()
     return !m_journalFailed;
 }
 
-void ProgressSaver::waitForPendingSaves()
+bool ProgressSaver::isWaitingForRetryLocked(const Pending &pending) const
 {
-    std::unique_lock lock(m_mutex);
-    ++m_flushRequests;
-    m_wake.notify_one();
-    m_idle.wait(lock, [this] {
-        return m_pending.isEmpty() && !m_writing && m_entries.isEmpty() && !m_journaling;
-    });
-    --m_flushRequests;
+    // A save that failed since the wait began has had its try: the wait does not hold on it.
+    return pending.failedAt > m_flushFrom;
 }
 
-void ProgressSaver::waitForPendingSave(const QUrl &url)
+bool ProgressSaver::isFlushDoneLocked(const QString *key) const
+{
+    // Saves behind one of their progress file that waits to be tried again wait with it.
+    QSet<QString> held;
+    for (const Pending &pending : m_pending) {
+        if (held.contains(pending.key))
+            continue;
+        if (isWaitingForRetryLocked(pending))
+            held.insert(pending.key);
+        else if (!key || pending.key == *key)
+            return false;
+    }
+    return true;
+}
+
+void ProgressSaver::beginFlushLocked()
+{
+    if (m_flushRequests++ == 0)
+        m_flushFrom = m_attempts;
+    m_wake.notify_one();
+}
+
+bool ProgressSaver::waitForPendingSaves()
+{
+    std::unique_lock lock(m_mutex);
+    beginFlushLocked();
+    m_idle.wait(lock, [this] {
+        return !m_writing && m_entries.isEmpty() && !m_journaling && isFlushDoneLocked(nullptr);
+    });
+    --m_flushRequests;
+    return m_pending.isEmpty() && !m_journalFailed;
+}
+
+bool ProgressSaver::waitForPendingSave(const QUrl &url)
 {
     const QString key = progressKey(url);
     std::unique_lock lock(m_mutex);
-    ++m_flushRequests;
-    m_wake.notify_one();
-    m_idle.wait(lock, [&] { return !isPendingLocked(key); });
+    beginFlushLocked();
+    m_idle.wait(lock,
+                [&] { return !(m_writing && m_writingKey == key) && isFlushDoneLocked(&key); });
     --m_flushRequests;
+    return !isPendingLocked(key);
 }
 
-bool ProgressSaver::isSaveDueLocked(Clock::time_point now,
-                                    std::optional<Clock::time_point> *next) const
+QString ProgressSaver::failure() const
 {
-    // Saves are written in the order they were first scheduled; the first waits for its time.
-    if (m_pending.isEmpty())
-        return false;
-    const Pending &pending = m_pending.first();
-    if (m_stopping || m_flushRequests > 0 || pending.due <= now)
-        return true;
-    *next = pending.due;
-    return false;
+    std::lock_guard lock(m_mutex);
+    return m_failure;
 }
 
-bool ProgressSaver::writeJournal(const QList<Entry> &entries)
+bool ProgressSaver::hasUnsavedChanges() const
 {
-    bool written = true;
+    std::lock_guard lock(m_mutex);
+    return m_journalFailed;
+}
+
+FaceChanges ProgressSaver::unsavedChanges() const
+{
+    std::lock_guard lock(m_mutex);
+    if (!m_journalFailed)
+        return {};
+    // Also those of earlier states of the open deck's progress file that wait for their save.
+    FaceChanges changes = m_changes;
+    for (const Pending &pending : m_pending) {
+        if (pending.key == m_key)
+            changes.add(pending.changes);
+    }
+    return changes;
+}
+
+void ProgressSaver::setFailureListener(std::function<void()> listener)
+{
+    std::lock_guard lock(m_mutex);
+    m_failureListener = std::move(listener);
+}
+
+void ProgressSaver::setRetryDelay(Clock::duration first)
+{
+    std::lock_guard lock(m_mutex);
+    m_retryDelay = first;
+}
+
+void ProgressSaver::setFailureLocked(const QString &failure)
+{
+    if (failure == m_failure)
+        return;
+    m_failure = failure;
+    if (m_failureListener)
+        m_failureListener();
+}
+
+qsizetype ProgressSaver::dueSaveLocked(Clock::time_point now,
+                                       std::optional<Clock::time_point> *next) const
+{
+    // Saves are written in the order they were first scheduled, each at its time. One that
+    // waits to be tried again lets later ones go first, but not those of its own progress file,
+    // which would then be written over by the older state.
+    QSet<QString> held;
+    for (qsizetype i = 0; i < m_pending.size(); ++i) {
+        const Pending &pending = m_pending.at(i);
+        if (held.contains(pending.key))
+            continue;
+        const bool forced =
+            m_stopping || (m_flushRequests > 0 && !isWaitingForRetryLocked(pending));
+        if (forced || pending.due <= now)
+            return i;
+        if (!*next || pending.due < **next)
+            *next = pending.due;
+        if (pending.failures == 0)
+            return -1; // the first one that did not fail holds every later one, as before
+        held.insert(pending.key);
+    }
+    return -1;
+}
+
+std::optional<QString> ProgressSaver::writeJournal(const QList<Entry> &entries)
+{
+    std::optional<QString> failure;
     QString error;
     for (qsizetype i = 0; i < entries.size();) {
         // Consecutive records of one journal go in one append.
@@ -196,17 +284,49 @@ bool ProgressSaver::writeJournal(const QList<Entry> &entries)
             QDir().mkpath(QFileInfo(path).absolutePath());
             if (!m_journalWriter.open(path, &error)) {
                 printLine(error);
-                written = false;
+                failure = error;
                 continue;
             }
         }
         if (!m_journalWriter.append(records, &error)) {
             printLine(error);
             m_journalWriter.close();
-            written = false;
+            failure = error;
         }
     }
-    return written;
+    return failure;
+}
+
+void ProgressSaver::retryLocked(Pending job, const QString &error)
+{
+    setFailureLocked(error);
+    // What is left when the saver stops is lost: the owner asked before it let it stop.
+    if (m_stopping)
+        return;
+    // Tried again later and later, up to once a minute, until a write succeeds: a full disk or a
+    // folder made read-only may come back.
+    const int failures = job.failures + 1;
+    const auto now = Clock::now();
+    const auto wait = std::min<Clock::duration>(
+        m_retryDelay * (qint64(1) << std::min(failures - 1, 6)), std::chrono::minutes(1));
+    if (job.openDeck && job.key == m_key) {
+        // The open deck's changes go with its next save, whenever that is tried.
+        FaceChanges changes = std::move(job.changes);
+        changes.add(m_changes);
+        m_changes = std::move(changes);
+        scheduleOpenDeckLocked();
+        auto pending = openDeckSaveLocked();
+        pending->failures = failures;
+        pending->failedAt = m_attempts;
+        pending->due = now + wait;
+        return;
+    }
+    // A deck replaced while its save was written keeps the state it had.
+    job.openDeck = false;
+    job.failures = failures;
+    job.failedAt = m_attempts;
+    job.due = now + wait;
+    m_pending.prepend(std::move(job));
 }
 
 void ProgressSaver::run()
@@ -217,11 +337,14 @@ void ProgressSaver::run()
             const QList<Entry> entries = std::exchange(m_entries, {});
             m_journaling = true;
             lock.unlock();
-            const bool written = writeJournal(entries);
+            const std::optional<QString> failure = writeJournal(entries);
             lock.lock();
             m_journaling = false;
-            if (!written)
+            if (failure) {
+                // Until the progress file catches up, these changes are only in memory.
                 m_journalFailed = true;
+                setFailureLocked(*failure);
+            }
             m_idle.notify_all();
             continue;
         }
@@ -233,7 +356,8 @@ void ProgressSaver::run()
             continue;
         }
         std::optional<Clock::time_point> next;
-        if (!isSaveDueLocked(Clock::now(), &next)) {
+        const qsizetype due = dueSaveLocked(Clock::now(), &next);
+        if (due < 0) {
             if (m_stopping)
                 break;
             // Every change of what is checked above happens under the lock and wakes us.
@@ -244,7 +368,7 @@ void ProgressSaver::run()
             continue;
         }
 
-        Pending job = m_pending.takeFirst();
+        Pending job = m_pending.takeAt(due);
         const QString key = job.key;
         if (job.openDeck) {
             // A copy of the card list of our own, made here so that the owner's next edit does
@@ -266,20 +390,22 @@ void ProgressSaver::run()
             printLine(line);
         }
         const auto duration = Clock::now() - started;
-        job.cards.clear();
 
         lock.lock();
-        // Changes that did not reach the file go with the next save of the open deck.
-        if (error && job.openDeck && key == m_key) {
-            FaceChanges changes = std::move(job.changes);
-            changes.add(m_changes);
-            m_changes = std::move(changes);
-        }
+        ++m_attempts;
+        if (error)
+            retryLocked(std::move(job), *error);
         job = Pending{};
-        m_lastSaveDuration = duration;
-        // The open deck's progress file has caught up with what its journal missed.
-        if (!error && journalWasBehind && key == m_key)
-            m_journalFailed = false;
+        if (!error) {
+            m_lastSaveDuration = duration;
+            // The open deck's progress file has caught up with what its journal missed.
+            if (journalWasBehind && key == m_key)
+                m_journalFailed = false;
+            const bool failing = std::any_of(m_pending.cbegin(), m_pending.cend(),
+                                             [](const Pending &p) { return p.failures > 0; });
+            if (!failing && !m_journalFailed)
+                setFailureLocked({});
+        }
         m_writing = false;
         m_writingKey.clear();
         m_idle.notify_all();

@@ -90,11 +90,27 @@ public:
     Clock::duration compactionDelay() const;
     void setMinimumCompactionDelay(Clock::duration delay);
 
-    // Blocks until every scheduled save has been written, compacting at once.
-    void waitForPendingSaves();
+    // Blocks until every scheduled save has been written, compacting at once, or has failed
+    // once more. Whether everything is written.
+    bool waitForPendingSaves();
     // Blocks until no save of the progress file that url's deck uses is pending or running,
-    // compacting at once.
-    void waitForPendingSave(const QUrl &url);
+    // compacting at once, or it has failed once more. Whether none is left.
+    bool waitForPendingSave(const QUrl &url);
+
+    // A save that fails is tried again, after retryDelay, then twice as long each time up to a
+    // minute, until it succeeds. Why progress is not being saved: the error of the last write
+    // or journal append that failed; empty once every save pending has been written and the
+    // journal is whole again.
+    QString failure() const;
+    // Whether changes are held in memory only: an append to the journal failed, and the
+    // progress file has not caught up with it since.
+    bool hasUnsavedChanges() const;
+    // The faces of the open deck whose progress is held in memory only; none when the journal
+    // has every change.
+    FaceChanges unsavedChanges() const;
+    // Called on the worker, under the saver's lock, whenever failure() changes.
+    void setFailureListener(std::function<void()> listener);
+    void setRetryDelay(Clock::duration first);
 
 private:
     // A save waiting for the worker: the open deck (copied when the write starts) or the last
@@ -108,6 +124,8 @@ private:
         Clock::time_point due;   // not written before
         Clock::time_point first; // when the oldest change it holds was made
         FaceChanges changes;     // of a replaced deck; the open deck's are in m_changes
+        int failures = 0;        // writes of it that failed in a row
+        quint64 failedAt = 0;    // the attempt that last failed; 0 for none
     };
     struct Entry
     {
@@ -117,14 +135,21 @@ private:
 
     static QString progressKey(const QUrl &url);
     void scheduleOpenDeckLocked();
-    // Whether the first save is due; when it is not due yet, next is set to the moment it will
-    // be.
-    bool isSaveDueLocked(Clock::time_point now, std::optional<Clock::time_point> *next) const;
+    // The save to write now, or -1; when none is due yet, next is set to the moment one will be.
+    qsizetype dueSaveLocked(Clock::time_point now, std::optional<Clock::time_point> *next) const;
+    bool isWaitingForRetryLocked(const Pending &pending) const;
+    void beginFlushLocked();
+    // Whether a wait for every save (key: none) or those of one progress file is over: each
+    // has been written or has failed since the wait began.
+    bool isFlushDoneLocked(const QString *key) const;
+    void retryLocked(Pending job, const QString &error);
+    void setFailureLocked(const QString &failure);
     // The save of the open deck, if one is pending: at most one is.
     QList<Pending>::iterator openDeckSaveLocked();
     // Whether a save of that progress file is pending or being written.
     bool isPendingLocked(const QString &key) const;
-    bool writeJournal(const QList<Entry> &entries);
+    // The error of an append that failed.
+    std::optional<QString> writeJournal(const QList<Entry> &entries);
     void run();
 
     const Writer m_writer;
@@ -144,6 +169,11 @@ private:
     bool m_journalFailed = false;
     JournalWriter m_journalWriter; // the worker's
     int m_flushRequests = 0;       // waits that want every save written now
+    quint64 m_flushFrom = 0;       // m_attempts when the first of them began
+    quint64 m_attempts = 0;        // writes tried so far
+    Clock::duration m_retryDelay = std::chrono::seconds(1);
+    QString m_failure;
+    std::function<void()> m_failureListener;
     Clock::duration m_minimumDelay = std::chrono::seconds(2);
     Clock::duration m_lastSaveDuration{};
 

@@ -259,6 +259,13 @@ std::optional<QString> saveProgress(const QUrl &deckUrl, const QList<Card> &card
     return saveProgress(deckUrl, cards, progressDirectory());
 }
 
+std::optional<QString> writeProgressCopy(const QList<Card> &cards, const QString &path)
+{
+    const MergedTable table =
+        mergeProgress(cards, {}, FaceChanges::everyFace(), QDateTime::currentDateTimeUtc());
+    return writeFileAtomically(path, encodeProgressTable(table.faces, table.kept));
+}
+
 std::optional<QString> writeFileAtomically(const QString &path, const QByteArray &bytes)
 {
     QString error;

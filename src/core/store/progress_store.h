@@ -70,6 +70,10 @@ std::optional<QString> saveProgress(const QUrl &deckUrl, const QList<Card> &card
 std::optional<QString> saveProgress(const QUrl &deckUrl, const QList<Card> &cards,
                                     const std::optional<QString> &progressFolder);
 
+// Writes the progress of every face of the cards, as a progress file, to path: a copy for when
+// the progress folder cannot be written. The error text on failure.
+std::optional<QString> writeProgressCopy(const QList<Card> &cards, const QString &path);
+
 // Writes bytes to path through a temporary file, synced, renamed over it, syncing the folder; a
 // failure leaves the old file intact, and a symbolic link at the path is never written through.
 // Returns the error text on failure.

@@ -13,11 +13,15 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLabel>
 #include <QListView>
 #include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QStackedWidget>
 #include <QStatusBar>
 
@@ -51,9 +55,77 @@ MainWindow::MainWindow(CommandsCoordinator &coordinator, RecentFiles &recentFile
     // Said in passing, never in a dialog: nothing is wrong, and the user may be mid-edit.
     connect(&m_coordinator, &CommandsCoordinator::progressNotice, this,
             [this](const QString &text) { statusBar()->showMessage(text, 15000); });
+    // Stays in sight, without a dialog, for as long as saves fail.
+    m_saveProblem = new QLabel(this);
+    m_saveProblem->setObjectName(QStringLiteral("saveProblem"));
+    m_saveProblem->setWordWrap(true);
+    statusBar()->addPermanentWidget(m_saveProblem, 1);
+    connect(&m_coordinator, &CommandsCoordinator::saveProblemChanged, this,
+            &MainWindow::showSaveProblem);
+    showSaveProblem();
     connect(&m_coordinator, &CommandsCoordinator::stateChanged, this, &MainWindow::showState);
     connect(&m_coordinator, &CommandsCoordinator::dataFileChanged, this, &MainWindow::updateTitle);
     showState();
+}
+
+void MainWindow::showSaveProblem()
+{
+    const QString problem = m_coordinator.saveProblem();
+    m_saveProblem->setText(
+        problem.isEmpty()
+            ? QString()
+            : tr("Progress is not being saved: %1 Memoranth keeps trying.").arg(problem));
+    m_saveProblem->setVisible(!problem.isEmpty());
+}
+
+bool MainWindow::mayLeaveUnsavedProgress(const QString &leave)
+{
+    while (m_coordinator.hasUnsavedProgress()) {
+        QMessageBox box(QMessageBox::Warning, tr("Progress not saved"),
+                        tr("Some progress could not be saved: %1").arg(m_coordinator.saveProblem()),
+                        QMessageBox::NoButton, this);
+        box.setInformativeText(tr("It is lost if you go on without saving it."));
+        QPushButton *retry = box.addButton(tr("Retry"), QMessageBox::AcceptRole);
+        QPushButton *elsewhere = box.addButton(tr("Save Elsewhere..."), QMessageBox::ActionRole);
+        QPushButton *anyway = box.addButton(leave, QMessageBox::DestructiveRole);
+        box.addButton(QMessageBox::Cancel);
+        box.setDefaultButton(retry);
+        box.exec();
+        if (box.clickedButton() == anyway)
+            return true;
+        if (box.clickedButton() == retry) {
+            m_coordinator.retrySaves();
+        } else if (box.clickedButton() == elsewhere) {
+            const QString path = QFileDialog::getSaveFileName(
+                this, tr("Save Progress Elsewhere"),
+                QDir::home().filePath(m_coordinator.dataFile() ? m_coordinator.dataFile()->title +
+                                                                     QStringLiteral(".plist")
+                                                               : QStringLiteral("progress.plist")));
+            if (path.isEmpty())
+                continue;
+            if (const std::optional<QString> error = m_coordinator.saveProgressCopy(path))
+                QMessageBox::warning(this, tr("Progress not saved"), *error);
+            else
+                return true;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    // Another window over the same coordinator keeps the progress.
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    const bool last = std::none_of(windows.cbegin(), windows.cend(), [this](QWidget *window) {
+        return window != this && qobject_cast<MainWindow *>(window) && window->isVisible();
+    });
+    if (last && !mayLeaveUnsavedProgress(tr("Quit Anyway"))) {
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
 }
 
 MainWindow::~MainWindow() = default;
@@ -78,7 +150,10 @@ void MainWindow::createMenus()
     // Ends studying: the window goes back to the start view.
     m_closeAction = file->addAction(tr("Close"));
     m_closeAction->setShortcuts(QKeySequence::Close);
-    connect(m_closeAction, &QAction::triggered, this, [this] { m_coordinator.open(std::nullopt); });
+    connect(m_closeAction, &QAction::triggered, this, [this] {
+        if (mayLeaveUnsavedProgress(tr("Close Anyway")))
+            m_coordinator.open(std::nullopt);
+    });
 
     file->addSeparator();
     m_quitAction = file->addAction(tr("Quit"));

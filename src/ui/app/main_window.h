@@ -14,6 +14,7 @@ class MessageView;
 class QMenu;
 class StartView;
 class QFileDialog;
+class QLabel;
 class QStackedWidget;
 class RecentFiles;
 
@@ -69,8 +70,16 @@ public:
     // What the window shows now: one of the three views above.
     QWidget *currentView() const;
 
+protected:
+    // The last window asks before it lets progress held only in memory go.
+    void closeEvent(QCloseEvent *event) override;
+
 private:
     void createMenus();
+    void showSaveProblem();
+    // When progress is held only in memory, asks whether to retry the save, save a copy
+    // elsewhere, or go on anyway (leave: the button's text); whether to go on.
+    bool mayLeaveUnsavedProgress(const QString &leave);
     void rebuildOpenRecentMenu();
     void showState();
     void updateTitle();
@@ -93,5 +102,6 @@ private:
     QAction *m_keyboardShortcutsAction = nullptr;
     QAction *m_aboutAction = nullptr;
     QAction *m_statisticsAction = nullptr;
+    QLabel *m_saveProblem = nullptr;
     StatisticsWindow *m_statisticsWindow = nullptr;
 };

@@ -270,6 +270,52 @@ private Q_SLOTS:
         QCOMPARE(fileRatings(file), (QList<int>{2, 0, 3, 0}));
     }
 
+    void progressThatCannotBeSavedIsKeptUntilItCanBe()
+    {
+        // The progress folder cannot be made while a file stands where its parent should be:
+        // every append and every save fails, as on a full disk.
+        const QString blocker = m_dir->filePath(QStringLiteral("blocked"));
+        QVERIFY(writeFile(blocker, "not a folder"));
+        m_progress = blocker + QStringLiteral("/progress");
+        const QByteArray text = deckText(2);
+        const QUrl file = makeFile(*m_dir, QStringLiteral("deck.txt"), text);
+        const auto session = start();
+        CommandsCoordinator &coordinator = session->coordinator;
+        coordinator.setRetryDelay(std::chrono::milliseconds(10));
+        QSignalSpy problem(&coordinator, &CommandsCoordinator::saveProblemChanged);
+        coordinator.open(file);
+        QVERIFY(rate(coordinator, 1, 0, 3));
+        QVERIFY(!coordinator.waitForJournal());
+        QVERIFY(coordinator.hasUnsavedProgress());
+        QVERIFY(!coordinator.saveProblem().isEmpty());
+        QTRY_VERIFY(!problem.isEmpty());
+
+        // Reading the file again, or opening it again, keeps what only memory holds.
+        edit(coordinator, text);
+        QCOMPARE(ratings(coordinator), (QList<int>{0, 0, 3, 0}));
+        coordinator.open(file);
+        QCOMPARE(ratings(coordinator), (QList<int>{0, 0, 3, 0}));
+        QVERIFY(!coordinator.retrySaves());
+
+        // The folder can be written again: the saves tried again by themselves catch up.
+        QVERIFY(QFile::remove(blocker));
+        QTRY_VERIFY(coordinator.saveProblem().isEmpty());
+        QVERIFY(!coordinator.hasUnsavedProgress());
+        QCOMPARE(fileRatings(file), (QList<int>{0, 0, 3, 0}));
+    }
+
+    void progressCanBeSavedElsewhere()
+    {
+        const QUrl file = makeFile(*m_dir, QStringLiteral("deck.txt"), deckText(2));
+        const auto session = start();
+        session->coordinator.open(file);
+        QVERIFY(rate(session->coordinator, 0, 1, 2));
+        const QString copy = m_dir->filePath(QStringLiteral("copy.plist"));
+        QCOMPARE(session->coordinator.saveProgressCopy(copy), std::nullopt);
+        QCOMPARE(readProgressTable(copy).value(faceDigest(u"A0\n")).rating, 2);
+        QCOMPARE(readProgressTable(copy).size(), 4);
+    }
+
     void anEditMadeWhileClosedIsFoundAtOpen()
     {
         const QUrl file = makeFile(*m_dir, QStringLiteral("deck.txt"),

@@ -1,8 +1,12 @@
 #include "core/app/progress_saver.h"
 #include "core/model/flashcard_reader.h"
 
+#include <QDir>
 #include <QSemaphore>
+#include <QTemporaryDir>
 #include <QTest>
+
+#include <atomic>
 
 #include <memory>
 #include <mutex>
@@ -75,6 +79,52 @@ private:
     QList<Write> m_writes;
     QSemaphore m_entered;
     QSemaphore m_release;
+};
+
+// A writer that fails, as on a full disk, while told to.
+class FailingWriter
+{
+public:
+    ProgressSaver::Writer writer()
+    {
+        return [this](const QUrl &, const QList<Card> &cards,
+                      const FaceChanges &changes) -> std::optional<QString> {
+            std::lock_guard lock(m_mutex);
+            ++m_attempts;
+            if (m_failing)
+                return u"No space left on device."_qs;
+            m_written = textsOf(cards);
+            m_changes.add(changes);
+            return std::nullopt;
+        };
+    }
+    void setFailing(bool failing)
+    {
+        std::lock_guard lock(m_mutex);
+        m_failing = failing;
+    }
+    int attempts() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_attempts;
+    }
+    QStringList written() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_written;
+    }
+    FaceChanges changes() const
+    {
+        std::lock_guard lock(m_mutex);
+        return m_changes;
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    bool m_failing = true;
+    int m_attempts = 0;
+    QStringList m_written;
+    FaceChanges m_changes;
 };
 
 DataFile deck(const QString &text)
@@ -194,6 +244,78 @@ private Q_SLOTS:
         m_held->release();
         m_saver->waitForPendingSave(first);
         QCOMPARE(m_held->writes().last(), (Write{first, {u"first\n"_qs}}));
+    }
+
+    void aFailedSaveIsTriedAgainUntilItSucceeds()
+    {
+        FailingWriter failing;
+        ProgressSaver saver(failing.writer());
+        saver.setRetryDelay(std::chrono::milliseconds(1));
+        std::atomic<int> told = 0;
+        saver.setFailureListener([&] { ++told; });
+        saver.replaceDeck(first, deck(u"===\nfirst 1"_qs));
+        QVERIFY(saver.editDeck([](DataFile &d, FaceChanges &changes) {
+            changes.changed.insert(faceDigest(u"first 2"_qs));
+            return setFirstFace(d, u"first 2"_qs);
+        }));
+        // A wait tries once more and does not hang on a save that keeps failing.
+        QVERIFY(!saver.waitForPendingSaves());
+        QVERIFY(!saver.waitForPendingSave(first));
+        QCOMPARE(saver.failure(), u"No space left on device."_qs);
+        QCOMPARE(told, 1);
+        QTRY_VERIFY(failing.attempts() >= 4);
+
+        // Space is back: the retry writes the newest state with the changes of every failed try.
+        failing.setFailing(false);
+        QTRY_VERIFY(saver.failure().isEmpty());
+        QCOMPARE(told, 2);
+        QCOMPARE(failing.written(), QStringList{u"first 2"_qs});
+        QVERIFY(failing.changes().contains(faceDigest(u"first 2"_qs)));
+        QVERIFY(saver.waitForPendingSaves());
+    }
+
+    void aReplacedDeckKeepsItsFailedSave()
+    {
+        FailingWriter failing;
+        ProgressSaver saver(failing.writer());
+        saver.setRetryDelay(std::chrono::milliseconds(1));
+        saver.replaceDeck(first, deck(u"===\nfirst 1"_qs));
+        QVERIFY(saver.editDeck([](DataFile &d, FaceChanges &changes) {
+            changes.changed.insert(faceDigest(u"first 2"_qs));
+            return setFirstFace(d, u"first 2"_qs);
+        }));
+        QVERIFY(!saver.waitForPendingSaves());
+        saver.replaceDeck(second, std::nullopt);
+        failing.setFailing(false);
+        QTRY_VERIFY(saver.failure().isEmpty());
+        QCOMPARE(failing.written(), QStringList{u"first 2"_qs});
+    }
+
+    void aFailedJournalAppendIsAFailedSave()
+    {
+        QTemporaryDir dir;
+        // Anything but a file where the journal belongs is refused.
+        const QString journal = dir.filePath(u"first.journal"_qs);
+        QVERIFY(QDir().mkpath(journal));
+        FailingWriter writes;
+        writes.setFailing(false);
+        ProgressSaver saver(writes.writer());
+        saver.setMinimumCompactionDelay(std::chrono::hours(1));
+        saver.replaceDeck(first, deck(u"===\nfirst"_qs), journal);
+        QVERIFY(saver.editDeck([](DataFile &d) { return setFirstFace(d, u"first 2"_qs); }));
+        JournalRecord record;
+        record.face = faceDigest(u"first 2"_qs);
+        saver.journal(record);
+        QVERIFY(!saver.waitForJournal());
+        QVERIFY(saver.hasUnsavedChanges());
+        QVERIFY(!saver.failure().isEmpty());
+        QVERIFY(saver.unsavedChanges().contains(faceDigest(u"first 2"_qs)));
+
+        // The progress file catches up with what the journal missed.
+        QVERIFY(saver.waitForPendingSaves());
+        QVERIFY(!saver.hasUnsavedChanges());
+        QVERIFY(saver.failure().isEmpty());
+        QVERIFY(writes.changes().contains(faceDigest(u"first 2"_qs)));
     }
 
     void destroyingWritesWhatIsPending()
