@@ -141,6 +141,7 @@ GERMAN = {
     "Show more of this face's text": "Mehr vom Text dieser Seite zeigen",
     "Filter cards (%1)": "Karten filtern (%1)",
     "Filter cards": "Karten filtern",
+    "Filter the cards": "Karten filtern",
     "Show only the cards whose caption or text contain these words":
         "Nur die Karten zeigen, deren Überschrift oder Text diese Wörter enthält",
     "%1 of %2 cards": "%1 von %2 Karten",

@@ -231,6 +231,10 @@ Karteikarten aus einfachen Textdateien lernen.
         <translation>Karteikartendatei öffnen</translation>
     </message>
     <message>
+        <source>Filter the cards</source>
+        <translation>Karten filtern</translation>
+    </message>
+    <message>
         <source>New window</source>
         <translation>Neues Fenster</translation>
     </message>

@@ -42,6 +42,8 @@ Sidebar::Sidebar(CommandsCoordinator &coordinator, RecentFiles &recentFiles, QWi
     m_cardFilter->setAccessibleName(tr("Filter cards"));
     m_cardFilter->setToolTip(tr("Show only the cards whose caption or text contain these words"));
     m_cardFilter->setClearButtonEnabled(true);
+    // A file dropped on the field opens, as anywhere on the sidebar.
+    m_cardFilter->setAcceptDrops(false);
     m_cardFilter->installEventFilter(this);
     auto *filterRow = new QHBoxLayout;
     filterRow->setContentsMargins(6, 0, 6, 0);
