@@ -80,7 +80,11 @@ int main(int argc, char *argv[])
 
     // Some progress to show in the sidebar's dots and the faces bar.
     const auto rate = [&](qsizetype card, qsizetype face, qint8 rating) {
-        CardFace value = coordinator.dataFile()->cards.at(card).faces.at(face);
+        // Any deck may be shown: a card or face it does not have is left out.
+        const auto &deck = coordinator.dataFile();
+        if (!deck || card >= deck->cards.size() || face >= deck->cards.at(card).faces.size())
+            return;
+        CardFace value = deck->cards.at(card).faces.at(face);
         value.rating = rating;
         value.progress = CardFaceProgress::Learning;
         coordinator.setFace(card, face, value);

@@ -137,6 +137,15 @@ GERMAN = {
     "Face %1, rating %2 of %3": "Seite %1, Bewertung %2 von %3",
     "Rating %1 of %2": "Bewertung %1 von %2",
     "Progress %1 %": "Fortschritt %1 %",
+    "Show More": "Mehr zeigen",
+    "Show more of this face's text": "Mehr vom Text dieser Seite zeigen",
+    "Filter cards (%1)": "Karten filtern (%1)",
+    "Filter cards": "Karten filtern",
+    "Filter the cards": "Karten filtern",
+    "Show only the cards whose caption or text contain these words":
+        "Nur die Karten zeigen, deren Überschrift oder Text diese Wörter enthält",
+    "%1 of %2 cards": "%1 von %2 Karten",
+    "%1: %2": "%1: %2",
     "This deck has no cards. A card begins with a line that starts with ===.":
         "Dieser Stapel hat keine Karten. Eine Karte beginnt mit einer Zeile, die mit === "
         "anfängt.",

@@ -22,6 +22,10 @@
         <source>Progress %1 %</source>
         <translation>Fortschritt %1 %</translation>
     </message>
+    <message>
+        <source>%1: %2</source>
+        <translation>%1: %2</translation>
+    </message>
 </context>
 <context>
     <name>CardView</name>
@@ -175,11 +179,11 @@ Karteikarten aus einfachen Textdateien lernen.
     </message>
     <message>
         <source>Show More</source>
-        <translation type="unfinished" />
+        <translation>Mehr zeigen</translation>
     </message>
     <message>
         <source>Show more of this face's text</source>
-        <translation type="unfinished" />
+        <translation>Mehr vom Text dieser Seite zeigen</translation>
     </message>
     <message>
         <source>Progress state</source>
@@ -225,6 +229,10 @@ Karteikarten aus einfachen Textdateien lernen.
     <message>
         <source>Open a flashcard file</source>
         <translation>Karteikartendatei öffnen</translation>
+    </message>
+    <message>
+        <source>Filter the cards</source>
+        <translation>Karten filtern</translation>
     </message>
     <message>
         <source>New window</source>
@@ -497,6 +505,22 @@ Karteikarten aus einfachen Textdateien lernen.
     <message>
         <source>Recent Files</source>
         <translation>Zuletzt geöffnet</translation>
+    </message>
+    <message>
+        <source>Filter cards (%1)</source>
+        <translation>Karten filtern (%1)</translation>
+    </message>
+    <message>
+        <source>Filter cards</source>
+        <translation>Karten filtern</translation>
+    </message>
+    <message>
+        <source>Show only the cards whose caption or text contain these words</source>
+        <translation>Nur die Karten zeigen, deren Überschrift oder Text diese Wörter enthält</translation>
+    </message>
+    <message>
+        <source>%1 of %2 cards</source>
+        <translation>%1 von %2 Karten</translation>
     </message>
 </context>
 <context>

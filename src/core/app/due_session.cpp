@@ -12,8 +12,10 @@ DueSession::DueSession(CommandsCoordinator &coordinator, QObject *parent)
     connect(&m_wakeUp, &QTimer::timeout, this, &DueSession::refresh);
     connect(&m_coordinator, &CommandsCoordinator::dataFileChanged, this,
             &DueSession::onDeckReplaced);
-    connect(&m_coordinator, &CommandsCoordinator::cardChanged, this,
-            [this](qsizetype card) { rebuild(card); });
+    m_settle.setSingleShot(true);
+    m_settle.setInterval(std::chrono::milliseconds(250));
+    connect(&m_settle, &QTimer::timeout, this, &DueSession::settle);
+    connect(&m_coordinator, &CommandsCoordinator::cardChanged, this, &DueSession::onFaceChanged);
     connect(&m_coordinator, &CommandsCoordinator::schedulerParametersChanged, this,
             &DueSession::refresh);
     onDeckReplaced();
@@ -54,15 +56,37 @@ void DueSession::setMode(StudyMode mode)
     Q_EMIT modeChanged();
 }
 
-std::optional<QueuedFace> DueSession::next() const
+const DueQueue &DueSession::queue()
 {
-    if (m_queue.faces.isEmpty())
+    if (m_stale)
+        buildQueue();
+    return m_queue;
+}
+
+std::optional<QueuedFace> DueSession::next()
+{
+    if (queue().faces.isEmpty())
         return std::nullopt;
     return m_queue.faces.first();
 }
 
+void DueSession::onFaceChanged(qsizetype card)
+{
+    m_lastCard = card;
+    m_stale = true;
+    m_settle.start();
+}
+
+void DueSession::settle()
+{
+    if (m_stale)
+        buildQueue();
+    Q_EMIT queueChanged();
+}
+
 void DueSession::passOver(qsizetype card, qsizetype face)
 {
+    queue();
     const auto waiting =
         std::find_if(m_queue.faces.cbegin(), m_queue.faces.cend(), [&](const QueuedFace &queued) {
             return queued.card == card && queued.face == face;
@@ -99,19 +123,26 @@ void DueSession::refresh()
 void DueSession::rebuild(std::optional<qsizetype> afterCard)
 {
     m_lastCard = afterCard;
+    m_settle.stop();
+    buildQueue();
+    Q_EMIT queueChanged();
+}
+
+void DueSession::buildQueue()
+{
+    m_stale = false;
     m_wakeUp.stop();
     const std::optional<DataFile> &deck = m_coordinator.dataFile();
     if (!deck) {
         m_queue = {};
         m_passedOver.clear();
-        Q_EMIT queueChanged();
         return;
     }
     const QDateTime now = m_coordinator.now();
     const StudyDayClock &clock = m_coordinator.studyDayClock();
     const qsizetype newLimit = std::max<qsizetype>(
         m_coordinator.schedulerParameters().newFacesPerDay - newFacesToday(), 0);
-    m_queue = buildDueQueue(*deck, now, clock, newLimit, afterCard);
+    m_queue = buildDueQueue(*deck, now, clock, newLimit, m_lastCard);
 
     // Faces passed over go last, in the order they were passed; one that is no longer waiting
     // (reviewed, or out of the deck) is forgotten.
@@ -130,5 +161,4 @@ void DueSession::rebuild(std::optional<qsizetype> afterCard)
         wake = std::min(wake, *m_queue.nextDue);
     const qint64 ms = std::clamp<qint64>(now.msecsTo(wake) + 500, 1000, 3600 * 1000);
     m_wakeUp.start(std::chrono::milliseconds(ms));
-    Q_EMIT queueChanged();
 }

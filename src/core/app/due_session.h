@@ -27,9 +27,10 @@ public:
     // Stores the mode for the open deck; nothing without one.
     void setMode(StudyMode mode);
 
-    const DueQueue &queue() const { return m_queue; }
+    // Built again first when the deck changed since.
+    const DueQueue &queue();
     // The face to study next; none when nothing is left for now.
-    std::optional<QueuedFace> next() const;
+    std::optional<QueuedFace> next();
     // Puts the face behind every other face of the queue until it is reviewed; nothing for a
     // face that is not waiting.
     void passOver(qsizetype card, qsizetype face);
@@ -43,7 +44,8 @@ public:
 
 Q_SIGNALS:
     void modeChanged();
-    // The queue or the day's figures changed.
+    // The queue or the day's figures changed. After a change of a face it comes a moment
+    // later, once for a run of quick changes.
     void queueChanged();
     // Another deck, or the same one opened again (not an edit read back): the view starts
     // over from the head of the queue.
@@ -52,6 +54,9 @@ Q_SIGNALS:
 private:
     void onDeckReplaced();
     void rebuild(std::optional<qsizetype> afterCard);
+    void buildQueue();
+    void onFaceChanged(qsizetype card);
+    void settle();
     QString deckTitle() const;
 
     CommandsCoordinator &m_coordinator;
@@ -62,4 +67,8 @@ private:
     std::optional<qsizetype> m_lastCard;
     // Wakes the queue when the next face falls due or a new study day begins.
     QTimer m_wakeUp;
+    // A face changed: the queue is built again when it is next asked for, and announced after
+    // a pause, so that a run of reviews in order costs one build, not one each.
+    bool m_stale = false;
+    QTimer m_settle;
 };

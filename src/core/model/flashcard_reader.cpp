@@ -47,13 +47,31 @@ LineKind kindOf(QStringView line)
     return LineKind::Text;
 }
 
+// The caption of a card marker line: what follows "===", without the spaces and "="s around
+// it, so "=== Europe", "===Europe" and "=== Europe ===" all give "Europe".
+QString captionOf(QStringView markerLine)
+{
+    const auto isPadding = [](QChar c) { return c == u'=' || c.isSpace(); };
+    qsizetype start = 0;
+    qsizetype end = markerLine.size();
+    while (start < end && isPadding(markerLine[start]))
+        ++start;
+    while (end > start && isPadding(markerLine[end - 1]))
+        --end;
+    return markerLine.sliced(start, end - start).toString();
+}
+
 // Builds cards as the lines go by: one pass, each line appended to at most one face.
 class CardBuilder
 {
 public:
     explicit CardBuilder(QStringView source) : m_source(source) {}
 
-    void startCard() { finishCard(); }
+    void startCard(QStringView markerLine)
+    {
+        finishCard();
+        m_caption = captionOf(markerLine);
+    }
 
     void startFace()
     {
@@ -134,14 +152,18 @@ private:
     void finishCard()
     {
         finishFace();
-        if (!m_faces.isEmpty())
+        if (!m_faces.isEmpty()) {
             m_cards.append(Card(std::move(m_faces)));
+            m_cards.last().caption = std::move(m_caption);
+        }
         m_faces = QList<CardFace>();
+        m_caption = QString();
     }
 
     QStringView m_source;
     QList<Card> m_cards;
     QList<CardFace> m_faces;
+    QString m_caption;
     bool m_inFace = false;
     // The face's text so far: a stretch of the source not yet copied, then m_text.
     qsizetype m_start = 0;
@@ -181,7 +203,7 @@ QList<Card> readCards(QStringView text)
         }
         switch (kind) {
         case LineKind::CardMarker:
-            builder.startCard();
+            builder.startCard(line);
             break;
         case LineKind::FaceMarker:
             builder.startFace();

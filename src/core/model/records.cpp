@@ -101,5 +101,5 @@ size_t qHash(const Card &card, size_t seed) noexcept
 {
     return qHashMulti(seed, card.id, card.cardID.has_value(), card.cardID.value_or(0),
                       qHashRange(card.faces.cbegin(), card.faces.cend()),
-                      static_cast<quint8>(card.progress));
+                      static_cast<quint8>(card.progress), card.caption);
 }

@@ -66,6 +66,9 @@ struct Card
     std::optional<qint64> cardID;
     QList<CardFace> faces;
     CardProgress progress = CardProgress::New;
+    // What the card's marker line says after "===", without surrounding spaces and "="s
+    // ("=== Europe" gives "Europe"); empty when it says nothing.
+    QString caption;
 
     // Sum of the faces' ratings over 5 per face: 0 for a card without faces.
     double ratingFraction() const;

@@ -43,7 +43,7 @@ ContentView::ContentView(CommandsCoordinator &coordinator, RecentFiles &recentFi
             [this](const QModelIndex &current) {
                 if (m_applying || !current.isValid())
                     return;
-                setSelectedCardIndex(current.row());
+                setSelectedCardIndex(m_sidebar->cardModel()->cardAt(current.row()));
             });
     // Connected after the list's own handling of the reset, so the list is ready to select in.
     connect(m_sidebar->cardModel(), &QAbstractItemModel::modelReset, this,
@@ -82,12 +82,15 @@ void ContentView::cardsReplaced()
 void ContentView::applySelection()
 {
     QListView *list = m_sidebar->cardList();
-    const int rows = m_sidebar->cardModel()->rowCount();
+    CardListModel *model = m_sidebar->cardModel();
+    const int cards = model->cardCount();
     const bool valid =
-        m_selectedCardIndex && *m_selectedCardIndex >= 0 && *m_selectedCardIndex < rows;
+        m_selectedCardIndex && *m_selectedCardIndex >= 0 && *m_selectedCardIndex < cards;
+    // A card the filter hides stays under study; the list then has no row selected.
+    const std::optional<int> row = valid ? model->rowOf(*m_selectedCardIndex) : std::nullopt;
     m_applying = true;
-    if (valid) {
-        const QModelIndex index = m_sidebar->cardModel()->index(int(*m_selectedCardIndex));
+    if (row) {
+        const QModelIndex index = model->index(*row);
         list->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect);
         list->scrollTo(index);
     } else {

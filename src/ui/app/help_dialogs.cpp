@@ -36,6 +36,7 @@ QList<KeyboardShortcut> keyboardShortcuts()
         {native(QKeySequence::Undo), HelpDialogs::tr("Undo the last review")},
         {native(QKeySequence::Redo), HelpDialogs::tr("Redo")},
         {native(QKeySequence::Open), HelpDialogs::tr("Open a flashcard file")},
+        {native(QKeySequence::Find), HelpDialogs::tr("Filter the cards")},
         {QKeySequence(Qt::CTRL | Qt::Key_Comma).toString(QKeySequence::NativeText),
          HelpDialogs::tr("Preferences")},
         {native(QKeySequence::New), HelpDialogs::tr("New window")},

@@ -48,8 +48,19 @@ void CardRowDelegate::paint(QPainter *painter, const QStyleOptionViewItem &optio
     painter->save();
     painter->setFont(opt.font);
     painter->setPen(opt.palette.color(group, textRole));
-    painter->drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter,
-                      opt.fontMetrics.elidedText(text, Qt::ElideRight, textRect.width()));
+    const QString label = opt.fontMetrics.elidedText(text, Qt::ElideRight, textRect.width());
+    painter->drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter, label);
+
+    // The caption after the label, dimmer, elided to what is left of the row.
+    const QString caption = index.data(CardListModel::CaptionRole).toString();
+    const int gap = opt.fontMetrics.horizontalAdvance(QLatin1Char(' ')) * 2;
+    QRect captionRect = textRect.adjusted(opt.fontMetrics.horizontalAdvance(label) + gap, 0, 0, 0);
+    if (!caption.isEmpty() && captionRect.width() > 0) {
+        if (!(opt.state & QStyle::State_Selected))
+            painter->setPen(secondaryLabelColor(opt.palette));
+        painter->drawText(captionRect, Qt::AlignLeft | Qt::AlignVCenter,
+                          opt.fontMetrics.elidedText(caption, Qt::ElideRight, captionRect.width()));
+    }
 
     const QColor color =
         ratingDotColor(index.data(CardListModel::RatingFractionRole).toDouble(), opt.palette);

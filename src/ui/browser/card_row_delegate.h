@@ -2,7 +2,7 @@
 
 #include <QStyledItemDelegate>
 
-// Paints a card row: its label and, at the right, the rating dot of the card.
+// Paints a card row: its label, its caption and, at the right, the rating dot of the card.
 class CardRowDelegate final : public QStyledItemDelegate
 {
     Q_OBJECT

@@ -11,14 +11,20 @@
 #include "ui/browser/file_reveal.h"
 #include "ui/browser/recent_files_view.h"
 
+#include <QAction>
 #include <QFrame>
+#include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListView>
+#include <QShortcut>
 #include <QVBoxLayout>
 
 Sidebar::Sidebar(CommandsCoordinator &coordinator, RecentFiles &recentFiles, QWidget *parent)
     : QWidget(parent), m_coordinator(coordinator), m_recentFiles(recentFiles),
       m_header(new FileHeaderView(this)), m_cardModel(new CardListModel(coordinator, this)),
+      m_cardFilter(new QLineEdit(this)), m_filterCount(new QLabel(this)),
       m_cardList(new CardListView(this)), m_recentFilesView(new RecentFilesView(recentFiles, this)),
       m_dropZone(new DropZone(this)), m_dropHandler(new FileDropHandler(coordinator, this)),
       m_revealer(revealInFileManager)
@@ -28,6 +34,29 @@ Sidebar::Sidebar(CommandsCoordinator &coordinator, RecentFiles &recentFiles, QWi
     layout->setSpacing(4);
 
     layout->addWidget(m_header);
+
+    const QKeySequence find(QKeySequence::Find);
+    m_cardFilter->setObjectName(QStringLiteral("cardFilter"));
+    m_cardFilter->setPlaceholderText(
+        tr("Filter cards (%1)").arg(find.toString(QKeySequence::NativeText)));
+    m_cardFilter->setAccessibleName(tr("Filter cards"));
+    m_cardFilter->setToolTip(tr("Show only the cards whose caption or text contain these words"));
+    m_cardFilter->setClearButtonEnabled(true);
+    // A file dropped on the field opens, as anywhere on the sidebar.
+    m_cardFilter->setAcceptDrops(false);
+    m_cardFilter->installEventFilter(this);
+    auto *filterRow = new QHBoxLayout;
+    filterRow->setContentsMargins(6, 0, 6, 0);
+    filterRow->addWidget(m_cardFilter);
+    layout->addLayout(filterRow);
+    m_filterCount->setObjectName(QStringLiteral("cardFilterCount"));
+    m_filterCount->setForegroundRole(QPalette::PlaceholderText);
+    m_filterCount->setAlignment(Qt::AlignCenter);
+    m_filterCount->hide();
+    layout->addWidget(m_filterCount);
+    auto *findShortcut = new QShortcut(find, this);
+    findShortcut->setContext(Qt::WindowShortcut);
+    connect(findShortcut, &QShortcut::activated, this, &Sidebar::focusFilter);
 
     m_cardList->setModel(m_cardModel);
     m_cardList->setItemDelegate(new CardRowDelegate(m_cardList));
@@ -67,12 +96,58 @@ Sidebar::Sidebar(CommandsCoordinator &coordinator, RecentFiles &recentFiles, QWi
             m_revealer(file);
     });
     connect(&m_coordinator, &CommandsCoordinator::dataFileChanged, this, &Sidebar::updateTitle);
+    connect(m_cardFilter, &QLineEdit::textChanged, m_cardModel, &CardListModel::setFilter);
+    connect(m_cardModel, &QAbstractItemModel::modelReset, this, &Sidebar::updateFilterCount);
     updateTitle();
 }
 
 void Sidebar::setStudyModeSwitch(QWidget *modeSwitch)
 {
     static_cast<QVBoxLayout *>(layout())->insertWidget(1, modeSwitch);
+}
+
+void Sidebar::focusFilter()
+{
+    m_cardFilter->setFocus(Qt::ShortcutFocusReason);
+    m_cardFilter->selectAll();
+}
+
+void Sidebar::updateFilterCount()
+{
+    m_filterCount->setVisible(m_cardModel->isFiltered());
+    if (m_cardModel->isFiltered())
+        m_filterCount->setText(tr("%1 of %2 cards")
+                                   .arg(QLocale().toString(m_cardModel->rowCount()),
+                                        QLocale().toString(m_cardModel->cardCount())));
+}
+
+bool Sidebar::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_cardFilter && event->type() == QEvent::KeyPress) {
+        const auto *key = static_cast<QKeyEvent *>(event);
+        switch (key->key()) {
+        case Qt::Key_Escape:
+            // Empties the field, then hands the keys back to the study view.
+            if (!m_cardFilter->text().isEmpty())
+                m_cardFilter->clear();
+            else
+                m_cardList->setFocus(Qt::OtherFocusReason);
+            return true;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+        case Qt::Key_Down:
+            // On to the matching cards: the first is chosen unless one is already.
+            if (m_cardModel->rowCount() > 0) {
+                if (!m_cardList->selectionModel()->hasSelection())
+                    m_cardList->setCurrentIndex(m_cardModel->index(0));
+                m_cardList->setFocus(Qt::OtherFocusReason);
+            }
+            return true;
+        default:
+            break;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void Sidebar::setFileRevealer(FileRevealer revealer)

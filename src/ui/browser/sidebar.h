@@ -10,6 +10,8 @@ class CommandsCoordinator;
 class DropZone;
 class FileDropHandler;
 class FileHeaderView;
+class QLabel;
+class QLineEdit;
 class QListView;
 class RecentFiles;
 class RecentFilesView;
@@ -28,6 +30,8 @@ public:
 
     FileHeaderView *header() const { return m_header; }
     QListView *cardList() const { return m_cardList; }
+    // Narrows the card list to the cards whose caption or text contain the words typed.
+    QLineEdit *cardFilter() const { return m_cardFilter; }
     CardListModel *cardModel() const { return m_cardModel; }
     RecentFilesView *recentFilesView() const { return m_recentFilesView; }
     DropZone *dropZone() const { return m_dropZone; }
@@ -39,13 +43,20 @@ public:
     // What "Show in File Manager" does; the desktop's file manager unless replaced.
     void setFileRevealer(FileRevealer revealer);
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void updateTitle();
+    void updateFilterCount();
+    void focusFilter();
 
     CommandsCoordinator &m_coordinator;
     RecentFiles &m_recentFiles;
     FileHeaderView *m_header;
     CardListModel *m_cardModel;
+    QLineEdit *m_cardFilter;
+    QLabel *m_filterCount;
     QListView *m_cardList;
     RecentFilesView *m_recentFilesView;
     DropZone *m_dropZone;

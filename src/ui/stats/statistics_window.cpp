@@ -129,6 +129,13 @@ StatisticsWindow::StatisticsWindow(CommandsCoordinator *coordinator, QWidget *pa
             reload();
     });
     connect(m_coordinator, &CommandsCoordinator::cardChanged, this, &StatisticsWindow::cardChanged);
+    // The desired retention and the daily new faces are the user's, as the study view has them.
+    setSchedulerParameters(m_coordinator->schedulerParameters());
+    connect(m_coordinator, &CommandsCoordinator::schedulerParametersChanged, this, [this] {
+        setSchedulerParameters(m_coordinator->schedulerParameters());
+        if (isVisible())
+            reload();
+    });
     connect(&m_watcher, &QFileSystemWatcher::fileChanged, this, [this] {
         if (isVisible())
             refresh();

@@ -6,6 +6,7 @@
 
 #include <QEvent>
 #include <QHBoxLayout>
+#include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
 #include <QScrollArea>
@@ -54,6 +55,42 @@ QToolButton *makeArrowButton(const QString &toolTip, QWidget *parent)
     return button;
 }
 
+// Fades the ends of a scrolled bar into the background where more items lie beyond them, so
+// that a cut-off item reads as "more this way" rather than as a fault.
+class EdgeFades final : public QWidget
+{
+public:
+    EdgeFades(QScrollBar *bar, QWidget *parent) : QWidget(parent), m_bar(bar)
+    {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        connect(bar, &QScrollBar::valueChanged, this, qOverload<>(&QWidget::update));
+        connect(bar, &QScrollBar::rangeChanged, this, qOverload<>(&QWidget::update));
+    }
+
+protected:
+    void paintEvent(QPaintEvent *) override
+    {
+        constexpr int width = 24;
+        QPainter painter(this);
+        const QColor opaque = palette().color(QPalette::Window);
+        QColor clear = opaque;
+        clear.setAlpha(0);
+        const auto fade = [&](int from, int to) {
+            QLinearGradient gradient(from, 0, to, 0);
+            gradient.setColorAt(0, opaque);
+            gradient.setColorAt(1, clear);
+            painter.fillRect(QRect(std::min(from, to), 0, width, height()), gradient);
+        };
+        if (m_bar->value() > m_bar->minimum())
+            fade(0, width);
+        if (m_bar->value() < m_bar->maximum())
+            fade(rect().right() + 1, rect().right() + 1 - width);
+    }
+
+private:
+    QScrollBar *m_bar;
+};
+
 // The faces bar inside the room the study view has for it. A card of many faces would make
 // the bar wider than the study view and so push the sidebar aside; instead the bar scrolls
 // sideways and keeps the selected item in view.
@@ -73,6 +110,7 @@ public:
         viewport()->setAutoFillBackground(false);
         setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
         bar->installEventFilter(this);
+        m_fades = new EdgeFades(horizontalScrollBar(), this);
     }
 
     QSize sizeHint() const override { return widget()->sizeHint(); }
@@ -108,6 +146,8 @@ protected:
     void resizeEvent(QResizeEvent *event) override
     {
         QScrollArea::resizeEvent(event);
+        m_fades->setGeometry(viewport()->geometry());
+        m_fades->raise();
         showSelected();
     }
 
@@ -124,6 +164,9 @@ protected:
         bar->setValue(bar->value() - steps * bar->singleStep() / 40);
         event->accept();
     }
+
+private:
+    EdgeFades *m_fades;
 };
 
 } // namespace

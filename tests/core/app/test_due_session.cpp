@@ -127,6 +127,22 @@ private Q_SLOTS:
         QCOMPARE(m_session->reviewsToday(), DayReviews{});
     }
 
+    // A run of changes is announced once, after it; whoever asks before gets the queue as it
+    // is now.
+    void quickChangesAreAnnouncedOnce()
+    {
+        m_coordinator->open(makeFile(*m_dir, QStringLiteral("deck.txt"), deckText(3)));
+        QCOMPARE(m_session->queue().newCount, 6);
+        QSignalSpy changes(m_session.get(), &DueSession::queueChanged);
+        QVERIFY(review(0, 0, Grade::Good));
+        QVERIFY(review(1, 0, Grade::Good));
+        QCOMPARE(changes.count(), 0);
+        QCOMPARE(m_session->queue().newCount, 4);
+        QCOMPARE(m_session->next(), (QueuedFace{0, 1, true}));
+        QVERIFY(changes.wait());
+        QCOMPARE(changes.count(), 1);
+    }
+
 private:
     std::optional<QTemporaryDir> m_dir;
     std::optional<QSettings> m_settings;

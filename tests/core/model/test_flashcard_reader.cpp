@@ -150,6 +150,33 @@ private Q_SLOTS:
         }
     }
 
+    void captionsComeFromTheCardMarkers_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("captions"); // card by card
+        QTest::newRow("plain") << u"=== Europe\nParis\n=== Asia\nTokyo\n"_qs
+                               << QStringList{u"Europe"_qs, u"Asia"_qs};
+        QTest::newRow("none") << u"===\nA\n=====\nB\n=== \t \nC\n"_qs
+                              << QStringList{QString(), QString(), QString()};
+        QTest::newRow("framed by = and spaces") << u"===Europe===\nA\n====  Two words  ====\nB\n"_qs
+                                                << QStringList{u"Europe"_qs, u"Two words"_qs};
+        QTest::newRow("inner = kept") << u"=== a = b\nA\n"_qs << QStringList{u"a = b"_qs};
+        QTest::newRow("face marker text is no caption")
+            << u"=== card\n--- back\nA\n"_qs << QStringList{u"card"_qs};
+        // A marker that makes no card gives its caption to nobody.
+        QTest::newRow("empty card skipped")
+            << u"=== lost\n=== kept\nA\n"_qs << QStringList{u"kept"_qs};
+    }
+    void captionsComeFromTheCardMarkers()
+    {
+        QFETCH(QString, text);
+        QFETCH(QStringList, captions);
+        QStringList read;
+        for (const Card &card : readCards(text))
+            read << card.caption;
+        QCOMPARE(read, captions);
+    }
+
     void identifiersAreFreshAndUpperCase()
     {
         const QString text = u"===\nQ\n---\nA"_qs;

@@ -7,6 +7,8 @@
 #include "ui/study/card_view.h"
 
 #include <QAbstractItemModelTester>
+#include <QLabel>
+#include <QLineEdit>
 #include <QListView>
 #include <QPaintEvent>
 #include <QPainter>
@@ -180,6 +182,113 @@ private Q_SLOTS:
         coordinator().open(m_fixture->file(QStringLiteral("empty.txt"), ""));
         QCOMPARE(cardView->cardCount(), 0);
         QCOMPARE(cardView->selectedCard(), std::nullopt);
+    }
+
+    void rowsShowTheCaptionOrTheMaskedFirstLine_data()
+    {
+        QTest::addColumn<QByteArray>("card");
+        QTest::addColumn<QString>("caption");
+        QTest::newRow("caption") << QByteArray("=== Europe\nParis\n") << u"Europe"_qs;
+        QTest::newRow("first line")
+            << QByteArray("===\nThe capital\nof France\n") << u"The capital"_qs;
+        QTest::newRow("first line masked")
+            << QByteArray("===\n{Paris} is the capital\n") << u"_____ is the capital"_qs;
+        QTest::newRow("first line that says something")
+            << QByteArray("=====\n\n   \n---\n  Second face\n") << u"Second face"_qs;
+        QTest::newRow("nothing") << QByteArray("===\n\n") << QString();
+    }
+    void rowsShowTheCaptionOrTheMaskedFirstLine()
+    {
+        QFETCH(QByteArray, card);
+        QFETCH(QString, caption);
+        CardListModel model(coordinator());
+        coordinator().open(m_fixture->file(QStringLiteral("deck.txt"), card));
+        QCOMPARE(model.rowCount(), 1);
+        QCOMPARE(model.index(0).data().toString(), QStringLiteral("Card 0"));
+        QCOMPARE(model.index(0).data(CardListModel::CaptionRole).toString(), caption);
+    }
+
+    void filterNarrowsTheRowsWhileTheStudyGoesOn()
+    {
+        coordinator().open(m_fixture->file(QStringLiteral("deck.txt"),
+                                           "=== Europe\nThe capital of France is {Paris}.\n"
+                                           "=== Asia\nThe capital of Japan is {Tokyo}.\n"
+                                           "===\nRome\n"
+                                           "=== Europe again\nThe capital of Italy is {Rome}.\n"));
+        ContentView content(coordinator(), *m_fixture->recent);
+        content.resize(800, 500);
+        content.show();
+        QVERIFY(QTest::qWaitForWindowActive(&content));
+        QListView *list = content.sidebar()->cardList();
+        CardView *cardView = content.cardView();
+        auto *model = content.sidebar()->cardModel();
+        QAbstractItemModelTester tester(model,
+                                        QAbstractItemModelTester::FailureReportingMode::QtTest);
+        auto *field = content.findChild<QLineEdit *>(QStringLiteral("cardFilter"));
+        auto *count = content.findChild<QLabel *>(QStringLiteral("cardFilterCount"));
+        QVERIFY(field && count);
+        QVERIFY(!count->isVisible());
+        const auto rows = [&] {
+            QList<qsizetype> cards;
+            for (int row = 0; row < list->model()->rowCount(); ++row)
+                cards
+                    << list->model()->index(row, 0).data(CardListModel::CardIndexRole).toLongLong();
+            return cards;
+        };
+        const auto type = [&](const QString &text) {
+            for (const QChar c : text)
+                QTest::keyClick(content.windowHandle(), c.toLatin1());
+        };
+
+        // Ctrl+F reaches the field from anywhere; study keys are typed into it.
+        QTest::keySequence(content.windowHandle(), QKeySequence::Find);
+        QTRY_VERIFY(field->hasFocus());
+        type(u"rome"_qs);
+        QCOMPARE(field->text(), u"rome"_qs);
+        QCOMPARE(rows(), (QList<qsizetype>{2, 3}));
+        QVERIFY(count->isVisible());
+        QCOMPARE(count->text(), u"2 of 4 cards"_qs);
+        // The card under study stays, without a row.
+        QCOMPARE(cardView->selectedCard(), std::optional<qsizetype>(0));
+        QVERIFY(!list->selectionModel()->hasSelection());
+
+        // A row chosen shows its card, by its place in the deck.
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
+                          list->visualRect(list->model()->index(1, 0)).center());
+        QCOMPARE(cardView->selectedCard(), std::optional<qsizetype>(3));
+        QCOMPARE(list->currentIndex().row(), 1);
+        QTest::keyClick(content.windowHandle(), Qt::Key_P);
+        QCOMPARE(cardView->selectedCard(), std::optional<qsizetype>(2));
+        QCOMPARE(list->currentIndex().row(), 0);
+        QTest::keyClick(content.windowHandle(), Qt::Key_P);
+        QCOMPARE(cardView->selectedCard(), std::optional<qsizetype>(1));
+        QVERIFY(!list->selectionModel()->hasSelection());
+
+        // More words narrow; accents and case are ignored; hidden text counts.
+        field->setText(u"CAPITAL tókyo"_qs);
+        QCOMPARE(rows(), (QList<qsizetype>{1}));
+        QCOMPARE(list->currentIndex().row(), 0);
+        field->setText(u"capital"_qs);
+        QCOMPARE(rows(), (QList<qsizetype>{0, 1, 3}));
+        field->setText(u"nowhere"_qs);
+        QCOMPARE(rows(), QList<qsizetype>{});
+        QCOMPARE(count->text(), u"0 of 4 cards"_qs);
+
+        // Escape empties the field and every card is listed again.
+        field->setFocus();
+        QTest::keyClick(field, Qt::Key_Escape);
+        QCOMPARE(field->text(), QString());
+        QCOMPARE(rows(), (QList<qsizetype>{0, 1, 2, 3}));
+        QVERIFY(!count->isVisible());
+        QCOMPARE(list->currentIndex().row(), 1);
+
+        // A deck read again keeps the filter on its new text.
+        field->setText(u"europe"_qs);
+        QCOMPARE(rows(), (QList<qsizetype>{0, 3}));
+        coordinator().open(m_fixture->file(QStringLiteral("other.txt"),
+                                           "=== Europe\nA\n=== Asia\nB\n=== europe\nC\n"));
+        QCOMPARE(rows(), (QList<qsizetype>{0, 2}));
+        QCOMPARE(count->text(), u"2 of 3 cards"_qs);
     }
 };
 

@@ -91,6 +91,22 @@ private Q_SLOTS:
         QCOMPARE(window->figures().reviewsPerDay[heatmapDays - 2], 3);
     }
 
+    // The window takes the user's settings, and follows a change of them.
+    void usesTheSchedulingPreferences()
+    {
+        SchedulerParameters parameters;
+        parameters.desiredRetention = 0.85;
+        coordinator().setSchedulerParameters(parameters);
+        const auto window = openWindow();
+        QCOMPARE(window->figures().desiredRetention, 0.85);
+        QCOMPARE(window->figures().newToday, 6);
+        parameters.desiredRetention = 0.8;
+        parameters.newFacesPerDay = 2;
+        coordinator().setSchedulerParameters(parameters);
+        QCOMPARE(window->figures().desiredRetention, 0.8);
+        QCOMPARE(window->figures().newToday, 2);
+    }
+
     void hardestFaceOpensItsCard()
     {
         MainWindow main(coordinator(), *m_fixture->recent);

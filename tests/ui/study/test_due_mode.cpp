@@ -137,6 +137,19 @@ private Q_SLOTS:
         QVERIFY(host->active());
     }
 
+    // Undoing the last review brings its face back to study.
+    void undoBringsTheFaceBack()
+    {
+        start(QStringLiteral("=== one\nAlpha\n"));
+        session->setMode(StudyMode::Due);
+        host->key(Qt::Key_3);
+        QVERIFY(nothingDue()->isVisible());
+        QVERIFY(host->coordinator->undo());
+        QTRY_VERIFY(!nothingDue()->isVisible());
+        QCOMPARE(at(), Pos(0, 0));
+        QVERIFY(host->active());
+    }
+
     // Choosing a card in the browser shows it, even while nothing is due.
     void browsingLeavesTheMessage()
     {
