@@ -376,7 +376,7 @@ bool CommandsCoordinator::changeFace(qsizetype card, qsizetype face, const CardF
         const JournalChange kind =
             grade ? JournalChange::Review : studyChange(before, value, &journalGrade);
         journalChange(before, value, kind, journalGrade);
-        m_history.record({card, face, before, value});
+        m_history.record({card, face, before, value, grade});
         Q_EMIT historyChanged();
     }
     return true;
@@ -446,6 +446,7 @@ bool CommandsCoordinator::stepThroughHistory(bool forward)
                forward ? m_history.takeRedo() : m_history.takeUndo()) {
         if (restoreFace(*change, forward ? change->after : change->before,
                         forward ? JournalChange::Redo : JournalChange::Undo)) {
+            recountReview(*change, forward);
             if (forward)
                 m_history.pushUndo(*std::move(change));
             else
@@ -456,6 +457,26 @@ bool CommandsCoordinator::stepThroughHistory(bool forward)
     }
     Q_EMIT historyChanged();
     return false;
+}
+
+void CommandsCoordinator::recountReview(const ReviewHistory::Change &change, bool redone)
+{
+    if (!change.grade || !change.after.lastReview || !dataFile())
+        return;
+    // Only the current study day's figures are kept.
+    const QDate day = m_studyDays.studyDay(*change.after.lastReview);
+    if (day != m_studyDays.studyDay(m_clock()))
+        return;
+    const bool recalled = *change.grade != Grade::Again;
+    const bool wasNew = !change.before.memory;
+    const QString &title = dataFile()->title;
+    if (!redone) {
+        uncountReview(*m_preferences, title, day, recalled, wasNew);
+        return;
+    }
+    countReview(*m_preferences, title, day, recalled);
+    if (wasNew)
+        countNewFaceIntroduced(*m_preferences, title, day);
 }
 
 bool CommandsCoordinator::restoreFace(const ReviewHistory::Change &change, const CardFace &record,

@@ -180,6 +180,8 @@ private:
     void journalChange(const CardFace &before, const CardFace &after, JournalChange kind,
                        quint8 grade);
     bool stepThroughHistory(bool forward);
+    // An undone review leaves the day's figures, and comes back to them when redone.
+    void recountReview(const ReviewHistory::Change &change, bool redone);
     void forgetHistory();
 
     QSettings *m_preferences;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/model/records.h"
+#include "core/schedule/fsrs.h"
 
 #include <QList>
 
@@ -16,6 +17,7 @@ public:
         qsizetype face = 0;
         CardFace before;
         CardFace after;
+        std::optional<Grade> grade; // set for a review
     };
 
     void record(Change change);

@@ -108,3 +108,23 @@ void countReview(QSettings &preferences, const QString &deckTitle, QDate studyDa
     // Written out with the settings' next sync (the new-face count of a review syncs at once):
     // one file write per review is enough.
 }
+
+void uncountReview(QSettings &preferences, const QString &deckTitle, QDate studyDay, bool recalled,
+                   bool wasNew)
+{
+    DayReviews day = reviewsOfDay(preferences, deckTitle, studyDay);
+    if (day.reviewed > 0) {
+        --day.reviewed;
+        if (recalled && day.recalled > 0)
+            --day.recalled;
+        day.recalled = std::min(day.recalled, day.reviewed);
+        preferences.setValue(deckKey(deckTitle, "reviews"),
+                             studyDay.toString(Qt::ISODate) + u' ' + QString::number(day.reviewed) +
+                                 u' ' + QString::number(day.recalled));
+    }
+    const qsizetype introduced = newFacesIntroduced(preferences, deckTitle, studyDay);
+    if (wasNew && introduced > 0)
+        preferences.setValue(deckKey(deckTitle, "newFaces"), studyDay.toString(Qt::ISODate) + u' ' +
+                                                                 QString::number(introduced - 1));
+    preferences.sync();
+}

@@ -35,3 +35,6 @@ struct DayReviews
 };
 DayReviews reviewsOfDay(const QSettings &preferences, const QString &deckTitle, QDate studyDay);
 void countReview(QSettings &preferences, const QString &deckTitle, QDate studyDay, bool recalled);
+// Takes back a review of the study day that was undone; `wasNew`: it was the face's first.
+void uncountReview(QSettings &preferences, const QString &deckTitle, QDate studyDay, bool recalled,
+                   bool wasNew);

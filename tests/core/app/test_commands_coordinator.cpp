@@ -294,6 +294,21 @@ private Q_SLOTS:
         QCOMPARE(reviewsOfDay(*m_settings, u"deck"_qs, day), (DayReviews{3, 2}));
         QCOMPARE(newFacesIntroduced(*m_settings, u"deck"_qs, day), 2);
         QCOMPARE(reviewsOfDay(*m_settings, u"deck"_qs, day.addDays(1)), DayReviews{});
+
+        // An undone review leaves the figures, a redone one comes back.
+        QVERIFY(coordinator->undo());
+        QCOMPARE(reviewsOfDay(*m_settings, u"deck"_qs, day), (DayReviews{2, 1}));
+        QVERIFY(coordinator->undo());
+        QCOMPARE(reviewsOfDay(*m_settings, u"deck"_qs, day), (DayReviews{1, 0}));
+        QCOMPARE(newFacesIntroduced(*m_settings, u"deck"_qs, day), 1);
+        QVERIFY(coordinator->redo());
+        QCOMPARE(reviewsOfDay(*m_settings, u"deck"_qs, day), (DayReviews{2, 1}));
+        QCOMPARE(newFacesIntroduced(*m_settings, u"deck"_qs, day), 2);
+        // A review of an earlier study day undone today leaves today's figures alone.
+        QVERIFY(coordinator->undo());
+        now = now.addDays(1);
+        QVERIFY(coordinator->undo());
+        QCOMPARE(reviewsOfDay(*m_settings, u"deck"_qs, day), (DayReviews{1, 0}));
     }
 
     // A thousand quick changes, mixed with whole replacements, and what follows at once.
