@@ -133,12 +133,13 @@ StatisticsWindow::StatisticsWindow(CommandsCoordinator *coordinator, QWidget *pa
             reload();
     });
     connect(m_coordinator, &CommandsCoordinator::cardChanged, this, &StatisticsWindow::cardChanged);
-    // The desired retention and the daily new faces are the user's, as the study view has them.
-    setSchedulerParameters(m_coordinator->schedulerParameters());
+    // The desired retention and the daily new faces are the user's, as the study view has them;
+    // they change the faces' figures only, so the history is not read again.
     connect(m_coordinator, &CommandsCoordinator::schedulerParametersChanged, this, [this] {
-        setSchedulerParameters(m_coordinator->schedulerParameters());
-        if (isVisible())
-            reload();
+        if (m_parameters || m_stale || !m_statistics)
+            return;
+        m_statistics->setParameters(m_coordinator->schedulerParameters());
+        showFigures();
     });
     connect(&m_watcher, &QFileSystemWatcher::fileChanged, this, [this] {
         if (isVisible())
