@@ -240,6 +240,7 @@ GERMAN = {
         "Jeder Lernschritt muss mindestens eine Minute dauern.",
     "New faces per day is %1; it cannot be negative.":
         "Neue Seiten pro Tag ist %1; der Wert darf nicht negativ sein.",
+    "Reading the review history…": "Der Wiederholungsverlauf wird gelesen …",
 }
 
 path = pathlib.Path(__file__).with_name("memoranth_de.ts")

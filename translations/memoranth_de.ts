@@ -681,6 +681,10 @@ Karteikarten aus einfachen Textdateien lernen.
         <source>No face has lapsed yet.</source>
         <translation>Noch keine Seite wurde vergessen.</translation>
     </message>
+    <message>
+        <source>Reading the review history…</source>
+        <translation>Der Wiederholungsverlauf wird gelesen …</translation>
+    </message>
 </context>
 <context>
     <name>StudyActions</name>

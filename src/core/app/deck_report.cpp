@@ -327,7 +327,8 @@ int runCommandLine(const CommandLine &commandLine, QTextStream &out, QTextStream
     } else {
         const bool found = QFileInfo::exists(progressPath);
         const StatsFigures figures =
-            deckFigures(deck, progressPath, QDateTime::currentDateTimeUtc());
+            deckFigures(deck, progressPath, QDateTime::currentDateTimeUtc(),
+                        storedSchedulerParameters(applicationPreferences()));
         if (commandLine.json)
             out << QString::fromUtf8(deckStatsJson(deck, progressPath, found, figures));
         else

@@ -68,13 +68,13 @@ RetentionTotal retentionTotal(const StatsFigures &figures)
 } // namespace
 
 StatsFigures deckFigures(const DataFile &deck, const QString &progressFilePath,
-                         const QDateTime &now, const StudyDayClock &clock)
+                         const QDateTime &now, const SchedulerParameters &parameters,
+                         const StudyDayClock &clock)
 {
-    const QList<JournalRecord> journal = progressFilePath.isEmpty()
-                                             ? QList<JournalRecord>()
-                                             : readDeckJournal(progressFilePath).records;
-    DeckStatistics statistics(SchedulerParameters(), clock, now);
-    statistics.reset(journal, deck);
+    // The deck as loaded has every journal replayed over it: its faces are up to date.
+    DeckStatistics statistics(parameters, clock, now);
+    statistics.setDeck(deck);
+    statistics.setCounts(countDeckReviews(progressFilePath, clock).counts, {});
     return statistics.figures();
 }
 

@@ -9,9 +9,11 @@
 // The statistics of a deck for the command line: lines of text for people, JSON for programs,
 // with the same figures in both.
 
-// The figures of a deck whose progress lives in `progressFilePath`, read from its journals now.
+// The figures of a deck whose progress lives in `progressFilePath`, read from its journals now;
+// the deck as loaded, with the journals replayed over its progress.
 StatsFigures deckFigures(const DataFile &deck, const QString &progressFilePath,
-                         const QDateTime &now, const StudyDayClock &clock = StudyDayClock());
+                         const QDateTime &now, const SchedulerParameters &parameters = {},
+                         const StudyDayClock &clock = StudyDayClock());
 
 QString statsFiguresText(const StatsFigures &figures, const DataFile &deck);
 // The deck's summary and the figures as one JSON object.

@@ -21,24 +21,22 @@ SchedulePhase phaseOf(const StatsFace &face)
     return face.memory->lapses > 0 ? SchedulePhase::Relearning : SchedulePhase::Learning;
 }
 
-ReviewMemory reviewMemory(const JournalMemory &memory)
+std::optional<qint64> msecs(const std::optional<QDateTime> &instant)
 {
-    return {memory.stability, memory.difficulty, memory.reviews, memory.lapses,
-            memory.learningStep};
+    return instant ? std::optional(instant->toMSecsSinceEpoch()) : std::nullopt;
 }
 
-// The face's own dates when it carries them, else the journal's.
-void takeDates(StatsFace &face, const CardFace &record)
+StatsFace statsFace(const CardFace &record, qsizetype card, qsizetype face)
 {
-    if (record.lastReview)
-        face.lastReview = record.lastReview->toMSecsSinceEpoch();
-    if (record.nextReview)
-        face.nextReview = record.nextReview->toMSecsSinceEpoch();
-}
-
-qint64 monthKey(QDate day)
-{
-    return qint64(day.year()) * 12 + day.month() - 1;
+    StatsFace result;
+    result.card = card;
+    result.face = face;
+    result.rating = record.rating;
+    result.progress = record.progress;
+    result.memory = record.memory;
+    result.lastReview = msecs(record.lastReview);
+    result.nextReview = msecs(record.nextReview);
+    return result;
 }
 
 QDate monthOfKey(qint64 key)
@@ -47,33 +45,37 @@ QDate monthOfKey(qint64 key)
     return QDate(year, int(key - qint64(year) * 12) + 1, 1);
 }
 
-bool isCorrect(const JournalRecord &review)
+// The face's fields after the change the record made.
+void takeRecord(StatsFace &face, const JournalRecord &record)
 {
-    return review.grade >= 2;
+    face.rating = record.rating;
+    face.progress = record.progress;
+    face.memory.reset();
+    if (const std::optional<JournalMemory> &memory = record.memory)
+        face.memory = ReviewMemory{memory->stability, memory->difficulty, memory->reviews,
+                                   memory->lapses, memory->learningStep};
+    face.lastReview = record.lastReview;
+    face.nextReview = record.nextReview;
 }
 
 } // namespace
 
-DeckStatistics::DeckStatistics(const SchedulerParameters &parameters, const StudyDayClock &clock,
-                               const QDateTime &now)
-    : m_parameters(parameters), m_model(parameters.weights), m_clock(clock)
+FaceSlots faceSlotsByDigest(const DataFile &deck)
 {
-    setNow(now);
+    FaceSlots slots;
+    qsizetype slot = 0;
+    for (const Card &card : deck.cards) {
+        for (const CardFace &face : card.faces)
+            slots.insert(faceDigest(face.text), slot++);
+    }
+    return slots;
 }
 
-qint64 DeckStatistics::studyDayOf(qint64 time)
+DeckStatistics::DeckStatistics(const SchedulerParameters &parameters, const StudyDayClock &clock,
+                               const QDateTime &now)
+    : m_parameters(parameters), m_model(parameters.weights), m_clock(clock), m_counts(clock)
 {
-    if (time >= m_cachedDayStart && time < m_cachedDayEnd)
-        return m_cachedDay;
-    const QDate day = m_clock.studyDay(QDateTime::fromMSecsSinceEpoch(time, Qt::UTC));
-    const qint64 start = m_clock.startOf(day).toMSecsSinceEpoch();
-    const qint64 end = m_clock.startOf(day.addDays(1)).toMSecsSinceEpoch();
-    if (time >= start && time < end) {
-        m_cachedDayStart = start;
-        m_cachedDayEnd = end;
-        m_cachedDay = day.toJulianDay();
-    }
-    return day.toJulianDay();
+    setNow(now);
 }
 
 void DeckStatistics::setNow(const QDateTime &now)
@@ -85,15 +87,15 @@ void DeckStatistics::setNow(const QDateTime &now)
     resetFaceFigures();
 }
 
-void DeckStatistics::reset(const QList<JournalRecord> &journal, const DataFile &deck)
+void DeckStatistics::setParameters(const SchedulerParameters &parameters)
 {
-    m_standing = {};
-    m_records = 0;
-    m_days.clear();
-    m_months.clear();
-    m_totalReviews = 0;
-    m_grades = {};
+    m_parameters = parameters;
+    m_model = FsrsModel(parameters.weights);
+    resetFaceFigures();
+}
 
+void DeckStatistics::setDeck(const DataFile &deck)
+{
     m_faces.clear();
     m_cardOffsets.clear();
     m_slotsByDigest.clear();
@@ -101,54 +103,51 @@ void DeckStatistics::reset(const QList<JournalRecord> &journal, const DataFile &
     for (qsizetype c = 0; c < deck.cards.size(); ++c) {
         m_cardOffsets.append(m_faces.size());
         const QList<CardFace> &faces = deck.cards[c].faces;
-        for (qsizetype f = 0; f < faces.size(); ++f) {
-            StatsFace face;
-            face.digest = faceDigest(faces[f].text);
-            face.card = c;
-            face.face = f;
-            face.rating = faces[f].rating;
-            face.progress = faces[f].progress;
-            m_slotsByDigest.insert(face.digest, m_faces.size());
-            m_faces.append(face);
-        }
+        for (qsizetype f = 0; f < faces.size(); ++f)
+            m_faces.append(statsFace(faces[f], c, f));
     }
+    resetFaceFigures();
+}
 
-    // The journal's last word on each face's scheduling, then the history.
-    QList<qsizetype> latest(m_faces.size(), -1);
-    for (qsizetype i = 0; i < journal.size(); ++i) {
-        const JournalRecord &record = journal[i];
+void DeckStatistics::setCounts(ReviewCounts counts, FaceSlots slots)
+{
+    m_counts = std::move(counts);
+    m_slotsByDigest = std::move(slots);
+}
+
+void DeckStatistics::reset(const QList<JournalRecord> &journal, const DataFile &deck)
+{
+    setDeck(deck);
+    m_slotsByDigest = faceSlotsByDigest(deck);
+    m_counts = ReviewCounts(m_clock);
+    // A face the deck knows no schedule of takes the one its text last had in the journal.
+    QList<bool> fromJournal(m_faces.size());
+    for (qsizetype slot = 0; slot < m_faces.size(); ++slot)
+        fromJournal[slot] = !m_faces[slot].memory;
+    for (const JournalRecord &record : journal) {
+        m_counts.add(record);
         for (auto it = m_slotsByDigest.constFind(record.face);
-             it != m_slotsByDigest.cend() && it.key() == record.face; ++it)
-            latest[*it] = i;
-        countReview(record);
-    }
-    for (qsizetype slot = 0; slot < m_faces.size(); ++slot) {
-        StatsFace &face = m_faces[slot];
-        if (latest[slot] >= 0) {
-            const JournalRecord &record = journal[latest[slot]];
-            if (record.memory)
-                face.memory = reviewMemory(*record.memory);
-            face.lastReview = record.lastReview;
-            face.nextReview = record.nextReview;
+             it != m_slotsByDigest.cend() && it.key() == record.face; ++it) {
+            if (!fromJournal[*it])
+                continue;
+            StatsFace &face = m_faces[*it];
+            const qint8 rating = face.rating;
+            const CardFaceProgress progress = face.progress;
+            takeRecord(face, record);
+            face.rating = rating;
+            face.progress = progress;
         }
-        takeDates(face, deck.cards[face.card].faces[face.face]);
     }
     resetFaceFigures();
 }
 
 void DeckStatistics::addRecord(const JournalRecord &record)
 {
-    countReview(record);
+    m_counts.add(record);
     for (auto it = m_slotsByDigest.constFind(record.face);
          it != m_slotsByDigest.cend() && it.key() == record.face; ++it) {
         StatsFace face = m_faces[*it];
-        face.rating = record.rating;
-        face.progress = record.progress;
-        face.memory.reset();
-        if (record.memory)
-            face.memory = reviewMemory(*record.memory);
-        face.lastReview = record.lastReview;
-        face.nextReview = record.nextReview;
+        takeRecord(face, record);
         replaceFace(*it, face);
     }
 }
@@ -160,39 +159,8 @@ void DeckStatistics::updateCard(qsizetype index, const Card &card)
     const qsizetype first = m_cardOffsets[index];
     const qsizetype end =
         index + 1 < m_cardOffsets.size() ? m_cardOffsets[index + 1] : m_faces.size();
-    for (qsizetype f = 0; f < card.faces.size() && first + f < end; ++f) {
-        StatsFace face = m_faces[first + f];
-        face.rating = card.faces[f].rating;
-        face.progress = card.faces[f].progress;
-        takeDates(face, card.faces[f]);
-        replaceFace(first + f, face);
-    }
-}
-
-// Follows one journal record: a review counts, or an undo takes one back, or a redo puts it
-// back again.
-void DeckStatistics::countReview(const JournalRecord &record)
-{
-    const StandingReviews::Effect effect = m_standing.apply(record, m_records++);
-    if (effect.sign == 0)
-        return;
-    const JournalRecord &review = effect.review;
-    const int sign = effect.sign;
-    const qint64 day = studyDayOf(review.time);
-    DayBin &bin = m_days[day];
-    bin.reviews += sign;
-    if (isCorrect(review))
-        bin.correct += sign;
-    if (review.stateBefore == SchedulingState::New)
-        bin.introduced += sign;
-    if (review.stateBefore == SchedulingState::Review) {
-        MonthRetention &month = m_months[monthKey(QDate::fromJulianDay(day))];
-        month.reviews += sign;
-        if (isCorrect(review))
-            month.correct += sign;
-    }
-    m_totalReviews += sign;
-    m_grades[std::size_t(review.grade - 1)] += sign;
+    for (qsizetype f = 0; f < card.faces.size() && first + f < end; ++f)
+        replaceFace(first + f, statsFace(card.faces[f], index, f));
 }
 
 void DeckStatistics::tallyFace(const StatsFace &face, int sign)
@@ -291,7 +259,7 @@ StatsFigures DeckStatistics::figures() const
     figures.reviewsPerDay.reserve(heatmapDays);
     figures.correctPerDay.reserve(heatmapDays);
     for (qint64 day = today - heatmapDays + 1; day <= today; ++day) {
-        const DayBin bin = m_days.value(day);
+        const DayBin bin = m_counts.days().value(day);
         figures.reviewsPerDay.append(bin.reviews);
         figures.correctPerDay.append(bin.correct);
     }
@@ -301,7 +269,8 @@ StatsFigures DeckStatistics::figures() const
     qint64 runStart = 0;
     qint64 previous = 0;
     bool inRun = false;
-    for (auto it = m_days.cbegin(); it != m_days.cend(); ++it) {
+    const QMap<qint64, DayBin> &days = m_counts.days();
+    for (auto it = days.cbegin(); it != days.cend(); ++it) {
         if (it.value().reviews <= 0 || it.key() > today)
             continue;
         if (!inRun || it.key() != previous + 1)
@@ -312,19 +281,19 @@ StatsFigures DeckStatistics::figures() const
     }
     if (inRun && previous >= today - 1)
         figures.currentStreak = int(previous - runStart + 1);
-    figures.totalReviews = m_totalReviews;
-    figures.reviewsPerGrade = m_grades;
+    figures.totalReviews = m_counts.totalReviews();
+    figures.reviewsPerGrade = m_counts.reviewsPerGrade();
 
     figures.forecast = m_forecast;
     figures.dueToday = m_due;
     figures.learningToday = m_learning;
-    const int introducedToday = m_days.value(today).introduced;
+    const int introducedToday = days.value(today).introduced;
     figures.newToday =
         std::clamp(m_parameters.newFacesPerDay - introducedToday, 0, std::max(0, m_new));
 
     const qint64 thisMonth = monthKey(m_today);
     for (qint64 key = thisMonth - retentionMonths + 1; key <= thisMonth; ++key) {
-        MonthRetention month = m_months.value(key);
+        MonthRetention month = m_counts.months().value(key);
         month.month = monthOfKey(key);
         figures.retention.append(month);
     }

@@ -4,7 +4,7 @@
 #include "core/model/review_memory.h"
 #include "core/schedule/scheduler.h"
 #include "core/schedule/study_day.h"
-#include "core/stats/review_log.h"
+#include "core/stats/review_counts.h"
 #include "core/store/progress_table.h"
 #include "core/store/review_journal.h"
 
@@ -40,14 +40,6 @@ inline constexpr std::array<double, 9> stabilityBinEdges = {1, 2, 4, 7, 14, 30, 
 inline constexpr int stabilityBinCount = int(stabilityBinEdges.size()) + 1;
 // Difficulty runs from 1 to 10, one bin per whole step (10 falls into the last).
 inline constexpr int difficultyBinCount = 9;
-
-struct MonthRetention
-{
-    QDate month; // its first day
-    int reviews = 0;
-    int correct = 0;
-    friend bool operator==(const MonthRetention &, const MonthRetention &) = default;
-};
 
 struct HardFace
 {
@@ -90,41 +82,45 @@ struct StatsFigures
     friend bool operator==(const StatsFigures &, const StatsFigures &) = default;
 };
 
-// Keeps the figures of one deck up to date: built once from the journal and the faces, then
-// told of each new journal record and each changed face, which costs little however long the
-// history is.
+// Where each face of a deck is, by the digest of its text, to follow journal records to their
+// faces. Digesting a big deck takes a while, so it can be done on another thread.
+using FaceSlots = QMultiHash<FaceDigest, qsizetype>;
+FaceSlots faceSlotsByDigest(const DataFile &deck);
+
+// Keeps the figures of one deck up to date. The faces come from the deck, which carries each
+// face's schedule; the reviews from the journal. Both are built once, then told of each new
+// journal record and each changed face, which costs little however long the history is.
 class DeckStatistics
 {
 public:
     DeckStatistics(const SchedulerParameters &parameters, const StudyDayClock &clock,
                    const QDateTime &now);
 
-    // Everything afresh from the whole journal (in order) and the deck's faces, each face with
-    // the scheduling that the journal last recorded for its text.
+    // Everything afresh from the whole journal (in order) and the deck's faces; a face without
+    // a schedule in the deck takes the one that the journal last recorded for its text.
     void reset(const QList<JournalRecord> &journal, const DataFile &deck);
+    // The faces of a deck, as the deck has them, with the same review counts as before. Journal
+    // records are not followed to faces until the faces' slots are given with setCounts.
+    void setDeck(const DataFile &deck);
+    // Review counts read apart (see countDeckReviews), and the slots of the faces of the deck
+    // last set.
+    void setCounts(ReviewCounts counts, FaceSlots slots);
     // A record appended to the journal: its review, and the fields of the faces with its text.
     void addRecord(const JournalRecord &record);
-    // A card of the deck changed in place: the rating and progress of its faces.
+    // A card of the deck changed in place: the fields of its faces.
     void updateCard(qsizetype index, const Card &card);
     // Moves the clock on (a new study day, the retention of faces now).
     void setNow(const QDateTime &now);
+    // Other settings of the scheduler (the desired retention, the weights, new faces a day).
+    void setParameters(const SchedulerParameters &parameters);
 
     StatsFigures figures() const;
 
 private:
-    struct DayBin
-    {
-        int reviews = 0;
-        int correct = 0;
-        int introduced = 0; // reviews of faces new to the scheduler
-    };
-
-    void countReview(const JournalRecord &record);
     void tallyFace(const StatsFace &face, int sign);
     void replaceFace(qsizetype slot, const StatsFace &face);
     void resetFaceFigures();
     void findHardest();
-    qint64 studyDayOf(qint64 time);
 
     SchedulerParameters m_parameters;
     FsrsModel m_model;
@@ -133,21 +129,11 @@ private:
     QDate m_today;
     std::array<qint64, forecastDays + 1> m_dayStarts{}; // from today on, ms
 
-    // The study day last found, to spare a time-zone conversion for each record.
-    qint64 m_cachedDayStart = 1;
-    qint64 m_cachedDayEnd = 0;
-    qint64 m_cachedDay = 0;
-
-    StandingReviews m_standing;
-    qsizetype m_records = 0;
-    QMap<qint64, DayBin> m_days;           // by Julian day
-    QMap<qint64, MonthRetention> m_months; // by year * 12 + month - 1
-    qint64 m_totalReviews = 0;
-    std::array<qint64, 4> m_grades{};
+    ReviewCounts m_counts;
 
     QList<StatsFace> m_faces;
     QList<qsizetype> m_cardOffsets; // first slot of each card in m_faces
-    QMultiHash<FaceDigest, qsizetype> m_slotsByDigest;
+    FaceSlots m_slotsByDigest;
     QList<int> m_forecast;
     int m_due = 0;
     int m_learning = 0;

@@ -4,7 +4,7 @@ std::optional<StandingReviews::Change> StandingReviews::takeNewest(std::deque<Ch
                                                                    const FaceDigest &face)
 {
     for (auto it = changes.rbegin(); it != changes.rend(); ++it) {
-        if (it->record.face == face) {
+        if (it->face == face) {
             Change change = std::move(*it);
             changes.erase(std::next(it).base());
             return change;
@@ -19,11 +19,13 @@ StandingReviews::Effect StandingReviews::apply(const JournalRecord &record, qsiz
     case JournalChange::Review:
     case JournalChange::Picker: {
         m_undone.clear();
-        m_done.push_back({index, record});
+        const Change change{
+            index, record.face, isReview(record), {record.time, record.grade, record.stateBefore}};
+        m_done.push_back(change);
         if (m_done.size() > undoLimit)
             m_done.pop_front();
-        if (isReview(record))
-            return {+1, index, record};
+        if (change.isReview)
+            return {+1, index, change.review};
         return {};
     }
     case JournalChange::Undo: {
@@ -31,8 +33,8 @@ StandingReviews::Effect StandingReviews::apply(const JournalRecord &record, qsiz
         if (!change)
             return {};
         Effect effect;
-        if (isReview(change->record))
-            effect = {-1, change->index, change->record};
+        if (change->isReview)
+            effect = {-1, change->index, change->review};
         m_undone.push_back(std::move(*change));
         return effect;
     }
@@ -41,8 +43,8 @@ StandingReviews::Effect StandingReviews::apply(const JournalRecord &record, qsiz
         if (!change)
             return {};
         Effect effect;
-        if (isReview(change->record))
-            effect = {+1, change->index, change->record};
+        if (change->isReview)
+            effect = {+1, change->index, change->review};
         m_done.push_back(std::move(*change));
         return effect;
     }

@@ -13,11 +13,18 @@
 class StandingReviews
 {
 public:
+    // What of a review the statistics count.
+    struct Review
+    {
+        qint64 time = 0;
+        quint8 grade = 0;
+        SchedulingState stateBefore = SchedulingState::New;
+    };
     struct Effect
     {
         int sign = 0;         // +1 a review now counts, -1 one no longer counts, 0 nothing
         qsizetype index = -1; // the review's position in the journal
-        JournalRecord review; // that review
+        Review review;        // that review
     };
 
     // Feed the journal's records in order, each with its position.
@@ -27,10 +34,13 @@ public:
     static constexpr std::size_t undoLimit = 1000;
 
 private:
+    // Kept small: a thousand of them are shifted along for every record of a long history.
     struct Change
     {
         qsizetype index = -1;
-        JournalRecord record;
+        FaceDigest face;
+        bool isReview = false;
+        Review review;
     };
     static bool isReview(const JournalRecord &record)
     {

@@ -75,6 +75,25 @@ struct JournalContents
     bool damaged = false;
 };
 
+// Walks a journal's bytes record by record without keeping them, as parseJournal reads them.
+// The bytes must outlive the reader.
+class JournalReader
+{
+public:
+    explicit JournalReader(QByteArrayView bytes) : m_bytes(bytes) {}
+    // The next record that checks out; false at the end.
+    bool next(JournalRecord *record);
+    // As in JournalContents, for what was read so far.
+    qint64 soundLength() const { return m_soundLength; }
+    bool damaged() const { return m_damaged; }
+
+private:
+    QByteArrayView m_bytes;
+    qsizetype m_pos = 0;
+    qint64 m_soundLength = 0;
+    bool m_damaged = false;
+};
+
 // Never fails: a torn tail is left out, and a damaged stretch is skipped up to the next record
 // that checks out. Records of a kind or with values this version does not know are skipped.
 JournalContents parseJournal(QByteArrayView bytes);

@@ -13,6 +13,9 @@ BarChart::BarChart(QWidget *parent) : StatsChart(parent)
 void BarChart::setBars(const QString &title, const QList<int> &values, const QStringList &labels,
                        std::optional<int> highlighted)
 {
+    if (values == m_values && labels == m_labels && highlighted == m_highlighted &&
+        title == accessibleName())
+        return;
     m_values = values;
     m_labels = labels;
     m_highlighted = highlighted;

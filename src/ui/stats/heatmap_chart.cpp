@@ -2,6 +2,7 @@
 
 #include <QHelpEvent>
 #include <QLocale>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QToolTip>
 
@@ -20,6 +21,22 @@ HeatmapChart::HeatmapChart(QWidget *parent) : StatsChart(parent)
 
 void HeatmapChart::setDays(QDate today, const QList<int> &reviews, const QList<int> &correct)
 {
+    if (today == m_today && reviews == m_reviews && correct == m_correct)
+        return;
+    // After a review only today's cell changes: repaint that alone unless the colour scale
+    // moved with it.
+    const auto most = [](const QList<int> &counts) {
+        return counts.isEmpty() ? 0 : *std::max_element(counts.cbegin(), counts.cend());
+    };
+    QRegion changed;
+    const bool sameScale =
+        today == m_today && reviews.size() == m_reviews.size() && most(reviews) == most(m_reviews);
+    if (sameScale) {
+        for (qsizetype i = 0; i < reviews.size(); ++i) {
+            if (reviews[i] != m_reviews[i])
+                changed += cellRect(firstDay().addDays(i)).toAlignedRect().adjusted(-1, -1, 1, 1);
+        }
+    }
     m_today = today;
     m_reviews = reviews;
     m_correct = correct;
@@ -42,7 +59,10 @@ void HeatmapChart::setDays(QDate today, const QList<int> &reviews, const QList<i
                        .arg(QLocale().toString(firstDay().addDays(busiest), QLocale::ShortFormat))
                        .arg(reviews[busiest]);
     setAccessibleDescription(description);
-    update();
+    if (sameScale)
+        update(changed);
+    else
+        update();
 }
 
 QSize HeatmapChart::sizeHint() const
@@ -115,7 +135,7 @@ QColor HeatmapChart::colourFor(int reviews, int most) const
     return blend(emptyColour(), accent(), level / 4.0);
 }
 
-void HeatmapChart::paintEvent(QPaintEvent *)
+void HeatmapChart::paintEvent(QPaintEvent *event)
 {
     if (!m_today.isValid())
         return;
@@ -124,10 +144,13 @@ void HeatmapChart::paintEvent(QPaintEvent *)
     const int most =
         m_reviews.isEmpty() ? 0 : *std::max_element(m_reviews.cbegin(), m_reviews.cend());
     painter.setPen(Qt::NoPen);
+    const QRectF dirty(event->rect());
     for (qsizetype i = 0; i < m_reviews.size(); ++i) {
-        const QDate day = firstDay().addDays(i);
+        const QRectF cell = cellRect(firstDay().addDays(i));
+        if (!cell.intersects(dirty))
+            continue;
         painter.setBrush(colourFor(m_reviews[i], most));
-        painter.drawRoundedRect(cellRect(day), 2, 2);
+        painter.drawRoundedRect(cell, 2, 2);
     }
     // Month names above the week in which each month begins.
     painter.setPen(secondaryTextColour());

@@ -34,6 +34,8 @@ RetentionChart::RetentionChart(QWidget *parent) : StatsChart(parent)
 
 void RetentionChart::setMonths(const QList<MonthRetention> &months, double desired)
 {
+    if (months == m_months && desired == m_desired && !accessibleDescription().isEmpty())
+        return;
     m_months = months;
     m_desired = desired;
     QStringList parts;

@@ -14,7 +14,10 @@
 #include <QLocale>
 #include <QScrollArea>
 #include <QShortcut>
+#include <QThread>
 #include <QVBoxLayout>
+
+#include <memory>
 
 namespace {
 
@@ -54,7 +57,8 @@ JournalContents readJournalFrom(const QString &path, qint64 offset)
 } // namespace
 
 StatisticsWindow::StatisticsWindow(CommandsCoordinator *coordinator, QWidget *parent)
-    : QWidget(parent, Qt::Window), m_coordinator(coordinator), m_now(&QDateTime::currentDateTimeUtc)
+    : QWidget(parent, Qt::Window), m_coordinator(coordinator),
+      m_now([coordinator] { return coordinator->now(); })
 {
     setObjectName(u"statisticsWindow"_qs);
     setWindowTitle(tr("Statistics"));
@@ -129,12 +133,13 @@ StatisticsWindow::StatisticsWindow(CommandsCoordinator *coordinator, QWidget *pa
             reload();
     });
     connect(m_coordinator, &CommandsCoordinator::cardChanged, this, &StatisticsWindow::cardChanged);
-    // The desired retention and the daily new faces are the user's, as the study view has them.
-    setSchedulerParameters(m_coordinator->schedulerParameters());
+    // The desired retention and the daily new faces are the user's, as the study view has them;
+    // they change the faces' figures only, so the history is not read again.
     connect(m_coordinator, &CommandsCoordinator::schedulerParametersChanged, this, [this] {
-        setSchedulerParameters(m_coordinator->schedulerParameters());
-        if (isVisible())
-            reload();
+        if (m_parameters || m_stale || !m_statistics)
+            return;
+        m_statistics->setParameters(m_coordinator->schedulerParameters());
+        showFigures();
     });
     connect(&m_watcher, &QFileSystemWatcher::fileChanged, this, [this] {
         if (isVisible())
@@ -146,10 +151,20 @@ StatisticsWindow::StatisticsWindow(CommandsCoordinator *coordinator, QWidget *pa
     });
 }
 
+StatisticsWindow::~StatisticsWindow()
+{
+    // A reading still under way finishes first: it holds nothing of the window.
+    for (QThread *worker : std::as_const(m_workers)) {
+        worker->wait();
+        delete worker;
+    }
+}
+
 void StatisticsWindow::setClock(Clock now, const StudyDayClock &studyDay)
 {
     m_now = std::move(now);
     m_studyDay = studyDay;
+    m_clockChanged = true;
     m_stale = true;
 }
 
@@ -157,6 +172,11 @@ void StatisticsWindow::setSchedulerParameters(const SchedulerParameters &paramet
 {
     m_parameters = parameters;
     m_stale = true;
+}
+
+StudyDayClock StatisticsWindow::studyDayClock() const
+{
+    return m_studyDay.value_or(m_coordinator->studyDayClock());
 }
 
 QString StatisticsWindow::progressFilePath() const
@@ -167,42 +187,64 @@ QString StatisticsWindow::progressFilePath() const
 void StatisticsWindow::reload()
 {
     m_stale = false;
-    m_journals.clear();
     const std::optional<DataFile> &deck = m_coordinator->dataFile();
     const QString path = progressFilePath();
     setWindowTitle(deck ? tr("Statistics of %1").arg(deck->title) : tr("Statistics"));
 
-    // Every journal of the deck, merged by time; each keeps its own order.
-    QList<QList<JournalRecord>> journals;
-    if (!path.isEmpty()) {
-        for (const QString &journal : deckJournalPaths(path)) {
-            JournalContents contents = readJournalFrom(journal, 0);
-            m_journals.insert(journal, {contents.soundLength});
-            journals.append(std::move(contents.records));
-        }
-    }
-    QList<JournalRecord> records;
-    if (journals.size() == 1) {
-        records = std::move(journals.first());
+    // The faces at once; the history of the same deck stays on show until it is read again.
+    const SchedulerParameters parameters =
+        m_parameters.value_or(m_coordinator->schedulerParameters());
+    const StudyDayClock clock = studyDayClock();
+    if (m_statistics && path == m_historyPath && !m_clockChanged) {
+        m_statistics->setParameters(parameters);
+        m_statistics->setNow(m_now());
     } else {
-        QList<qsizetype> next(journals.size(), 0);
-        for (;;) {
-            qsizetype pick = -1;
-            for (qsizetype j = 0; j < journals.size(); ++j) {
-                if (next[j] < journals[j].size() &&
-                    (pick < 0 || journals[j][next[j]].time < journals[pick][next[pick]].time))
-                    pick = j;
-            }
-            if (pick < 0)
-                break;
-            records.append(journals[pick][next[pick]++]);
-        }
+        m_statistics.emplace(parameters, clock, m_now());
+        m_journals.clear();
+        m_historyPath = path;
+        m_clockChanged = false;
     }
+    m_statistics->setDeck(deck.value_or(DataFile()));
+    readHistory(path, deck.value_or(DataFile()));
+    showFigures(true);
+}
 
-    m_statistics.emplace(m_parameters, m_studyDay, m_now());
-    m_statistics->reset(records, deck.value_or(DataFile()));
+void StatisticsWindow::readHistory(const QString &path, const DataFile &deck)
+{
+    struct Result
+    {
+        JournalCounts counts;
+        FaceSlots slots;
+    };
+    auto result = std::make_shared<Result>();
+    const StudyDayClock clock = studyDayClock();
+    QThread *worker = QThread::create([result, path, clock, deck] {
+        result->counts = countDeckReviews(path, clock);
+        result->slots = faceSlotsByDigest(deck);
+    });
+    const quint64 generation = ++m_generation;
+    m_workers.append(worker);
+    connect(worker, &QThread::finished, this, [this, worker, result, generation] {
+        m_workers.removeOne(worker);
+        worker->deleteLater();
+        // A reading overtaken by a newer one is dropped.
+        if (generation == m_generation)
+            takeHistory(std::move(result->counts), std::move(result->slots));
+    });
+    worker->start(QThread::LowPriority);
+}
+
+void StatisticsWindow::takeHistory(JournalCounts counts, FaceSlots slots)
+{
+    m_statistics->setCounts(std::move(counts.counts), std::move(slots));
+    m_journals.clear();
+    for (auto it = counts.readUpTo.cbegin(); it != counts.readUpTo.cend(); ++it)
+        m_journals.insert(it.key(), {it.value()});
     watchJournals();
+    // What was appended while it was read.
+    refresh();
     showFigures();
+    Q_EMIT historyRead();
 }
 
 void StatisticsWindow::watchJournals()
@@ -228,6 +270,9 @@ void StatisticsWindow::refresh()
         reload();
         return;
     }
+    // The history being read takes in what was appended meanwhile when it is done.
+    if (isReadingHistory())
+        return;
     const QString path = progressFilePath();
     const QStringList paths = path.isEmpty() ? QStringList() : deckJournalPaths(path);
     bool changed = false;
@@ -248,7 +293,7 @@ void StatisticsWindow::refresh()
         known->read = contents.soundLength;
     }
     // A new study day moves every figure on.
-    if (m_studyDay.studyDay(m_now()) != m_figures.today) {
+    if (studyDayClock().studyDay(m_now()) != m_figures.today) {
         m_statistics->setNow(m_now());
         changed = true;
     }
@@ -258,12 +303,17 @@ void StatisticsWindow::refresh()
 
 void StatisticsWindow::cardChanged(qsizetype card)
 {
-    if (!isVisible() || m_stale || !m_statistics)
+    // A hidden window takes the deck again when it is shown.
+    if (!isVisible())
+        m_stale = true;
+    if (m_stale || !m_statistics)
         return;
     const std::optional<DataFile> &deck = m_coordinator->dataFile();
     if (deck && card >= 0 && card < deck->cards.size())
         m_statistics->updateCard(card, deck->cards[card]);
-    refresh();
+    // The journal record of the change follows through the watcher.
+    if (studyDayClock().studyDay(m_now()) != m_figures.today)
+        m_statistics->setNow(m_now());
     showFigures();
 }
 
@@ -276,9 +326,9 @@ void StatisticsWindow::showEvent(QShowEvent *event)
     QWidget::showEvent(event);
 }
 
-void StatisticsWindow::showFigures()
+void StatisticsWindow::showFigures(bool all)
 {
-    m_figures = m_statistics->figures();
+    const StatsFigures old = std::exchange(m_figures, m_statistics->figures());
     const StatsFigures &f = m_figures;
     const QLocale locale;
 
@@ -296,18 +346,37 @@ void StatisticsWindow::showFigures()
                            .arg(percent(*f.averageRetention), percent(f.desiredRetention))
                      : tr("Predicted retention now: no face learnt yet (desired %1)")
                            .arg(percent(f.desiredRetention)));
-    m_summary->setText(lines.join(u'\n'));
+    if (isReadingHistory())
+        lines.append(tr("Reading the review history…"));
+    const QString summary = lines.join(u'\n');
+    if (summary != m_summary->text())
+        m_summary->setText(summary);
 
     m_heatmap->setDays(f.today, f.reviewsPerDay, f.correctPerDay);
 
-    QStringList days;
-    for (int day = 0; day < forecastDays; ++day)
-        days.append(day == 0   ? tr("Today")
-                    : day == 1 ? tr("Tomorrow")
-                               : locale.toString(f.today.addDays(day), u"d MMM"_qs));
-    m_forecast->setBars(tr("Faces due per day for the next 30 days"), f.forecast, days, 0);
+    // The charts below are told only of figures that changed: one review changes few.
+    if (all || f.today != old.today || f.forecast != old.forecast) {
+        QStringList days;
+        for (int day = 0; day < forecastDays; ++day)
+            days.append(day == 0   ? tr("Today")
+                        : day == 1 ? tr("Tomorrow")
+                                   : locale.toString(f.today.addDays(day), u"d MMM"_qs));
+        m_forecast->setBars(tr("Faces due per day for the next 30 days"), f.forecast, days, 0);
+    }
     m_retention->setMonths(f.retention, f.desiredRetention);
 
+    if (all || f.facesPerProgress != old.facesPerProgress || f.facesPerRating != old.facesPerRating)
+        showFaceCounts();
+    if (all || f.stabilityHistogram != old.stabilityHistogram ||
+        f.difficultyHistogram != old.difficultyHistogram)
+        showHistograms();
+    if (all || f.hardest != old.hardest)
+        showHardest();
+}
+
+void StatisticsWindow::showFaceCounts()
+{
+    const StatsFigures &f = m_figures;
     const QStringList progressNames = {tr("New"), tr("Learning"), tr("Mastered"), tr("Archived"),
                                        tr("Abandoned")};
     m_progress->setBars(tr("Faces by progress"),
@@ -318,7 +387,11 @@ void StatisticsWindow::showFigures()
         dots.append(QString::number(rating));
     m_ratings->setBars(tr("Faces by rating, in dots"),
                        QList<int>(f.facesPerRating.cbegin(), f.facesPerRating.cend()), dots);
+}
 
+void StatisticsWindow::showHistograms()
+{
+    const StatsFigures &f = m_figures;
     QStringList stabilityLabels;
     for (int bin = 0; bin < stabilityBinCount; ++bin) {
         if (bin == 0)
@@ -336,7 +409,11 @@ void StatisticsWindow::showFigures()
         difficultyLabels.append(QString::number(bin + 1));
     m_difficulty->setBars(tr("Faces by difficulty, from 1 (easy) to 10 (hard)"),
                           f.difficultyHistogram, difficultyLabels);
+}
 
+void StatisticsWindow::showHardest()
+{
+    const StatsFigures &f = m_figures;
     m_hardest->clear();
     const std::optional<DataFile> &deck = m_coordinator->dataFile();
     for (const HardFace &hard : f.hardest) {

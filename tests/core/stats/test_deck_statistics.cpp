@@ -1,4 +1,10 @@
 #include "core/stats/deck_statistics.h"
+#include "core/store/progress_store.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
 
 #include <QTest>
 
@@ -375,8 +381,20 @@ private Q_SLOTS:
         for (const JournalRecord &record : std::as_const(journal)) {
             for (qsizetype t = 0; t < texts.size(); ++t) {
                 if (record.face == faceDigest(texts[t])) {
-                    deck.cards[t].faces[0].rating = record.rating;
-                    deck.cards[t].faces[0].progress = record.progress;
+                    CardFace &face = deck.cards[t].faces[0];
+                    face.rating = record.rating;
+                    face.progress = record.progress;
+                    face.memory.reset();
+                    if (record.memory)
+                        face.memory =
+                            ReviewMemory{record.memory->stability, record.memory->difficulty,
+                                         record.memory->reviews, record.memory->lapses,
+                                         record.memory->learningStep};
+                    const auto date = [](const std::optional<qint64> &ms) {
+                        return ms ? std::optional(instant(*ms)) : std::nullopt;
+                    };
+                    face.lastReview = date(record.lastReview);
+                    face.nextReview = date(record.nextReview);
                 }
             }
         }
@@ -404,6 +422,71 @@ private Q_SLOTS:
         StatsFigures same = actual;
         same.averageRetention = expected.averageRetention;
         QVERIFY(same == expected);
+    }
+
+    // The window's way: the faces from a deck that carries their schedules, the reviews read
+    // from the deck's journals on their own (two machines, one torn append), gives what reading
+    // the merged journal at once gives.
+    void journalFilesMatchReset()
+    {
+        const qint64 now = at(berlin, "2026-06-10T20:00:00");
+        const qint64 day = 86400000;
+        const QStringList texts = {u"a"_qs, u"b"_qs, u"c"_qs};
+        QList<JournalRecord> machines[2];
+        for (int i = 0; i < 60; ++i) {
+            const qint64 time = now - (60 - i) * day / 2;
+            JournalRecord record = i % 9 == 4 ? change(JournalChange::Undo, texts[i % 3], time + 1)
+                                              : learnt(texts[i % 3], time, time + day, 3, i % 4);
+            record.grade = i % 9 == 4 ? 0 : quint8(1 + i % 4);
+            machines[i % 2].append(record);
+        }
+        QTemporaryDir folder;
+        const QString progress = folder.filePath(u"deck.plist"_qs);
+        QList<JournalRecord> merged;
+        for (int m = 0; m < 2; ++m) {
+            QByteArray bytes;
+            for (const JournalRecord &record : std::as_const(machines[m]))
+                bytes += encodeJournalRecord(record);
+            if (m == 1)
+                bytes += encodeJournalRecord(machines[m].first()).left(40); // torn
+            QFile file(journalPath(progress, QStringLiteral("000000000000000%1").arg(m)));
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+        }
+        const QList<JournalRecord> records = readDeckJournal(progress).records;
+        QCOMPARE(records.size(), 60);
+
+        DataFile deck = deckOf(texts);
+        DeckStatistics whole({}, StudyDayClock(QTime(4, 0), berlin), instant(now));
+        whole.reset(records, deck);
+        const StatsFigures expected = whole.figures();
+        QVERIFY(expected.totalReviews > 40);
+
+        const JournalCounts counts = countDeckReviews(progress, StudyDayClock(QTime(4, 0), berlin));
+        for (const QString &path : deckJournalPaths(progress)) {
+            const qint64 size = QFileInfo(path).size();
+            QCOMPARE(counts.readUpTo.value(path), size - size % journalRecordSize);
+        }
+        // What the journal last recorded of each face, as loading the deck replays it.
+        for (const JournalRecord &record : records) {
+            for (qsizetype t = 0; t < texts.size(); ++t) {
+                if (record.face != faceDigest(texts[t]))
+                    continue;
+                CardFace &face = deck.cards[t].faces[0];
+                face.memory.reset();
+                if (const std::optional<JournalMemory> &m = record.memory)
+                    face.memory = ReviewMemory{m->stability, m->difficulty, m->reviews, m->lapses,
+                                               m->learningStep};
+                const auto date = [](const std::optional<qint64> &ms) {
+                    return ms ? std::optional(instant(*ms)) : std::nullopt;
+                };
+                face.lastReview = date(record.lastReview);
+                face.nextReview = date(record.nextReview);
+            }
+        }
+        DeckStatistics parts({}, StudyDayClock(QTime(4, 0), berlin), instant(now));
+        parts.setDeck(deck);
+        parts.setCounts(counts.counts, faceSlotsByDigest(deck));
+        QCOMPARE(parts.figures(), expected);
     }
 
     // A new study day moves the heatmap and the forecast on.

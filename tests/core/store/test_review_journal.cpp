@@ -74,6 +74,25 @@ private Q_SLOTS:
     {
         QCOMPARE(crc32("123456789"), 0xCBF43926u);
         QCOMPARE(crc32({}), 0u);
+        // Eight bytes a step: every length and alignment against one bit at a time.
+        const auto bitwise = [](QByteArrayView bytes) {
+            quint32 c = 0xFFFFFFFFu;
+            for (const char byte : bytes) {
+                c ^= quint8(byte);
+                for (int k = 0; k < 8; ++k)
+                    c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+            }
+            return c ^ 0xFFFFFFFFu;
+        };
+        QByteArray bytes;
+        for (int i = 0; i < 64; ++i)
+            bytes.append(char(i * 37 + 11));
+        for (qsizetype start = 0; start < 8; ++start) {
+            for (qsizetype length = 0; start + length <= bytes.size(); ++length) {
+                const QByteArrayView piece(bytes.constData() + start, length);
+                QCOMPARE(crc32(piece), bitwise(piece));
+            }
+        }
     }
 
     void recordsReadBackAsWritten_data()

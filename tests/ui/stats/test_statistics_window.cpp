@@ -61,7 +61,11 @@ private Q_SLOTS:
     {
         appendReview(1, 0, 3, 0);
         appendReview(2, 1, 1, 2);
+        // As another machine's journal is taken in: by reading the deck again.
+        coordinator().reloadActiveFile();
         const auto window = openWindow();
+        // The history is read on a thread of its own.
+        QTRY_VERIFY(!window->isReadingHistory());
         QCOMPARE(window->figures().totalReviews, 2);
         QCOMPARE(window->figures().reviewsPerDay.last(), 2);
         auto *hardest = window->findChild<QListWidget *>(u"hardestFaces"_qs);
@@ -113,11 +117,13 @@ private Q_SLOTS:
         main.show();
         QVERIFY(QTest::qWaitForWindowExposed(&main));
         appendReview(2, 0, 1, 4);
+        coordinator().reloadActiveFile();
         QAction *statistics = main.statisticsAction();
         QCOMPARE(statistics->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_I));
         statistics->trigger();
         auto *window = main.findChild<StatisticsWindow *>();
         QVERIFY(window && window->isVisible());
+        QTRY_VERIFY(!window->isReadingHistory());
         auto *hardest = window->findChild<QListWidget *>(u"hardestFaces"_qs);
         QCOMPARE(hardest->count(), 1);
         auto *content = main.findChild<ContentView *>();
@@ -133,6 +139,7 @@ private Q_SLOTS:
     {
         coordinator().open(std::nullopt);
         const auto window = openWindow();
+        QTRY_VERIFY(!window->isReadingHistory());
         QCOMPARE(window->figures().totalReviews, 0);
         QCOMPARE(window->windowTitle(), u"Statistics"_qs);
     }
