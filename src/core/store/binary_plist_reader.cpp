@@ -72,7 +72,7 @@ private:
     std::optional<QDateTime> dateAt(quint64 index) const;
     std::optional<double> numberAt(quint64 index) const;
     std::optional<QString> stringAt(quint64 index);
-    std::optional<SavedProgress> record(quint64 index);
+    std::optional<SavedProgress> record(quint64 index, const FaceDigest *key);
 
     const uchar *m_data;
     quint64 m_size;
@@ -83,9 +83,15 @@ private:
     quint64 m_topObject = 0;
     quint64 m_tableOffset = 0; // objects lie in [headerSize, m_tableOffset)
     std::vector<qint8> m_stringClass;
-    // A decoded record by object: 0 not seen yet, else its place in m_records plus one.
+    // A decoded record by object: 0 not seen yet; else its place plus one in m_recordKeys, the
+    // face key whose entry of the table holds it, or (with otherRecord set) in m_otherRecords,
+    // for a record first met under a key that is no face key. Keeping the key rather than a
+    // copy of every record spares a second table's worth of memory on big files.
+    static constexpr quint32 otherRecord = quint32(1) << 31;
     std::vector<quint32> m_recordMemo;
-    std::vector<SavedProgress> m_records;
+    std::vector<FaceDigest> m_recordKeys;
+    std::vector<SavedProgress> m_otherRecords;
+    ProgressTable m_table;
 };
 
 // Big-endian unsigned integer of 1..8 bytes; the caller has checked the bounds.
@@ -302,11 +308,14 @@ std::optional<QString> Reader::stringAt(quint64 index)
     return text;
 }
 
-std::optional<SavedProgress> Reader::record(quint64 index)
+std::optional<SavedProgress> Reader::record(quint64 index, const FaceDigest *key)
 {
     // A dictionary referenced from many keys is checked once.
-    if (const quint32 memo = m_recordMemo[index])
-        return m_records[memo - 1];
+    if (const quint32 memo = m_recordMemo[index]) {
+        if (memo & otherRecord)
+            return m_otherRecords[(memo & ~otherRecord) - 1];
+        return m_table.value(m_recordKeys[memo - 1]);
+    }
 
     const std::optional<Object> obj = object(index);
     if (!obj || (obj->marker >> 4) != dictionaryType || !spend(obj->count))
@@ -367,8 +376,14 @@ std::optional<SavedProgress> Reader::record(quint64 index)
     result.memory =
         storedReviewMemory(number(StabilityField), number(DifficultyField), integer(ReviewsField),
                            integer(LapsesField), integer(LearningStepField));
-    m_records.push_back(result);
-    m_recordMemo[index] = quint32(m_records.size());
+    // The caller puts it in the table under that key before it looks at the next one.
+    if (key) {
+        m_recordKeys.push_back(*key);
+        m_recordMemo[index] = quint32(m_recordKeys.size());
+    } else {
+        m_otherRecords.push_back(result);
+        m_recordMemo[index] = quint32(m_otherRecords.size()) | otherRecord;
+    }
     return result;
 }
 
@@ -384,7 +399,7 @@ std::optional<ProgressTable> Reader::read()
     if (!root || (root->marker >> 4) != dictionaryType || !spend(root->count))
         return std::nullopt;
 
-    ProgressTable table;
+    ProgressTable &table = m_table;
     table.reserve(qsizetype(std::min<quint64>(root->count, m_size / 64)));
     QSet<QString> otherKeys;
     const quint64 refSize = quint64(m_refSize);
@@ -408,7 +423,7 @@ std::optional<ProgressTable> Reader::read()
         if (digest) {
             if (table.contains(*digest))
                 continue;
-            const std::optional<SavedProgress> saved = record(*valueRef);
+            const std::optional<SavedProgress> saved = record(*valueRef, &*digest);
             if (!saved)
                 return std::nullopt;
             table.insert(*digest, *saved);
@@ -420,11 +435,11 @@ std::optional<ProgressTable> Reader::read()
             if (otherKeys.contains(*key))
                 continue;
             otherKeys.insert(*key);
-            if (!record(*valueRef))
+            if (!record(*valueRef, nullptr))
                 return std::nullopt;
         }
     }
-    return table;
+    return std::move(m_table);
 }
 
 } // namespace

@@ -97,14 +97,23 @@ DataFile loadDataFile(QStringView text, const QUrl &url,
         return deck;
 
     // Faces whose text has a record take it back.
+    qsizetype faceCount = 0;
+    for (const Card &card : deck.cards)
+        faceCount += card.faces.size();
+    // Only a reading after an edit asks whether an old text is still in the deck: a first
+    // reading of a big deck need not hold a second set of every face's digest.
     QSet<FaceDigest> deckDigests;
+    if (previous)
+        deckDigests.reserve(faceCount);
     QSet<FaceDigest> claimed;
+    claimed.reserve(std::min(faceCount, saved.size()));
     QList<std::pair<FacePlace, FaceDigest>> unmatched;
     for (qsizetype c = 0; c < deck.cards.size(); ++c) {
         for (qsizetype f = 0; f < deck.cards[c].faces.size(); ++f) {
             CardFace &face = deck.cards[c].faces[f];
             const FaceDigest digest = faceDigest(face.text);
-            deckDigests.insert(digest);
+            if (previous)
+                deckDigests.insert(digest);
             const auto it = saved.constFind(digest);
             if (it != saved.cend()) {
                 applySavedProgress(face, *it);
@@ -145,11 +154,13 @@ DataFile loadDataFile(QStringView text, const QUrl &url,
 
     // Otherwise a record that no face claims and whose text is nearly the face's.
     QSet<FaceDigest> unclaimed;
-    for (auto it = saved.cbegin(); it != saved.cend(); ++it) {
-        if (!claimed.contains(it.key()))
-            unclaimed.insert(it.key());
+    if (done.count(false) > 0) {
+        for (auto it = saved.cbegin(); it != saved.cend(); ++it) {
+            if (!claimed.contains(it.key()))
+                unclaimed.insert(it.key());
+        }
     }
-    if (!unclaimed.isEmpty() && done.count(false) > 0) {
+    if (!unclaimed.isEmpty()) {
         const FileRead read = readFileSafely(progressFile, maxProgressFileSize);
         const QList<StoredRecord> records =
             read.ok() ? storedRecordsOf(read.bytes, unclaimed) : QList<StoredRecord>();

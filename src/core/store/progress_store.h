@@ -26,9 +26,10 @@ QString progressFileBaseName(const QUrl &deckUrl);
 QUrl progressFileURL(const QUrl &deckUrl, const QString &folder);
 std::optional<QUrl> progressFileURL(const QUrl &deckUrl);
 
-// Progress files bigger than this are refused as absurd rather than read (a table of a million
-// faces takes well under a tenth of it).
-inline constexpr qint64 maxProgressFileSize = qint64(512) << 20;
+// Progress files bigger than this are refused as absurd rather than read. A face's record takes
+// about 270 bytes, so a deck of a million cards (two and a half million faces) has a file of
+// about 680 MB; this leaves room for several times that.
+inline constexpr qint64 maxProgressFileSize = qint64(4) << 30;
 
 // What reading a progress file gave.
 struct ProgressRead

@@ -361,6 +361,19 @@ private Q_SLOTS:
         o[0] = dict({1, int(o.size()) - 2}, {2, int(o.size()) - 1});
         QTest::newRow("duplicate root key in UTF-16, earlier record bad") << bplist(o) << one(1);
 
+        // One record under several keys, as encoders that share equal objects write it. The
+        // root is walked from its last key: first a face key meets the record, then one that is
+        // no face key.
+        o = oneRecord();
+        o << ascii(faceKey(u"u").toLatin1());
+        o[0] = dict({1, int(o.size()) - 1}, {2, 2});
+        const Table both =
+            tableOf({{"t", 1, CardFaceProgress::Learning}, {"u", 1, CardFaceProgress::Learning}});
+        QTest::newRow("record shared by two face keys") << bplist(o) << both;
+        o << ascii("no face key");
+        o[0] = dict({1, int(o.size()) - 2, int(o.size()) - 1}, {2, 2, 2});
+        QTest::newRow("record shared with a key that is no face key") << bplist(o) << both;
+
         // Fields of a good file broken one at a time: the root at 8, the record at 41 and its first
         // key at 52; from the end, the trailer's fields and the offset table before it.
         const QByteArray good = bplist(oneRecord());
