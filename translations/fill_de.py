@@ -241,6 +241,31 @@ GERMAN = {
     "New faces per day is %1; it cannot be negative.":
         "Neue Seiten pro Tag ist %1; der Wert darf nicht negativ sein.",
     "Reading the review history…": "Der Wiederholungsverlauf wird gelesen …",
+    "  --orphans FILE  print the saved progress that no face of the deck\n"
+    "                  claims, as JSON\n":
+        "  --orphans DATEI  den gespeicherten Fortschritt, den keine Seite des Stapels\n"
+        "                   beansprucht, als JSON ausgeben\n",
+    "%1 was not reopened: the last run stopped while opening it.":
+        "%1 wurde nicht wieder geöffnet: Der letzte Start brach beim Öffnen ab.",
+    "No deck is open.": "Kein Stapel ist geöffnet.",
+    "%n face(s) kept their progress after your edit.": (
+        "%n Seite behielt nach Ihrer Änderung ihren Fortschritt.",
+        "%n Seiten behielten nach Ihrer Änderung ihren Fortschritt."),
+    "The progress of %n face(s) is kept aside until their text comes back.": (
+        "Der Fortschritt von %n Seite wird aufbewahrt, bis ihr Text zurückkommt.",
+        "Der Fortschritt von %n Seiten wird aufbewahrt, bis ihr Text zurückkommt."),
+    "Progress is not being saved: %1 Memoranth keeps trying.":
+        "Der Fortschritt wird nicht gespeichert: %1 Memoranth versucht es weiter.",
+    "Progress not saved": "Fortschritt nicht gespeichert",
+    "Some progress could not be saved: %1":
+        "Ein Teil des Fortschritts konnte nicht gespeichert werden: %1",
+    "It is lost if you go on without saving it.":
+        "Er geht verloren, wenn Sie ohne Speichern fortfahren.",
+    "Retry": "Erneut versuchen",
+    "Save Elsewhere...": "Anderswo speichern …",
+    "Save Progress Elsewhere": "Fortschritt anderswo speichern",
+    "Quit Anyway": "Trotzdem beenden",
+    "Close Anyway": "Trotzdem schließen",
 }
 
 path = pathlib.Path(__file__).with_name("memoranth_de.ts")
@@ -250,7 +275,13 @@ for message in tree.iter("message"):
     source = message.find("source").text or ""
     translation = message.find("translation")
     if source in GERMAN:
-        translation.text = GERMAN[source]
+        german = GERMAN[source]
+        if isinstance(german, tuple):
+            # Plural forms: singular, then plural.
+            for form, text in zip(translation.findall("numerusform"), german):
+                form.text = text
+        else:
+            translation.text = german
         translation.attrib.pop("type", None)
     else:
         missing.append(source)

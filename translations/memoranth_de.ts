@@ -117,12 +117,38 @@ Karteikarten aus einfachen Textdateien lernen.
   --             Ende der Optionen: was folgt, ist ein Dateiname
 </translation>
     </message>
+    <message>
+        <source>  --orphans FILE  print the saved progress that no face of the deck
+                  claims, as JSON
+</source>
+        <translation>  --orphans DATEI  den gespeicherten Fortschritt, den keine Seite des Stapels
+                   beansprucht, als JSON ausgeben
+</translation>
+    </message>
 </context>
 <context>
     <name>CommandsCoordinator</name>
     <message>
         <source>%1 was not reopened: the last run stopped while opening it.</source>
-        <translation type="unfinished" />
+        <translation>%1 wurde nicht wieder geöffnet: Der letzte Start brach beim Öffnen ab.</translation>
+    </message>
+    <message>
+        <source>No deck is open.</source>
+        <translation>Kein Stapel ist geöffnet.</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n face(s) kept their progress after your edit.</source>
+        <translation>
+            <numerusform>%n Seite behielt nach Ihrer Änderung ihren Fortschritt.</numerusform>
+            <numerusform>%n Seiten behielten nach Ihrer Änderung ihren Fortschritt.</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>The progress of %n face(s) is kept aside until their text comes back.</source>
+        <translation>
+            <numerusform>Der Fortschritt von %n Seite wird aufbewahrt, bis ihr Text zurückkommt.</numerusform>
+            <numerusform>Der Fortschritt von %n Seiten wird aufbewahrt, bis ihr Text zurückkommt.</numerusform>
+        </translation>
     </message>
 </context>
 <context>
@@ -352,6 +378,42 @@ Karteikarten aus einfachen Textdateien lernen.
     <message>
         <source>Preferences...</source>
         <translation>Einstellungen …</translation>
+    </message>
+    <message>
+        <source>Progress is not being saved: %1 Memoranth keeps trying.</source>
+        <translation>Der Fortschritt wird nicht gespeichert: %1 Memoranth versucht es weiter.</translation>
+    </message>
+    <message>
+        <source>Progress not saved</source>
+        <translation>Fortschritt nicht gespeichert</translation>
+    </message>
+    <message>
+        <source>Some progress could not be saved: %1</source>
+        <translation>Ein Teil des Fortschritts konnte nicht gespeichert werden: %1</translation>
+    </message>
+    <message>
+        <source>It is lost if you go on without saving it.</source>
+        <translation>Er geht verloren, wenn Sie ohne Speichern fortfahren.</translation>
+    </message>
+    <message>
+        <source>Retry</source>
+        <translation>Erneut versuchen</translation>
+    </message>
+    <message>
+        <source>Save Elsewhere...</source>
+        <translation>Anderswo speichern …</translation>
+    </message>
+    <message>
+        <source>Save Progress Elsewhere</source>
+        <translation>Fortschritt anderswo speichern</translation>
+    </message>
+    <message>
+        <source>Quit Anyway</source>
+        <translation>Trotzdem beenden</translation>
+    </message>
+    <message>
+        <source>Close Anyway</source>
+        <translation>Trotzdem schließen</translation>
     </message>
 </context>
 <context>
