@@ -266,6 +266,24 @@ GERMAN = {
     "Save Progress Elsewhere": "Fortschritt anderswo speichern",
     "Quit Anyway": "Trotzdem beenden",
     "Close Anyway": "Trotzdem schließen",
+    "a folder": "ein Ordner",
+    "a named pipe": "eine benannte Pipe",
+    "a symbolic link": "ein symbolischer Link",
+    "a socket": "ein Socket",
+    "a device": "ein Gerät",
+    "not a regular file": "keine gewöhnliche Datei",
+    "%1 could not be read: %2.": "%1 konnte nicht gelesen werden: %2.",
+    "it is %1": "es ist %1",
+    "it is %1 MB, more than the %2 MB such a file may have":
+        "sie ist %1 MB groß, mehr als die %2 MB, die eine solche Datei haben darf",
+    "it grew past the %1 MB such a file may have":
+        "sie wuchs über die %1 MB hinaus, die eine solche Datei haben darf",
+    "Could not write %1: %2.": "%1 konnte nicht geschrieben werden: %2.",
+    "it is %1, which is not replaced": "es ist %1, das nicht ersetzt wird",
+    "%1 could not be opened: its name is not valid UTF-8; rename the file to open it.":
+        "%1 konnte nicht geöffnet werden: Ihr Name ist kein gültiges UTF-8; benennen Sie "
+        "die Datei um, um sie zu öffnen.",
+    "%1 cannot be read as UTF-8 text.": "%1 lässt sich nicht als UTF-8-Text lesen.",
 }
 
 path = pathlib.Path(__file__).with_name("memoranth_de.ts")

@@ -521,6 +521,65 @@ Karteikarten aus einfachen Textdateien lernen.
     </message>
 </context>
 <context>
+    <name>SafeFile</name>
+    <message>
+        <source>a folder</source>
+        <translation>ein Ordner</translation>
+    </message>
+    <message>
+        <source>a named pipe</source>
+        <translation>eine benannte Pipe</translation>
+    </message>
+    <message>
+        <source>a symbolic link</source>
+        <translation>ein symbolischer Link</translation>
+    </message>
+    <message>
+        <source>a socket</source>
+        <translation>ein Socket</translation>
+    </message>
+    <message>
+        <source>a device</source>
+        <translation>ein Gerät</translation>
+    </message>
+    <message>
+        <source>not a regular file</source>
+        <translation>keine gewöhnliche Datei</translation>
+    </message>
+    <message>
+        <source>%1 could not be read: %2.</source>
+        <translation>%1 konnte nicht gelesen werden: %2.</translation>
+    </message>
+    <message>
+        <source>it is %1</source>
+        <translation>es ist %1</translation>
+    </message>
+    <message>
+        <source>it is %1 MB, more than the %2 MB such a file may have</source>
+        <translation>sie ist %1 MB groß, mehr als die %2 MB, die eine solche Datei haben darf</translation>
+    </message>
+    <message>
+        <source>it grew past the %1 MB such a file may have</source>
+        <translation>sie wuchs über die %1 MB hinaus, die eine solche Datei haben darf</translation>
+    </message>
+    <message>
+        <source>Could not write %1: %2.</source>
+        <translation>%1 konnte nicht geschrieben werden: %2.</translation>
+    </message>
+    <message>
+        <source>it is %1, which is not replaced</source>
+        <translation>es ist %1, das nicht ersetzt wird</translation>
+    </message>
+    <message>
+        <source>%1 could not be opened: its name is not valid UTF-8; rename the file to open it.</source>
+        <translation>%1 konnte nicht geöffnet werden: Ihr Name ist kein gültiges UTF-8; benennen Sie die Datei um, um sie zu öffnen.</translation>
+    </message>
+    <message>
+        <source>%1 cannot be read as UTF-8 text.</source>
+        <translation>%1 lässt sich nicht als UTF-8-Text lesen.</translation>
+    </message>
+</context>
+<context>
     <name>Scheduler</name>
     <message>
         <source>Weight w%1 is %2; it must lie between %3 and %4.</source>

@@ -13,10 +13,11 @@
 
 namespace {
 
-QString tr(const char *text)
+// The messages of this file, under one translation context that lupdate finds.
+struct SafeFile
 {
-    return QCoreApplication::translate("SafeFile", text);
-}
+    Q_DECLARE_TR_FUNCTIONS(SafeFile)
+};
 
 QString systemError(int error)
 {
@@ -27,16 +28,16 @@ QString systemError(int error)
 QString kindOf(mode_t mode)
 {
     if (S_ISDIR(mode))
-        return tr("a folder");
+        return SafeFile::tr("a folder");
     if (S_ISFIFO(mode))
-        return tr("a named pipe");
+        return SafeFile::tr("a named pipe");
     if (S_ISLNK(mode))
-        return tr("a symbolic link");
+        return SafeFile::tr("a symbolic link");
     if (S_ISSOCK(mode))
-        return tr("a socket");
+        return SafeFile::tr("a socket");
     if (S_ISCHR(mode) || S_ISBLK(mode))
-        return tr("a device");
-    return tr("not a regular file");
+        return SafeFile::tr("a device");
+    return SafeFile::tr("not a regular file");
 }
 
 QString megabytes(qint64 bytes)
@@ -83,7 +84,7 @@ FileRead readFileSafely(const QString &path, qint64 maxSize, Links links)
     const QByteArray encoded = QFile::encodeName(path);
     const auto failed = [&](const QString &why) {
         result.status = FileRead::Status::Failed;
-        result.error = tr("%1 could not be read: %2.").arg(path, why);
+        result.error = SafeFile::tr("%1 could not be read: %2.").arg(path, why);
         return result;
     };
 
@@ -97,9 +98,9 @@ FileRead readFileSafely(const QString &path, qint64 maxSize, Links links)
     }
     // Checked before opening: opening a FIFO for reading blocks until a writer comes.
     if (!S_ISREG(info.st_mode))
-        return failed(tr("it is %1").arg(kindOf(info.st_mode)));
+        return failed(SafeFile::tr("it is %1").arg(kindOf(info.st_mode)));
     if (info.st_size > maxSize)
-        return failed(tr("it is %1 MB, more than the %2 MB such a file may have")
+        return failed(SafeFile::tr("it is %1 MB, more than the %2 MB such a file may have")
                           .arg(megabytes(info.st_size), megabytes(maxSize)));
 
     // Non-blocking all the same: the path may have been replaced since it was examined.
@@ -111,13 +112,13 @@ FileRead readFileSafely(const QString &path, qint64 maxSize, Links links)
         if (errno == ENOENT)
             return result;
         if (errno == ELOOP)
-            return failed(tr("it is %1").arg(kindOf(S_IFLNK)));
+            return failed(SafeFile::tr("it is %1").arg(kindOf(S_IFLNK)));
         return failed(systemError(errno));
     }
     if (::fstat(file.get(), &info) != 0)
         return failed(systemError(errno));
     if (!S_ISREG(info.st_mode))
-        return failed(tr("it is %1").arg(kindOf(info.st_mode)));
+        return failed(SafeFile::tr("it is %1").arg(kindOf(info.st_mode)));
 
     // One read of the size found, and one byte more to see whether it grew past the limit.
     const qint64 expected = std::min<qint64>(info.st_size, maxSize);
@@ -126,8 +127,8 @@ FileRead readFileSafely(const QString &path, qint64 maxSize, Links links)
     for (;;) {
         if (total == bytes.size()) {
             if (total > maxSize)
-                return failed(
-                    tr("it grew past the %1 MB such a file may have").arg(megabytes(maxSize)));
+                return failed(SafeFile::tr("it grew past the %1 MB such a file may have")
+                                  .arg(megabytes(maxSize)));
             bytes.resize(std::min<qint64>(maxSize + 1, total * 2));
         }
         const ssize_t n = ::read(file.get(), bytes.data() + total, size_t(bytes.size() - total));
@@ -150,7 +151,7 @@ bool writeFileSafely(const QString &path, const QByteArray &bytes, QString *erro
 {
     const QByteArray encoded = QFile::encodeName(path);
     const auto failed = [&](const QString &why) {
-        return fail(error, tr("Could not write %1: %2.").arg(path, why));
+        return fail(error, SafeFile::tr("Could not write %1: %2.").arg(path, why));
     };
 
     mode_t mode = 0644;
@@ -159,7 +160,8 @@ bool writeFileSafely(const QString &path, const QByteArray &bytes, QString *erro
         // Renaming over a link would replace the link, and writing through it would change a
         // file somewhere else: neither is ours to do.
         if (!S_ISREG(info.st_mode))
-            return failed(tr("it is %1, which is not replaced").arg(kindOf(info.st_mode)));
+            return failed(
+                SafeFile::tr("it is %1, which is not replaced").arg(kindOf(info.st_mode)));
         mode = info.st_mode & 07777;
     } else if (errno != ENOENT) {
         return failed(systemError(errno));
@@ -239,11 +241,12 @@ std::optional<QString> readUtf8TextFile(const QString &path, QString *error)
     const FileRead read = readFileSafely(path, maxTextFileSize);
     if (read.status == FileRead::Status::Missing) {
         // File names are decoded as UTF-8; one that is not cannot be found again by its name.
-        fail(error, path.contains(QChar::ReplacementCharacter)
-                        ? tr("%1 could not be opened: its name is not valid UTF-8; rename the "
-                             "file to open it.")
-                              .arg(path)
-                        : tr("%1 could not be read: %2.").arg(path, systemError(ENOENT)));
+        fail(error,
+             path.contains(QChar::ReplacementCharacter)
+                 ? SafeFile::tr("%1 could not be opened: its name is not valid UTF-8; rename the "
+                                "file to open it.")
+                       .arg(path)
+                 : SafeFile::tr("%1 could not be read: %2.").arg(path, systemError(ENOENT)));
         return std::nullopt;
     }
     if (!read.ok()) {
@@ -254,7 +257,7 @@ std::optional<QString> readUtf8TextFile(const QString &path, QString *error)
     QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
     QString text = decoder.decode(read.bytes);
     if (decoder.hasError()) {
-        fail(error, tr("%1 cannot be read as UTF-8 text.").arg(path));
+        fail(error, SafeFile::tr("%1 cannot be read as UTF-8 text.").arg(path));
         return std::nullopt;
     }
     return text;
