@@ -155,6 +155,7 @@ int main(int argc, char **argv)
     RecentFiles recent(&settings);
     CommandsCoordinator coordinator(&settings, folder, &recent);
     coordinator.open(QUrl::fromLocalFile(deck));
+    coordinator.waitForLoad();
 
     if (shot) {
         StatisticsWindow window(&coordinator);

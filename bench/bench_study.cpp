@@ -102,6 +102,7 @@ int main(int argc, char *argv[])
     RecentFiles recent(&settings);
     CommandsCoordinator coordinator(&settings, dir.filePath(QStringLiteral("progress")), &recent);
     coordinator.open(QUrl::fromLocalFile(deckPath));
+    coordinator.waitForLoad();
     const qsizetype cards = coordinator.dataFile()->cards.size();
 
     QMainWindow window;

@@ -98,6 +98,7 @@ int measure(const QUrl &deck)
 
     // A first opening writes the progress file that the timed one then merges.
     session.coordinator.open(deck);
+    session.coordinator.waitForLoad();
     session.coordinator.open(std::nullopt);
     session.coordinator.waitForPendingSaves();
 
@@ -105,6 +106,7 @@ int measure(const QUrl &deck)
     QElapsedTimer timer;
     timer.start();
     session.coordinator.open(deck);
+    session.coordinator.waitForLoad();
     const double opened = timer.nsecsElapsed() / 1e6;
     MainWindow window(session.coordinator, session.recent);
     QListView *list = window.contentView()->sidebar()->cardList();
@@ -121,6 +123,7 @@ int measure(const QUrl &deck)
     PaintWatch repaint(list->viewport());
     timer.restart();
     session.coordinator.open(deck);
+    session.coordinator.waitForLoad();
     processUntilPainted(repaint);
     out << "reopen into a shown window, painted: " << timer.nsecsElapsed() / 1e6 << " ms\n";
 
@@ -232,6 +235,7 @@ int shots(const QString &folder, const QUrl &deck, const QList<QUrl> &recent)
         session.coordinator.open(std::nullopt);
         ok = save(window, QStringLiteral("%1/start-%2.png").arg(folder, look)) && ok;
         session.coordinator.open(deck);
+        session.coordinator.waitForLoad();
         // A few ratings, so that the dots show their shades.
         const auto &cards = session.coordinator.dataFile()->cards;
         for (qsizetype card = 0; card < std::min<qsizetype>(cards.size(), 6); ++card) {

@@ -72,6 +72,7 @@ int main(int argc, char *argv[])
         return window.grab().save(arguments[1]) ? 0 : 1;
     }
     coordinator.open(QUrl::fromLocalFile(QFileInfo(arguments[2]).absoluteFilePath()));
+    coordinator.waitForLoad();
 
     MainWindow window(coordinator, recent);
     window.resize(size.value(0).toInt(), size.value(1).toInt());

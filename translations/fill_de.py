@@ -65,6 +65,8 @@ GERMAN = {
         "Änderungen an ihr.</p>",
     "Open a flashcard file.": "Öffnen Sie eine Karteikartendatei.",
     "Invalid file. Try another.": "Ungültige Datei. Versuchen Sie eine andere.",
+    "Reading the deck…": "Der Stapel wird gelesen …",
+    "Reading the deck: %1 %": "Der Stapel wird gelesen: %1 %",
     "&File": "&Datei",
     "New Window": "Neues Fenster",
     "Open...": "Öffnen …",

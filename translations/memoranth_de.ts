@@ -415,6 +415,14 @@ Karteikarten aus einfachen Textdateien lernen.
         <source>Close Anyway</source>
         <translation>Trotzdem schließen</translation>
     </message>
+    <message>
+        <source>Reading the deck…</source>
+        <translation>Der Stapel wird gelesen …</translation>
+    </message>
+    <message>
+        <source>Reading the deck: %1 %</source>
+        <translation>Der Stapel wird gelesen: %1 %</translation>
+    </message>
 </context>
 <context>
     <name>PreferencesDialog</name>

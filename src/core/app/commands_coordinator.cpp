@@ -10,6 +10,12 @@
 #include "core/store/progress_store.h"
 #include "core/store/safe_file.h"
 
+#include <QCoreApplication>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <atomic>
+
 namespace {
 
 const QString activeFileKey = QStringLiteral("activeFile");
@@ -46,6 +52,20 @@ JournalChange studyChange(const CardFace &before, const CardFace &after, quint8 
 
 } // namespace
 
+// One reading of a file in the background. Owned by the coordinator while it is the current one;
+// the loading thread holds it too, and looks at `cancelled` to stop early.
+struct CommandsCoordinator::LoadJob
+{
+    QUrl file;
+    bool reload = false;
+    // The deck on screen when the reading began (shared, not copied): the deck before the edit,
+    // and the holder of progress kept only in memory.
+    std::optional<DataFile> current;
+    FaceChanges unsaved;
+    std::atomic<bool> cancelled = false;
+    std::atomic<int> reported = -1; // the last progress told, in thousandths
+};
+
 CommandsCoordinator &CommandsCoordinator::shared()
 {
     static CommandsCoordinator coordinator(&applicationPreferences(),
@@ -71,6 +91,13 @@ CommandsCoordinator::CommandsCoordinator(QSettings *preferences, ProgressLocatio
       }),
       m_scheduler(storedSchedulerParameters(*preferences))
 {
+    m_deckReader = [this](const QUrl &file, const DataFile *previous, LoadReport *report,
+                          const std::function<void(double)> &progress) {
+        // A reading after an outside edit stays quiet about a file caught half-written.
+        return readDeck(file, previous == nullptr, previous, report, progress);
+    };
+    // Readings of files given up on may still be running beside the current one.
+    m_loadThreads.setMaxThreadCount(4);
     connect(&m_watcher, &DeckFileWatcher::fileChanged, this,
             &CommandsCoordinator::reloadActiveFile);
     // Told on the saver's thread; announced on ours.
@@ -83,6 +110,9 @@ CommandsCoordinator::CommandsCoordinator(QSettings *preferences, ProgressLocatio
 
 CommandsCoordinator::~CommandsCoordinator()
 {
+    if (m_load)
+        m_load->cancelled = true;
+    m_loadThreads.waitForDone();
     m_saver.setFailureListener({});
     finishRestore();
     m_saver.waitForPendingSaves();
@@ -99,7 +129,9 @@ CommandsCoordinator::State CommandsCoordinator::state() const
 {
     if (m_activeFile.isEmpty())
         return State::NoFile;
-    return dataFile() ? State::DeckOpen : State::UnreadableFile;
+    if (dataFile())
+        return State::DeckOpen;
+    return m_load ? State::Loading : State::UnreadableFile;
 }
 
 void CommandsCoordinator::restore()
@@ -130,6 +162,10 @@ void CommandsCoordinator::restore()
         m_preferences->sync();
     }
     m_watcher.watch(resolved->url);
+    if (loadsInBackground(resolved->url)) {
+        startLoad(resolved->url, false);
+        return;
+    }
     LoadReport report;
     std::optional<DataFile> deck = readDeck(resolved->url, true, nullptr, &report);
     publish(resolved->url, std::move(deck), report.changes);
@@ -148,6 +184,7 @@ void CommandsCoordinator::finishRestore()
 void CommandsCoordinator::open(const std::optional<QUrl> &file)
 {
     if (!file || file->isEmpty()) {
+        cancelLoad();
         m_preferences->remove(activeFileKey);
         m_preferences->sync();
         m_watcher.watch(QUrl());
@@ -159,6 +196,11 @@ void CommandsCoordinator::open(const std::optional<QUrl> &file)
     // Watched from before the read, so that a change during the read is not missed.
     m_watcher.watch(*file);
     forgetHistory();
+    if (loadsInBackground(*file)) {
+        startLoad(*file, false);
+        return;
+    }
+    cancelLoad();
     LoadReport report;
     std::optional<DataFile> deck = readDeck(*file, true, nullptr, &report);
     if (deck)
@@ -173,6 +215,12 @@ void CommandsCoordinator::reloadActiveFile()
 {
     if (m_activeFile.isEmpty())
         return;
+    if (m_load || loadsInBackground(m_activeFile)) {
+        // A first reading still running starts over as one; a deck on screen stays while the
+        // file is read again.
+        startLoad(m_activeFile, m_load ? m_load->reload : dataFile().has_value());
+        return;
+    }
     // The deck before the edit tells which faces were edited in place.
     LoadReport report;
     std::optional<DataFile> deck =
@@ -193,19 +241,24 @@ void CommandsCoordinator::reloadActiveFile()
 
 void CommandsCoordinator::keepUnsavedProgress(const QUrl &file, DataFile &deck) const
 {
-    // The deck on screen holds the newest progress, which may not have reached the disk (a save
-    // that failed on a full disk): faces whose text is unchanged keep it rather than take what
-    // the disk says. Only faces that the disk lacks: the rest may have been reviewed since by
-    // another window or process.
     const std::optional<DataFile> &current = dataFile();
     if (!current || m_activeFile.isEmpty() ||
         progressFileBaseName(file) != progressFileBaseName(m_activeFile))
         return;
-    const FaceChanges unsaved = m_saver.unsavedChanges();
+    keepUnsavedProgress(*current, m_saver.unsavedChanges(), deck);
+}
+
+void CommandsCoordinator::keepUnsavedProgress(const DataFile &current, const FaceChanges &unsaved,
+                                              DataFile &deck)
+{
+    // The deck on screen holds the newest progress, which may not have reached the disk (a save
+    // that failed on a full disk): faces whose text is unchanged keep it rather than take what
+    // the disk says. Only faces that the disk lacks: the rest may have been reviewed since by
+    // another window or process.
     if (unsaved.isEmpty())
         return;
     QHash<QString, CardFace> onScreen;
-    for (const Card &card : current->cards)
+    for (const Card &card : current.cards)
         for (const CardFace &face : card.faces)
             if (unsaved.contains(faceDigest(face.text)))
                 onScreen.insert(face.text, face);
@@ -291,7 +344,8 @@ void CommandsCoordinator::storeBookmark(const QUrl &file)
 }
 
 std::optional<DataFile> CommandsCoordinator::readDeck(const QUrl &file, bool reportFailure,
-                                                      const DataFile *previous, LoadReport *report)
+                                                      const DataFile *previous, LoadReport *report,
+                                                      const std::function<void(double)> &progress)
 {
     if (!file.isLocalFile())
         return std::nullopt;
@@ -308,7 +362,174 @@ std::optional<DataFile> CommandsCoordinator::readDeck(const QUrl &file, bool rep
     // ratings, which the next save would write over the newer ones.
     if (!m_saver.waitForJournal())
         m_saver.waitForPendingSave(file);
-    return m_location.loadDeck(*text, file, previous, report);
+    // Reading the bytes is about a tenth of the work.
+    constexpr double read = 0.1;
+    if (progress)
+        progress(read);
+    const auto loading = [&](double fraction) {
+        if (progress)
+            progress(read + (1 - read) * fraction);
+    };
+    return m_location.loadDeck(*text, file, previous, report, loading);
+}
+
+bool CommandsCoordinator::loadsInBackground(const QUrl &file) const
+{
+    if (!file.isLocalFile())
+        return false;
+    qint64 bytes = QFileInfo(file.toLocalFile()).size();
+    if (const std::optional<QString> progress = m_location.progressFilePath(file))
+        bytes += QFileInfo(*progress).size();
+    return bytes >= m_backgroundLoadThreshold;
+}
+
+void CommandsCoordinator::cancelLoad()
+{
+    if (!m_load)
+        return;
+    m_load->cancelled = true;
+    m_load.reset();
+    m_changedDuringLoad.clear();
+    m_loadProgress = 0;
+    Q_EMIT loadingChanged();
+}
+
+void CommandsCoordinator::startLoad(const QUrl &file, bool reload)
+{
+    const State oldState = state();
+    const bool wasLoading = isLoading();
+    if (m_load)
+        m_load->cancelled = true;
+    auto job = std::make_shared<LoadJob>();
+    job->file = file;
+    job->reload = reload;
+    // Shared copies: the deck on screen may change meanwhile, which detaches it from these.
+    if (dataFile() && !m_activeFile.isEmpty() &&
+        progressFileBaseName(file) == progressFileBaseName(m_activeFile)) {
+        job->current = dataFile();
+        job->unsaved = m_saver.unsavedChanges();
+    }
+    m_load = job;
+    m_changedDuringLoad.clear();
+    m_loadProgress = 0;
+    if (!reload) {
+        // The deck of another file closes now; the window shows the reading.
+        publish(file, std::nullopt);
+    } else if (state() != oldState) {
+        Q_EMIT stateChanged();
+    }
+    if (!wasLoading)
+        Q_EMIT loadingChanged();
+    Q_EMIT loadProgressChanged();
+
+    const DeckReader reader = m_deckReader;
+    m_loadThreads.start([this, job, reader] {
+        const auto progress = [this, job](double fraction) {
+            const int thousandths = std::clamp(int(fraction * 1000), 0, 1000);
+            if (job->cancelled || job->reported.exchange(thousandths) == thousandths)
+                return;
+            QMetaObject::invokeMethod(
+                this,
+                [this, job, thousandths] {
+                    if (job != m_load)
+                        return;
+                    m_loadProgress = thousandths / 1000.0;
+                    Q_EMIT loadProgressChanged();
+                },
+                Qt::QueuedConnection);
+        };
+        LoadReport report;
+        const DataFile *previous = job->reload && job->current ? &*job->current : nullptr;
+        std::optional<DataFile> deck = reader(job->file, previous, &report, progress);
+        progress(1);
+        if (job->cancelled)
+            return; // the deck is let go here, not on the window's thread
+        if (deck && job->current)
+            keepUnsavedProgress(*job->current, job->unsaved, *deck);
+        auto result = std::make_shared<std::pair<std::optional<DataFile>, LoadReport>>(
+            std::move(deck), std::move(report));
+        QMetaObject::invokeMethod(
+            this,
+            [this, job, result] {
+                finishLoad(job, std::move(result->first), std::move(result->second));
+            },
+            Qt::QueuedConnection);
+    });
+}
+
+void CommandsCoordinator::finishLoad(const std::shared_ptr<LoadJob> &job,
+                                     std::optional<DataFile> deck, LoadReport report)
+{
+    if (job != m_load) {
+        // Overtaken after it finished: let the deck go on the loading thread.
+        m_loadThreads.start([dropped = std::move(deck)] {});
+        return;
+    }
+    const bool reload = job->reload;
+    m_load.reset();
+    m_loadProgress = 0;
+    if (reload && !deck) {
+        // As a reading at once: the deck on screen stays.
+        m_changedDuringLoad.clear();
+        Q_EMIT loadingChanged();
+        return;
+    }
+    if (deck)
+        keepChangesDuringLoad(*deck, report.changes);
+    m_changedDuringLoad.clear();
+    if (reload) {
+        storeBookmark(job->file);
+        m_reloading = true;
+    }
+    publish(job->file, std::move(deck), report.changes);
+    m_reloading = false;
+    journalReattachments(report);
+    if (!reload)
+        m_recentFiles->add(job->file);
+    Q_EMIT loadingChanged();
+    announceLoad(report, reload);
+}
+
+void CommandsCoordinator::waitForLoad()
+{
+    do {
+        m_loadThreads.waitForDone();
+        // The result arrives as a queued call.
+        QCoreApplication::sendPostedEvents(this);
+    } while (m_load);
+}
+
+void CommandsCoordinator::noteChangeDuringLoad(const CardFace &value)
+{
+    if (m_load && m_load->reload)
+        m_changedDuringLoad.insert(value.text, value);
+}
+
+void CommandsCoordinator::keepChangesDuringLoad(DataFile &deck, FaceChanges &changes) const
+{
+    if (m_changedDuringLoad.isEmpty())
+        return;
+    // Few faces change during a reading; their lengths sort out the faces to compare without
+    // hashing the text of every face.
+    QSet<qsizetype> lengths;
+    for (auto it = m_changedDuringLoad.cbegin(); it != m_changedDuringLoad.cend(); ++it)
+        lengths.insert(it.key().size());
+    for (qsizetype c = 0; c < deck.cards.size(); ++c) {
+        const QList<CardFace> &faces = std::as_const(deck.cards)[c].faces;
+        for (qsizetype f = 0; f < faces.size(); ++f) {
+            if (!lengths.contains(faces[f].text.size()))
+                continue;
+            const auto changed = m_changedDuringLoad.constFind(faces[f].text);
+            if (changed == m_changedDuringLoad.cend())
+                continue;
+            CardFace &face = deck.cards[c].faces[f];
+            face.rating = changed->rating;
+            face.progress = changed->progress;
+            face.progressRank = changed->progressRank;
+            setSchedule(face, scheduleOf(*changed));
+            changes.changed.insert(faceDigest(face.text));
+        }
+    }
 }
 
 void CommandsCoordinator::publish(const QUrl &file, std::optional<DataFile> deck,
@@ -330,6 +551,8 @@ void CommandsCoordinator::publish(const QUrl &file, std::optional<DataFile> deck
 
 void CommandsCoordinator::setDataFile(std::optional<DataFile> dataFile)
 {
+    // A deck set whole overrides whatever a reading would bring.
+    cancelLoad();
     const State oldState = state();
     // A deck set whole is this process's word on every face of it.
     m_saver.replaceDeck(m_activeFile, std::move(dataFile), m_location.journalPath(m_activeFile),
@@ -349,8 +572,11 @@ bool CommandsCoordinator::setCard(qsizetype card, const Card &value)
         deck.cards[card] = value;
         return true;
     });
-    if (changed)
+    if (changed) {
+        for (const CardFace &face : value.faces)
+            noteChangeDuringLoad(face);
         Q_EMIT cardChanged(card);
+    }
     return changed;
 }
 
@@ -513,7 +739,9 @@ bool CommandsCoordinator::writeFace(qsizetype card, qsizetype face, const CardFa
         deck.cards[card].faces[face] = value;
         return true;
     });
-    if (changed)
+    if (changed) {
+        noteChangeDuringLoad(value);
         Q_EMIT cardChanged(card);
+    }
     return changed;
 }

@@ -11,16 +11,19 @@
 
 #include <QObject>
 #include <QSettings>
+#include <QThreadPool>
 #include <QUrl>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 class RecentFiles;
 
 // The owner of the open flashcard file: opens and closes it, keeps its deck, remembers it in
 // the preferences ("activeFile") for the next run, adds it to the recent files and saves the
-// study progress after every change of the deck. Used on the main thread only.
+// study progress after every change of the deck. Used on the main thread only; a big deck is read
+// on a thread of its own and published when it is complete.
 class CommandsCoordinator final : public QObject
 {
     Q_OBJECT
@@ -30,6 +33,8 @@ class CommandsCoordinator final : public QObject
     Q_PROPERTY(State state READ state NOTIFY stateChanged)
     Q_PROPERTY(bool canUndo READ canUndo NOTIFY historyChanged)
     Q_PROPERTY(bool canRedo READ canRedo NOTIFY historyChanged)
+    Q_PROPERTY(bool isLoading READ isLoading NOTIFY loadingChanged)
+    Q_PROPERTY(double loadProgress READ loadProgress NOTIFY loadProgressChanged)
 
 public:
     // What a window shows.
@@ -37,6 +42,7 @@ public:
         NoFile,         // no active file: the start text
         DeckOpen,       // a file and its deck: the deck browser
         UnreadableFile, // a file whose text could not be read: "Invalid file. Try another."
+        Loading,        // a file being read for the first time, in the background
     };
     Q_ENUM(State)
 
@@ -63,8 +69,24 @@ public:
     std::optional<QString> progressFilePath() const;
 
     // Opens the file (reading it again when it is already open), or closes the open one when
-    // given none (or an empty URL).
+    // given none (or an empty URL). A big file is read in the background: the state is Loading
+    // until its deck is published.
     void open(const std::optional<QUrl> &file);
+
+    // Whether a file is being read in the background, for opening it or after an outside edit
+    // (the deck read before stays open meanwhile), and how far that reading is, from 0 to 1.
+    bool isLoading() const { return m_load != nullptr; }
+    double loadProgress() const { return m_loadProgress; }
+    // Files (with their progress file) of at least this many bytes are read in the background;
+    // smaller ones at once, which keeps the window from flashing a loading view for them.
+    void setBackgroundLoadThreshold(qint64 bytes) { m_backgroundLoadThreshold = bytes; }
+    // What reads a deck on the loading thread: the file, the deck before an edit of the same file
+    // (or none), what the reading found, and a function told how far it got (0 to 1). Nothing
+    // when the file cannot be read. Tests hold the reading with their own.
+    using DeckReader = std::function<std::optional<DataFile>(
+        const QUrl &file, const DataFile *previous, LoadReport *report,
+        const std::function<void(double)> &progress)>;
+    void setDeckReader(DeckReader reader) { m_deckReader = std::move(reader); }
 
     // Replaces the whole deck and saves its progress. Emits dataFileChanged.
     void setDataFile(std::optional<DataFile> dataFile);
@@ -114,6 +136,9 @@ public:
     // next start reopens it again. Also done when the coordinator is destroyed.
     void finishRestore();
 
+    // Blocks until the reading of a file in the background, if any, is over and published.
+    void waitForLoad();
+
     // Blocks until every progress save scheduled so far has been written; for quitting.
     void waitForPendingSaves() { m_saver.waitForPendingSaves(); }
 
@@ -152,8 +177,13 @@ Q_SIGNALS:
     void schedulerParametersChanged();
     // saveProblem() changed: progress stopped being saved, or is saved again.
     void saveProblemChanged();
+    // A reading in the background began or ended; loadProgress() changed.
+    void loadingChanged();
+    void loadProgressChanged();
 
 private:
+    struct LoadJob;
+
     CommandsCoordinator(QSettings *preferences, ProgressLocation location, RecentFiles *recentFiles,
                         QObject *parent);
 
@@ -162,12 +192,26 @@ private:
     // edit of the same file (see loadDataFile).
     std::optional<DataFile> readDeck(const QUrl &file, bool reportFailure = true,
                                      const DataFile *previous = nullptr,
-                                     LoadReport *report = nullptr);
+                                     LoadReport *report = nullptr,
+                                     const std::function<void(double)> &progress = {});
+    // Whether the file is big enough to be read in the background.
+    bool loadsInBackground(const QUrl &file) const;
+    // Reads the file on the loading thread; the deck on screen stays open when reloading.
+    void startLoad(const QUrl &file, bool reload);
+    void finishLoad(const std::shared_ptr<LoadJob> &job, std::optional<DataFile> deck,
+                    LoadReport report);
+    // Drops the reading in the background, if any; its result is thrown away.
+    void cancelLoad();
+    // Faces changed while a reload was being read keep that change in the deck it gives.
+    void keepChangesDuringLoad(DataFile &deck, FaceChanges &changes) const;
+    void noteChangeDuringLoad(const CardFace &value);
     void announceLoad(const LoadReport &report, bool reload);
     void journalReattachments(const LoadReport &report);
     // A deck read again from the open deck's file keeps the progress that is held only in
     // memory, rather than the older progress the disk has.
     void keepUnsavedProgress(const QUrl &file, DataFile &deck) const;
+    static void keepUnsavedProgress(const DataFile &current, const FaceChanges &unsaved,
+                                    DataFile &deck);
     void storeBookmark(const QUrl &file);
     void publish(const QUrl &file, std::optional<DataFile> deck, FaceChanges changes = {});
     // setFace, journalled as a review of that grade when there is one.
@@ -198,4 +242,13 @@ private:
     bool m_reloading = false;
     qsizetype m_unclaimedRecords = 0;
     QString m_startNotice;
+
+    std::shared_ptr<LoadJob> m_load; // the reading in the background; none when there is none
+    double m_loadProgress = 0;
+    qint64 m_backgroundLoadThreshold = qint64(4) << 20;
+    DeckReader m_deckReader;
+    // The newest value of each face (by text) changed while a reload is read.
+    QHash<QString, CardFace> m_changedDuringLoad;
+    // Last: destroyed first, so no reading outlives what it uses.
+    QThreadPool m_loadThreads;
 };

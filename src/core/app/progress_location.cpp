@@ -18,9 +18,10 @@ std::optional<QString> ProgressLocation::currentFolder() const
 }
 
 DataFile ProgressLocation::loadDeck(QStringView text, const QUrl &url, const DataFile *previous,
-                                    LoadReport *report) const
+                                    LoadReport *report,
+                                    const std::function<void(double)> &progress) const
 {
-    return loadDataFile(text, url, currentFolder(), previous, report);
+    return loadDataFile(text, url, currentFolder(), previous, report, progress);
 }
 
 std::optional<QString> ProgressLocation::saveDeck(const QUrl &url, const QList<Card> &cards,

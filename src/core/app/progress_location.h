@@ -6,6 +6,7 @@
 
 #include <QUrl>
 
+#include <functional>
 #include <optional>
 
 // Where progress files are kept: the application's folder (looked up at every use, as the
@@ -26,7 +27,8 @@ public:
     }
 
     DataFile loadDeck(QStringView text, const QUrl &url, const DataFile *previous = nullptr,
-                      LoadReport *report = nullptr) const;
+                      LoadReport *report = nullptr,
+                      const std::function<void(double)> &progress = {}) const;
     // The error text on failure.
     std::optional<QString> saveDeck(const QUrl &url, const QList<Card> &cards,
                                     const FaceChanges &changes) const;

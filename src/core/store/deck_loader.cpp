@@ -64,14 +64,19 @@ void takeProgress(CardFace &face, const CardFace &old)
 
 DataFile loadDataFile(QStringView text, const QUrl &url,
                       const std::optional<QString> &progressFolder, const DataFile *previous,
-                      LoadReport *report)
+                      LoadReport *report, const std::function<void(double)> &progress)
 {
+    const auto reached = [&progress](double fraction) {
+        if (progress)
+            progress(fraction);
+    };
     LoadReport ignored;
     LoadReport &result = report ? *report : ignored;
     result = LoadReport();
     DataFile deck;
     deck.title = deckTitle(url);
     deck.cards = readCards(text);
+    reached(0.4);
     if (!progressFolder)
         return deck;
     // The progress file is a snapshot that may lag behind the journals of the deck.
@@ -88,6 +93,7 @@ DataFile loadDataFile(QStringView text, const QUrl &url,
                                 it == saved.cend() ? std::nullopt : std::optional(*it));
         }
     }
+    reached(0.8);
     replayJournal(journal, &saved);
     for (auto it = beforeReplay.cbegin(); it != beforeReplay.cend(); ++it) {
         if (it.value() != saved.value(it.key()))

@@ -5,6 +5,7 @@
 
 #include <QUrl>
 
+#include <functional>
 #include <optional>
 
 // The file's text and location -> the deck with its saved progress merged, from the progress
@@ -28,7 +29,8 @@ struct LoadReport
 
 // As above; a face whose text has no record may take over the record of its old text (see
 // reattachment.h). previous: the deck as it was before an edit of the same file, whose faces
-// at the same place are looked at first.
+// at the same place are looked at first. progress, if given, is told how far the reading got,
+// from 0 to 1, now and then.
 DataFile loadDataFile(QStringView text, const QUrl &url,
                       const std::optional<QString> &progressFolder, const DataFile *previous,
-                      LoadReport *report);
+                      LoadReport *report, const std::function<void(double)> &progress = {});

@@ -21,6 +21,7 @@
 #include <QListView>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QStatusBar>
@@ -33,11 +34,15 @@ MainWindow::MainWindow(CommandsCoordinator &coordinator, RecentFiles &recentFile
       m_dropHandler(new FileDropHandler(coordinator, this)), m_stack(new QStackedWidget(this)),
       m_startView(new StartView(recentFiles, StartView::findExampleDeck(), m_stack)),
       m_contentView(new ContentView(coordinator, recentFiles, m_stack)),
-      m_invalidFileView(new MessageView(tr("Invalid file. Try another."), m_stack))
+      m_invalidFileView(new MessageView(tr("Invalid file. Try another."), m_stack)),
+      m_loadingView(new MessageView(tr("Reading the deck…"), m_stack))
 {
+    m_loadingView->setObjectName(QStringLiteral("loadingView"));
     m_stack->addWidget(m_startView);
     m_stack->addWidget(m_contentView);
     m_stack->addWidget(m_invalidFileView);
+    m_stack->addWidget(m_loadingView);
+    m_dropHandler->attach(m_loadingView);
     m_stack->setMinimumSize(minimumContentSize);
     setCentralWidget(m_stack);
     m_dropHandler->attach(m_startView);
@@ -63,6 +68,18 @@ MainWindow::MainWindow(CommandsCoordinator &coordinator, RecentFiles &recentFile
     connect(&m_coordinator, &CommandsCoordinator::saveProblemChanged, this,
             &MainWindow::showSaveProblem);
     showSaveProblem();
+    // A big deck is read in the background; the window stays usable and shows how far it got.
+    m_loadProgress = new QProgressBar(this);
+    m_loadProgress->setObjectName(QStringLiteral("loadProgress"));
+    m_loadProgress->setRange(0, 1000);
+    m_loadProgress->setTextVisible(false);
+    m_loadProgress->setMaximumWidth(200);
+    statusBar()->addPermanentWidget(m_loadProgress);
+    connect(&m_coordinator, &CommandsCoordinator::loadingChanged, this,
+            &MainWindow::showLoadProgress);
+    connect(&m_coordinator, &CommandsCoordinator::loadProgressChanged, this,
+            &MainWindow::showLoadProgress);
+    showLoadProgress();
     connect(&m_coordinator, &CommandsCoordinator::stateChanged, this, &MainWindow::showState);
     connect(&m_coordinator, &CommandsCoordinator::dataFileChanged, this, &MainWindow::updateTitle);
     showState();
@@ -297,6 +314,14 @@ void MainWindow::openFile()
         m_coordinator.open(*file);
 }
 
+void MainWindow::showLoadProgress()
+{
+    m_loadProgress->setValue(int(m_coordinator.loadProgress() * 1000));
+    m_loadProgress->setToolTip(
+        tr("Reading the deck: %1 %").arg(int(m_coordinator.loadProgress() * 100)));
+    m_loadProgress->setVisible(m_coordinator.isLoading());
+}
+
 MainWindow *MainWindow::openNewWindow()
 {
     auto *window = new MainWindow(m_coordinator, m_recentFiles);
@@ -323,6 +348,9 @@ void MainWindow::showState()
         break;
     case CommandsCoordinator::State::UnreadableFile:
         view = m_invalidFileView;
+        break;
+    case CommandsCoordinator::State::Loading:
+        view = m_loadingView;
         break;
     }
     // Coming back to the deck browser from another view starts a fresh browsing session.

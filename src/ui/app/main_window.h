@@ -11,6 +11,7 @@ class ContentView;
 class StatisticsWindow;
 class FileDropHandler;
 class MessageView;
+class QProgressBar;
 class QMenu;
 class StartView;
 class QFileDialog;
@@ -77,6 +78,7 @@ protected:
 private:
     void createMenus();
     void showSaveProblem();
+    void showLoadProgress();
     // When progress is held only in memory, asks whether to retry the save, save a copy
     // elsewhere, or go on anyway (leave: the button's text); whether to go on.
     bool mayLeaveUnsavedProgress(const QString &leave);
@@ -92,6 +94,7 @@ private:
     StartView *m_startView;
     ContentView *m_contentView;
     MessageView *m_invalidFileView;
+    MessageView *m_loadingView;
     QAction *m_newWindowAction = nullptr;
     QAction *m_openAction = nullptr;
     QMenu *m_openRecentMenu = nullptr;
@@ -103,5 +106,6 @@ private:
     QAction *m_aboutAction = nullptr;
     QAction *m_statisticsAction = nullptr;
     QLabel *m_saveProblem = nullptr;
+    QProgressBar *m_loadProgress = nullptr;
     StatisticsWindow *m_statisticsWindow = nullptr;
 };

@@ -17,8 +17,10 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QMenu>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QSemaphore>
 #include <QStandardPaths>
 #include <QToolButton>
 
@@ -61,6 +63,33 @@ private Q_SLOTS:
         window->resize(100, 100);
         QTRY_VERIFY(window->centralWidget()->width() >= 600);
         QVERIFY(window->centralWidget()->height() >= 400);
+    }
+
+    void aDeckReadInTheBackgroundShowsHowFarTheReadingGot()
+    {
+        QSemaphore held, release;
+        coordinator().setBackgroundLoadThreshold(0);
+        coordinator().setDeckReader([&](const QUrl &, const DataFile *, LoadReport *,
+                                        const std::function<void(double)> &progress) {
+            progress(0.25);
+            held.release();
+            release.acquire();
+            DataFile deck;
+            deck.cards.append(Card({CardFace(QStringLiteral("Q\n"))}));
+            return std::optional(deck);
+        });
+        auto window = makeWindow();
+        auto *bar = window->findChild<QProgressBar *>(QStringLiteral("loadProgress"));
+        QVERIFY(bar);
+        QVERIFY(!bar->isVisible());
+        coordinator().open(m_fixture->deck(QStringLiteral("big.txt"), 3));
+        QCOMPARE(window->currentView()->objectName(), QStringLiteral("loadingView"));
+        QVERIFY(held.tryAcquire(1, 10000));
+        QTRY_COMPARE(bar->value(), bar->maximum() / 4);
+        QVERIFY(bar->isVisible());
+        release.release();
+        QTRY_COMPARE(window->currentView(), window->contentView());
+        QVERIFY(!bar->isVisible());
     }
 
     void openCommand_data()
