@@ -2,6 +2,7 @@
 
 #include "core/app/commands_coordinator.h"
 #include "core/store/review_journal.h"
+#include "core/study/markup.h"
 #include "ui/stats/bar_chart.h"
 #include "ui/stats/heatmap_chart.h"
 #include "ui/stats/retention_chart.h"
@@ -26,9 +27,12 @@ QString percent(double share)
     return QLocale().toString(share * 100, 'f', 1) + u'\u00a0' + u'%';
 }
 
+// The face's first line, its hidden passages masked as in the card list, so that the list never
+// gives an answer away. Only what can be shown is masked: a passage cut open runs to the end.
 QString excerpt(const QString &text)
 {
-    QString line = text.section(u'\n', 0, 0, QString::SectionSkipEmpty).simplified();
+    const QString first = text.section(u'\n', 0, 0, QString::SectionSkipEmpty);
+    QString line = maskedText(QStringView(first).left(200)).simplified();
     if (line.size() > 80)
         line = line.left(79) + u'…';
     return line;

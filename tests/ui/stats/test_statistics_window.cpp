@@ -32,7 +32,7 @@ class TestStatisticsWindow : public QObject
         record.rating = qint8(grade == 1 ? 0 : 2);
         record.lastReview = record.time;
         record.nextReview = record.time + 2 * 86400000;
-        record.memory = JournalMemory{4, 5, 3, lapses, std::nullopt};
+        record.memory = ReviewMemory{4, 5, 3, lapses, std::nullopt};
         QFile file(m_journal);
         QVERIFY(file.open(QIODevice::Append));
         QVERIFY(file.write(encodeJournalRecord(record)) == journalRecordSize);
@@ -109,6 +109,22 @@ private Q_SLOTS:
         coordinator().setSchedulerParameters(parameters);
         QCOMPARE(window->figures().desiredRetention, 0.8);
         QCOMPARE(window->figures().newToday, 2);
+    }
+
+    // The list shows a face's first line as the card list does, its answer hidden.
+    void hardestFaceHidesItsPassages()
+    {
+        coordinator().open(m_fixture->file(
+            u"hidden.txt"_qs, "===\nThe capital of {France} is {Paris}.\nmore\n---\nsecond\n"));
+        m_journal = journalPath(*coordinator().progressFilePath(), u"00000000000000aa"_qs);
+        appendReview(0, 0, 1, 1);
+        coordinator().reloadActiveFile();
+        const auto window = openWindow();
+        QTRY_VERIFY(!window->isReadingHistory());
+        auto *hardest = window->findChild<QListWidget *>(u"hardestFaces"_qs);
+        QCOMPARE(hardest->count(), 1);
+        QCOMPARE(hardest->item(0)->text(),
+                 u"Lapses: 1 · card 0: The capital of ______ is _____."_qs);
     }
 
     void hardestFaceOpensItsCard()
