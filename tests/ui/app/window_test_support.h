@@ -23,16 +23,19 @@ class WindowFixture
     QSettings m_settings{m_dir.filePath(QStringLiteral("prefs.ini")), QSettings::IniFormat};
 
 public:
-    WindowFixture()
+    // Progress goes to the given folder below the temporary one.
+    explicit WindowFixture(const QString &progressFolder = QStringLiteral("progress"))
     {
         qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_dir.filePath(QStringLiteral("config"))));
         qputenv("XDG_DATA_HOME", QFile::encodeName(m_dir.filePath(QStringLiteral("data"))));
         qputenv("HOME", QFile::encodeName(m_dir.path()));
-        QDir(m_dir.path()).mkpath(QStringLiteral("progress")); // saves go somewhere real
+        QDir(m_dir.path()).mkpath(progressFolder); // saves go somewhere real
         recent = std::make_unique<RecentFiles>(&m_settings);
         coordinator = std::make_unique<CommandsCoordinator>(
-            &m_settings, m_dir.filePath(QStringLiteral("progress")), recent.get());
+            &m_settings, m_dir.filePath(progressFolder), recent.get());
     }
+
+    QString path(const QString &name) const { return m_dir.filePath(name); }
 
     QUrl file(const QString &name, const QByteArray &bytes) const
     {
