@@ -2,11 +2,14 @@
 
 #include <QFile>
 #include <QTemporaryFile>
+#include <QTest>
 
 #include <cstdio>
 #include <unistd.h>
 
-// Collects what the code under test prints on standard output while it lives.
+// Collects what the code under test prints on standard output while it lives. Qt Test writes its
+// own report there too: when a check fails while capturing, everything captured, the failure
+// among it, is printed after all.
 class CaptureStdout
 {
 public:
@@ -17,7 +20,16 @@ public:
         m_saved = ::dup(STDOUT_FILENO);
         ::dup2(m_file.handle(), STDOUT_FILENO);
     }
-    ~CaptureStdout() { restore(); }
+    ~CaptureStdout()
+    {
+        restore();
+        if (QTest::currentTestFailed()) {
+            m_file.seek(0);
+            const QByteArray captured = m_file.readAll();
+            std::fwrite(captured.constData(), 1, size_t(captured.size()), stdout);
+            std::fflush(stdout);
+        }
+    }
 
     // Stops capturing and returns what was printed.
     QString text()
