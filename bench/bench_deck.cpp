@@ -3,8 +3,10 @@
 #include "core/store/deck_loader.h"
 #include "core/store/progress_store.h"
 #include "core/store/property_list.h"
+#include "core/store/safe_file.h"
 #include "core/store/stored_record.h"
 #include "large_deck.h"
+#include "timing.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -36,26 +38,14 @@ int generate(const QString &path)
             face.progress = allCardFaceProgresses[random.bounded(5)];
         }
     }
-    if (const auto error = saveProgress(url, deck.cards)) {
-        out << *error << '\n';
+    if (QString error; !saveProgress(url, deck.cards, &error)) {
+        out << error << '\n';
         return 1;
     }
     out << "deck: " << QFileInfo(path).size() / 1024
         << " KiB, progress file: " << QFileInfo(progressFileURL(url)->toLocalFile()).size() / 1024
         << " KiB\n";
     return 0;
-}
-
-template <typename F> double bestOf(int runs, F &&f)
-{
-    double best = 1e300;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        f();
-        best = std::min(best, timer.nsecsElapsed() / 1e6);
-    }
-    return best;
 }
 
 QByteArray readBytes(const QString &path)
@@ -83,8 +73,16 @@ int measure(const QString &path)
         for (const CardFace &face : card.faces)
             rated += face.rating != 0;
     }
-    const double firstSave = bestOf(1, [&] { saveProgress(url, deck.cards); });
-    const double save = bestOf(3, [&] { saveProgress(url, deck.cards); });
+    const auto saveOnce = [&] {
+        if (QString error; !saveProgress(url, deck.cards, &error))
+            out << error << '\n';
+    };
+    const auto write = [&](const QString &target, const QByteArray &bytes) {
+        if (QString error; !writeFileSafely(target, bytes, &error))
+            out << error << '\n';
+    };
+    const double firstSave = bestOf(1, saveOnce);
+    const double save = bestOf(3, saveOnce);
     // A save as it was before saves merged: the table rebuilt from the deck alone, written over
     // the file.
     const QString target = progressFileURL(url)->toLocalFile();
@@ -102,20 +100,18 @@ int measure(const QString &path)
                     records.append({key, face});
                 }
             }
-        writeFileAtomically(target, encodeProgressTable(records));
+        write(target, encodeProgressTable(records));
     });
     // A merging save that finds a file it did not write: read and decoded again.
     const double coldSave =
         bestOf(3,
                [&] {
-                   writeFileAtomically(
-                       target,
-                       encodeProgressTable({}, decodeStoredRecords(readBytes(target)).value()));
-                   saveProgress(url, deck.cards);
+                   write(target,
+                         encodeProgressTable({}, decodeStoredRecords(readBytes(target)).value()));
+                   saveOnce();
                }) -
         bestOf(3, [&] {
-            writeFileAtomically(
-                target, encodeProgressTable({}, decodeStoredRecords(readBytes(target)).value()));
+            write(target, encodeProgressTable({}, decodeStoredRecords(readBytes(target)).value()));
         });
 
     QFile file(progressFileURL(url)->toLocalFile());

@@ -77,8 +77,8 @@ int generate(const QString &path, int cards)
             face.progress = allCardFaceProgresses[random.bounded(5)];
         }
     }
-    if (const auto error = saveProgress(url, deck.cards)) {
-        out << *error << '\n';
+    if (QString error; !saveProgress(url, deck.cards, &error)) {
+        out << error << '\n';
         return 1;
     }
     out << "deck: " << QFileInfo(path).size() / (1024 * 1024) << " MiB, progress file: "
@@ -106,8 +106,8 @@ int measure(const QString &path)
     // One change of one face, written as a whole save of the progress file.
     deck.cards[0].faces[0].rating = qint8((deck.cards[0].faces[0].rating + 1) % 4);
     timer.restart();
-    if (const auto error = saveProgress(url, deck.cards))
-        out << *error << '\n';
+    if (QString error; !saveProgress(url, deck.cards, &error))
+        out << error << '\n';
     const double save = milliseconds(timer);
 
     // The same change as one journal record made durable.

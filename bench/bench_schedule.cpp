@@ -2,24 +2,14 @@
 #include "core/schedule/due_queue.h"
 #include "core/schedule/scheduler.h"
 
+#include "timing.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QRandomGenerator>
 #include <QTextStream>
 
 namespace {
-
-template <typename F> double bestOf(int runs, F &&f)
-{
-    double best = 1e300;
-    for (int i = 0; i < runs; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        f();
-        best = std::min(best, double(timer.nsecsElapsed()) / 1e6);
-    }
-    return best;
-}
 
 // 250,000 cards of four faces: a third never reviewed, a tenth in their learning steps, the
 // rest learnt and due within two months either way.

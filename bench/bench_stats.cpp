@@ -8,6 +8,8 @@
 #include "core/store/review_journal.h"
 #include "ui/stats/statistics_window.h"
 
+#include "paint_watch.h"
+
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -24,22 +26,6 @@
 namespace {
 
 QTextStream out(stdout);
-
-// Notes when a widget has been painted.
-class PaintWatch final : public QObject
-{
-public:
-    explicit PaintWatch(QWidget *widget) { widget->installEventFilter(this); }
-    bool painted = false;
-
-protected:
-    bool eventFilter(QObject *, QEvent *event) override
-    {
-        if (event->type() == QEvent::Paint)
-            painted = true;
-        return false;
-    }
-};
 
 QString faceText(int card, int face)
 {
@@ -66,7 +52,7 @@ bool writeJournal(const QString &path, int cards, qint64 reviews, int days, qint
     for (int card = 0; card < cards; ++card)
         for (int face = 0; face < 2; ++face)
             digests.append(faceDigest(faceText(card, face)));
-    QList<JournalMemory> memory(digests.size());
+    QList<ReviewMemory> memory(digests.size());
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;
@@ -81,7 +67,7 @@ bool writeJournal(const QString &path, int cards, qint64 reviews, int days, qint
         // Some days are skipped.
         if ((time / 86400000) % 9 == 4 && at < 1)
             continue;
-        JournalMemory &m = memory[face];
+        ReviewMemory &m = memory[face];
         const int grade = random.bounded(100) < 12 + int(face % 17 == 0) * 30
                               ? 1
                               : 2 + int(random.bounded(100) >= 10) + int(random.bounded(100) >= 85);
@@ -112,16 +98,6 @@ bool writeJournal(const QString &path, int cards, qint64 reviews, int days, qint
         }
     }
     return file.write(chunk) == chunk.size();
-}
-
-// Until the widget was painted; a window that is never exposed gives up after ten seconds.
-void settle(PaintWatch &watch)
-{
-    watch.painted = false;
-    QElapsedTimer waited;
-    waited.start();
-    while (!watch.painted && waited.elapsed() < 10000)
-        QApplication::processEvents(QEventLoop::AllEvents, 5);
 }
 
 } // namespace
@@ -162,7 +138,7 @@ int main(int argc, char **argv)
         window.resize(900, 1000);
         window.show();
         PaintWatch watch(&window);
-        settle(watch);
+        watch.wait();
         const bool saved = window.grab().save(arguments[2]);
         out << (saved ? "saved " : "cannot save ") << arguments[2] << '\n';
         return saved ? 0 : 1;
@@ -193,14 +169,15 @@ int main(int argc, char **argv)
     window.resize(900, 820);
     window.show();
     PaintWatch watch(&window);
-    settle(watch);
+    watch.wait();
     const qint64 open = timer.elapsed();
     out << "  window open, first paint:       " << open << " ms (main thread)\n";
     // The main thread is free meanwhile; the wait below only measures when the history is in.
     while (window.isReadingHistory())
         QApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
     out << "  history read and shown:         " << timer.elapsed() << " ms after opening\n";
-    settle(watch);
+    watch.painted = false;
+    watch.wait();
 
     // Reviews as a study session makes them: the coordinator schedules the face, changes the
     // card and appends to the journal on its saver's thread; the window follows the card at once
@@ -240,7 +217,8 @@ int main(int argc, char **argv)
         << "  the window's share:             " << QString::number(median - baseline, 'f', 2)
         << " ms\n";
     window.show();
-    settle(watch);
+    watch.painted = false;
+    watch.wait();
     out << "  reviews counted:                " << window.figures().totalReviews << '\n';
     return 0;
 }

@@ -5,6 +5,8 @@
 #include "core/app/commands_coordinator.h"
 #include "core/app/recent_files.h"
 #include "large_deck.h"
+#include "paint_watch.h"
+#include "timing.h"
 #include "ui/study/card_view.h"
 
 #include <QApplication>
@@ -28,33 +30,6 @@ QTextStream out(stdout);
 QString deckText()
 {
     return largeDeckText();
-}
-
-// Notes when the study view has painted.
-class PaintWatch final : public QObject
-{
-public:
-    explicit PaintWatch(QWidget *view) : m_view(view) {}
-    bool painted = false;
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (event->type() == QEvent::Paint && watched->isWidgetType() &&
-            (watched == m_view || m_view->isAncestorOf(static_cast<QWidget *>(watched))))
-            painted = true;
-        return false;
-    }
-
-private:
-    QWidget *m_view;
-};
-
-double threadCpuMs()
-{
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
 }
 
 struct Figures
@@ -119,7 +94,6 @@ int main(int argc, char *argv[])
     QTest::qWait(800);
 
     PaintWatch watch(view);
-    app.installEventFilter(&watch);
     // Wall time, and the main thread's own processor time, which other work on the machine
     // (the background save among it) does not inflate.
     struct Time
@@ -129,13 +103,13 @@ int main(int argc, char *argv[])
     };
     const auto press = [&](Qt::Key key) {
         watch.painted = false;
-        const double cpuStart = threadCpuMs();
+        const double cpuStart = threadMilliseconds();
         QElapsedTimer timer;
         timer.start();
         QTest::keyClick(window.windowHandle(), key);
         while (!watch.painted && timer.elapsed() < 1000)
             QCoreApplication::processEvents(QEventLoop::AllEvents);
-        const Time time{timer.nsecsElapsed() / 1e6, threadCpuMs() - cpuStart};
+        const Time time{timer.nsecsElapsed() / 1e6, threadMilliseconds() - cpuStart};
         // A person's next key comes later; let the animations run meanwhile.
         QTest::qWait(120);
         return time;

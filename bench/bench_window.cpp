@@ -6,6 +6,8 @@
 #include "core/model/flashcard_reader.h"
 #include "core/store/progress_store.h"
 #include "large_deck.h"
+#include "paint_watch.h"
+#include "timing.h"
 #include "ui/app/content_view.h"
 #include "ui/app/main_window.h"
 #include "ui/browser/sidebar.h"
@@ -26,8 +28,6 @@
 
 #include <algorithm>
 
-#include <time.h>
-
 namespace {
 
 QTextStream out(stdout);
@@ -37,28 +37,6 @@ bool generateDeck(const QString &path)
     const QString text = largeDeckText();
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(text.toUtf8()) > 0;
-}
-
-// Notes when a widget has been painted.
-class PaintWatch final : public QObject
-{
-public:
-    explicit PaintWatch(QWidget *widget) { widget->installEventFilter(this); }
-    bool painted = false;
-
-protected:
-    bool eventFilter(QObject *, QEvent *event) override
-    {
-        if (event->type() == QEvent::Paint)
-            painted = true;
-        return false;
-    }
-};
-
-void processUntilPainted(PaintWatch &watch)
-{
-    while (!watch.painted)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
 struct Session
@@ -75,21 +53,6 @@ struct Session
     RecentFiles recent;
     CommandsCoordinator coordinator;
 };
-
-// Processor time of the calling thread, in milliseconds: the main thread's own work, without
-// the time it spends waiting, e.g. for the window system's next frame.
-double threadMilliseconds()
-{
-    timespec now{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
-    return double(now.tv_sec) * 1e3 + double(now.tv_nsec) / 1e6;
-}
-
-double median(QList<double> values)
-{
-    std::sort(values.begin(), values.end());
-    return values.isEmpty() ? 0 : values[values.size() / 2];
-}
 
 int measure(const QUrl &deck)
 {
@@ -112,7 +75,7 @@ int measure(const QUrl &deck)
     QListView *list = window.contentView()->sidebar()->cardList();
     PaintWatch firstPaint(list->viewport());
     window.show();
-    processUntilPainted(firstPaint);
+    firstPaint.wait();
     const double painted = timer.nsecsElapsed() / 1e6;
     out << "cards: " << session.coordinator.dataFile()->cards.size() << '\n';
     out << "open (read, parse, merge progress): " << opened << " ms\n";
@@ -124,7 +87,7 @@ int measure(const QUrl &deck)
     timer.restart();
     session.coordinator.open(deck);
     session.coordinator.waitForLoad();
-    processUntilPainted(repaint);
+    repaint.wait();
     out << "reopen into a shown window, painted: " << timer.nsecsElapsed() / 1e6 << " ms\n";
 
     // One rating change of the selected card (which the study view shows too), until the row
@@ -140,7 +103,7 @@ int measure(const QUrl &deck)
         const double start = threadMilliseconds();
         session.coordinator.setFace(0, 0, face);
         edits.append(threadMilliseconds() - start);
-        processUntilPainted(changed);
+        changed.wait();
         busy.append(threadMilliseconds() - start);
         changes.append(timer.nsecsElapsed() / 1e6);
         // Apart from the save of the previous change, as a user's pace would leave it.
@@ -162,7 +125,7 @@ int measure(const QUrl &deck)
         PaintWatch repainted(list->viewport());
         const double start = threadMilliseconds();
         filter->setText(typed.left(i));
-        processUntilPainted(repainted);
+        repainted.wait();
         letters.append(threadMilliseconds() - start);
     }
     out << "filter typed letter by letter (\"" << typed << "\", " << list->model()->rowCount()
@@ -175,7 +138,7 @@ int measure(const QUrl &deck)
         PaintWatch repainted(list->viewport());
         const double start = threadMilliseconds();
         filter->setText(query);
-        processUntilPainted(repainted);
+        repainted.wait();
         fresh.append(threadMilliseconds() - start);
     }
     out << "filter over every card (a new query), main thread until repainted: median "
@@ -183,7 +146,7 @@ int measure(const QUrl &deck)
     PaintWatch cleared(list->viewport());
     const double start = threadMilliseconds();
     filter->clear();
-    processUntilPainted(cleared);
+    cleared.wait();
     out << "filter cleared, every card listed again: " << threadMilliseconds() - start << " ms\n";
     return 0;
 }

@@ -13,10 +13,11 @@ import sys
 
 # A folder may include only the folders listed after it (and itself).
 LAYERS = {
-    "ui/app": {"ui/browser", "ui/study", "ui/stats"},
-    "ui/browser": set(),
-    "ui/study": set(),
-    "ui/stats": set(),
+    "ui/app": {"ui/browser", "ui/study", "ui/stats", "ui/look"},
+    "ui/browser": {"ui/look"},
+    "ui/study": {"ui/look"},
+    "ui/stats": {"ui/look"},
+    "ui/look": set(),
     "core/app": {"core/study", "core/schedule", "core/stats", "core/store", "core/model"},
     "core/study": {"core/schedule", "core/store", "core/model"},
     "core/schedule": {"core/store", "core/model"},

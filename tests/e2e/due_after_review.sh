@@ -4,53 +4,24 @@
 # Usage: due_after_review.sh MEMORANTH_BINARY DECK
 set -euo pipefail
 
-binary=$1
-deck=$(realpath "$2")
-if [ "${E2E_INSIDE_X:-}" != 1 ]; then
-  home=$(mktemp -d)
-  trap 'rm -rf "$home"' EXIT
-fi
-home=${home:-$HOME}
-export HOME=$home XDG_CONFIG_HOME=$home/config XDG_DATA_HOME=$home/data
-export XDG_RUNTIME_DIR=$home/runtime LANG=C.UTF-8 LC_ALL=C.UTF-8 LANGUAGE=en
+# shellcheck source=tests/e2e/e2e_common.sh
+source "$(dirname "$0")/e2e_common.sh"
 # Study days start at 04:00 in this zone; the times below are given in it.
 export TZ=UTC
 # The program's timers keep running on the real monotonic clock.
 export FAKETIME_DONT_FAKE_MONOTONIC=1
-mkdir -m 700 -p "$XDG_RUNTIME_DIR"
-unset QT_QPA_PLATFORM
-title=$(basename "$deck"); title=${title%.*}
 
-# Runs inside the X server: starts the program at the given time, waits for its window, types.
-session() {
-  local when=$1 keys=$2; shift 2
-  faketime -f "@$when" "$binary" "$@" &
-  local pid=$!
-  local window
-  window=$(timeout 30 xdotool search --sync --onlyvisible --name "^${title}( |\$)" | head -n 1)
-  [ -n "$window" ] || { echo "no window titled '$title'"; kill "$pid"; return 1; }
-  xdotool windowfocus --sync "$window"
-  sleep 0.5
-  for key in $keys; do
-    xdotool key "$key"
-    sleep 0.4
-  done
-  xdotool key ctrl+q
-  timeout 30 tail --pid="$pid" -f /dev/null
-  wait "$pid"
-}
 if [ "${E2E_INSIDE_X:-}" = 1 ]; then
-  session "${@:3}"
+  session_with "$4" faketime -f "@$3" "$binary" "${@:5}"
   exit
 fi
 
 # Correct twice on the first face at noon: its first step, then learnt with an interval of two
 # days (a first Good gives a stability of 2.3 days; too short an interval for any fuzz).
-E2E_INSIDE_X=1 xvfb-run -a -s "-screen 0 1280x900x24" "$0" "$binary" "$deck" \
-  "2026-06-10 12:00:00" "c c" "$deck"
+in_x "2026-06-10 12:00:00" "c c" "$deck"
 
 due_at() { faketime -f "@$1" "$binary" --due "$deck"; }
-python3 - "$XDG_DATA_HOME/org.memoranth.Memoranth/$title.plist" \
+python3 - "$plist" \
   "$(due_at "2026-06-11 12:00:00")" "$(due_at "2026-06-12 03:59:00")" \
   "$(due_at "2026-06-12 04:00:30")" "$(due_at "2026-06-20 12:00:00")" <<'PY'
 import json, plistlib, sys

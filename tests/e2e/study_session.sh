@@ -4,54 +4,16 @@
 # Usage: study_session.sh MEMORANTH_BINARY DECK
 set -euo pipefail
 
-binary=$1
-deck=$(realpath "$2")
-if [ "${E2E_INSIDE_X:-}" != 1 ]; then
-  home=$(mktemp -d)
-  trap 'rm -rf "$home"' EXIT
-fi
-home=${home:-$HOME}
-export HOME=$home XDG_CONFIG_HOME=$home/config XDG_DATA_HOME=$home/data
-export XDG_RUNTIME_DIR=$home/runtime LANG=C.UTF-8 LC_ALL=C.UTF-8 LANGUAGE=en
-mkdir -m 700 -p "$XDG_RUNTIME_DIR"
-unset QT_QPA_PLATFORM
-title=$(basename "$deck"); title=${title%.*}
+# shellcheck source=tests/e2e/e2e_common.sh
+source "$(dirname "$0")/e2e_common.sh"
 
-# Runs inside the X server: starts the program, waits for its window, then types.
-session() {
-  local keys=$1; shift
-  "$binary" "$@" &
-  local pid=$!
-  local window
-  window=$(timeout 30 xdotool search --sync --onlyvisible --name "^${title}( |\$)" | head -n 1)
-  [ -n "$window" ] || { echo "no window titled '$title'"; kill "$pid"; return 1; }
-  xdotool windowfocus --sync "$window"
-  sleep 0.5
-  for key in $keys; do
-    xdotool key "$key"
-    sleep 0.4
-  done
-  xdotool key ctrl+q
-  timeout 30 tail --pid="$pid" -f /dev/null
-  wait "$pid"
-}
-# Gives the window the focus and types the keys.
-press() {
-  local window=$1; shift
-  xdotool windowfocus --sync "$window"
-  sleep 0.5
-  for key in "$@"; do
-    xdotool key "$key"
-    sleep 0.4
-  done
-}
 # Runs inside the X server: two processes on the deck at once, each rating while the other is
 # open with the ratings it read at its start.
 pair() {
   "$binary" "$deck" &
   local first=$!
   local window1 window2=""
-  window1=$(timeout 30 xdotool search --sync --onlyvisible --name "^${title}( |\$)" | head -n 1)
+  window1=$(deck_window)
   "$binary" "$deck" &
   local second=$!
   for _ in $(seq 60); do
@@ -74,15 +36,11 @@ if [ "${E2E_INSIDE_X:-}" = 1 ]; then
   if [ "$3" = pair ]; then
     pair
   else
-    session "${@:3}"
+    session_with "$3" "$binary" "${@:4}"
   fi
   exit
 fi
-in_x() { E2E_INSIDE_X=1 xvfb-run -a -s "-screen 0 1280x900x24" "$0" "$binary" "$deck" "$@"; }
-
 in_x "c space c" "$deck"
-
-plist="$XDG_DATA_HOME/org.memoranth.Memoranth/$title.plist"
 python3 - "$plist" <<'PY'
 import plistlib, sys
 table = plistlib.load(open(sys.argv[1], "rb"))

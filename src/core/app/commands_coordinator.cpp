@@ -86,9 +86,8 @@ CommandsCoordinator::CommandsCoordinator(QSettings *preferences, ProgressLocatio
                                          RecentFiles *recentFiles, QObject *parent)
     : QObject(parent), m_preferences(preferences), m_recentFiles(recentFiles),
       m_location(std::move(location)),
-      m_saver([this](const QUrl &url, const QList<Card> &cards, const FaceChanges &changes) {
-          return m_location.saveDeck(url, cards, changes);
-      }),
+      m_saver([this](const QUrl &url, const QList<Card> &cards, const FaceChanges &changes,
+                     QString *error) { return m_location.saveDeck(url, cards, changes, error); }),
       m_scheduler(storedSchedulerParameters(*preferences))
 {
     m_deckReader = [this](const QUrl &file, const DataFile *previous, LoadReport *report,
@@ -283,12 +282,15 @@ bool CommandsCoordinator::retrySaves()
     return !m_saver.hasUnsavedChanges();
 }
 
-std::optional<QString> CommandsCoordinator::saveProgressCopy(const QString &path) const
+bool CommandsCoordinator::saveProgressCopy(const QString &path, QString *error) const
 {
     const auto &deck = dataFile();
-    if (!deck)
-        return tr("No deck is open.");
-    return writeProgressCopy(deck->cards, path);
+    if (!deck) {
+        if (error)
+            *error = tr("No deck is open.");
+        return false;
+    }
+    return writeProgressCopy(deck->cards, path, error);
 }
 
 void CommandsCoordinator::journalReattachments(const LoadReport &report)
@@ -624,10 +626,7 @@ void CommandsCoordinator::journalChange(const CardFace &before, const CardFace &
         record.lastReview = after.lastReview->toMSecsSinceEpoch();
     if (after.nextReview)
         record.nextReview = after.nextReview->toMSecsSinceEpoch();
-    if (after.memory)
-        record.memory =
-            JournalMemory{after.memory->stability, after.memory->difficulty, after.memory->reviews,
-                          after.memory->lapses, after.memory->learningStep};
+    record.memory = after.memory;
     m_saver.journal(record);
 }
 

@@ -150,8 +150,8 @@ public:
     // Tries every pending save once more, now; whether nothing is held only in memory after.
     bool retrySaves();
     // Writes the open deck's progress, as a progress file, to path (somewhere that can be
-    // written, while the progress folder cannot); the error text on failure.
-    std::optional<QString> saveProgressCopy(const QString &path) const;
+    // written, while the progress folder cannot). False on failure, error then says why.
+    [[nodiscard]] bool saveProgressCopy(const QString &path, QString *error = nullptr) const;
     // How long after a failed save it is tried again (doubling each time, up to a minute).
     void setRetryDelay(ProgressSaver::Clock::duration delay) { m_saver.setRetryDelay(delay); }
     // Blocks until every change made so far is durable in the journal.

@@ -24,10 +24,11 @@ DataFile ProgressLocation::loadDeck(QStringView text, const QUrl &url, const Dat
     return loadDataFile(text, url, currentFolder(), previous, report, progress);
 }
 
-std::optional<QString> ProgressLocation::saveDeck(const QUrl &url, const QList<Card> &cards,
-                                                  const FaceChanges &changes) const
+bool ProgressLocation::saveDeck(const QUrl &url, const QList<Card> &cards,
+                                const FaceChanges &changes, QString *error) const
 {
-    return saveProgress(url, cards, currentFolder(), changes, QDateTime::currentDateTimeUtc());
+    return saveProgress(url, cards, currentFolder(), changes, QDateTime::currentDateTimeUtc(),
+                        error);
 }
 
 QString ProgressLocation::journalPath(const QUrl &url) const

@@ -29,9 +29,9 @@ public:
     DataFile loadDeck(QStringView text, const QUrl &url, const DataFile *previous = nullptr,
                       LoadReport *report = nullptr,
                       const std::function<void(double)> &progress = {}) const;
-    // The error text on failure.
-    std::optional<QString> saveDeck(const QUrl &url, const QList<Card> &cards,
-                                    const FaceChanges &changes) const;
+    // False on failure, error then says why.
+    [[nodiscard]] bool saveDeck(const QUrl &url, const QList<Card> &cards,
+                                const FaceChanges &changes, QString *error) const;
     // This machine's journal of the deck at url, beside its progress file; empty for none.
     QString journalPath(const QUrl &url) const;
     // Where the progress file of the deck at url is, without creating any folder; none when

@@ -269,9 +269,9 @@ qsizetype ProgressSaver::dueSaveLocked(Clock::time_point now,
     return -1;
 }
 
-std::optional<QString> ProgressSaver::writeJournal(const QList<Entry> &entries)
+bool ProgressSaver::writeJournal(const QList<Entry> &entries, QString *failure)
 {
-    std::optional<QString> failure;
+    bool written = true;
     QString error;
     for (qsizetype i = 0; i < entries.size();) {
         // Consecutive records of one journal go in one append.
@@ -284,17 +284,19 @@ std::optional<QString> ProgressSaver::writeJournal(const QList<Entry> &entries)
             QDir().mkpath(QFileInfo(path).absolutePath());
             if (!m_journalWriter.open(path, &error)) {
                 printLine(error);
-                failure = error;
+                *failure = error;
+                written = false;
                 continue;
             }
         }
         if (!m_journalWriter.append(records, &error)) {
             printLine(error);
             m_journalWriter.close();
-            failure = error;
+            *failure = error;
+            written = false;
         }
     }
-    return failure;
+    return written;
 }
 
 void ProgressSaver::retryLocked(Pending job, const QString &error)
@@ -337,13 +339,14 @@ void ProgressSaver::run()
             const QList<Entry> entries = std::exchange(m_entries, {});
             m_journaling = true;
             lock.unlock();
-            const std::optional<QString> failure = writeJournal(entries);
+            QString failure;
+            const bool written = writeJournal(entries, &failure);
             lock.lock();
             m_journaling = false;
-            if (failure) {
+            if (!written) {
                 // Until the progress file catches up, these changes are only in memory.
                 m_journalFailed = true;
-                setFailureLocked(*failure);
+                setFailureLocked(failure);
             }
             m_idle.notify_all();
             continue;
@@ -383,9 +386,10 @@ void ProgressSaver::run()
         lock.unlock();
 
         const auto started = Clock::now();
-        const std::optional<QString> error = m_writer(job.url, job.cards, job.changes);
-        if (error) {
-            QString line = *error;
+        QString error;
+        const bool saved = m_writer(job.url, job.cards, job.changes, &error);
+        if (!saved) {
+            QString line = error;
             line.replace(QLatin1Char('\n'), QLatin1Char(' '));
             printLine(line);
         }
@@ -393,10 +397,10 @@ void ProgressSaver::run()
 
         lock.lock();
         ++m_attempts;
-        if (error)
-            retryLocked(std::move(job), *error);
+        if (!saved)
+            retryLocked(std::move(job), error);
         job = Pending{};
-        if (!error) {
+        if (saved) {
             m_lastSaveDuration = duration;
             // The open deck's progress file has caught up with what its journal missed.
             if (journalWasBehind && key == m_key)

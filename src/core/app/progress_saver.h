@@ -37,9 +37,9 @@ public:
     using Clock = std::chrono::steady_clock;
 
     // Writes the progress of a deck's cards over its progress file, the changed faces first;
-    // the error text on failure. Called on the worker.
-    using Writer = std::function<std::optional<QString>(const QUrl &url, const QList<Card> &cards,
-                                                        const FaceChanges &changes)>;
+    // false on failure, error then says why. Called on the worker.
+    using Writer = std::function<bool(const QUrl &url, const QList<Card> &cards,
+                                      const FaceChanges &changes, QString *error)>;
 
     explicit ProgressSaver(Writer writer);
     // Writes everything pending, then stops the worker.
@@ -148,8 +148,8 @@ private:
     QList<Pending>::iterator openDeckSaveLocked();
     // Whether a save of that progress file is pending or being written.
     bool isPendingLocked(const QString &key) const;
-    // The error of an append that failed.
-    std::optional<QString> writeJournal(const QList<Entry> &entries);
+    // False when an append failed, error then says why.
+    [[nodiscard]] bool writeJournal(const QList<Entry> &entries, QString *error);
     void run();
 
     const Writer m_writer;

@@ -1,5 +1,7 @@
 #include "core/app/study_settings.h"
 
+#include "core/store/progress_store.h"
+
 #include <QStringList>
 
 #include <algorithm>
@@ -13,7 +15,8 @@ const QString weightsKey = QStringLiteral("scheduler/weights");
 // One group per deck title; the empty title gets a name no title has, as its progress file.
 QString deckKey(const QString &deckTitle, const char *name)
 {
-    const QString title = deckTitle.isEmpty() ? QStringLiteral(".untitled") : deckTitle;
+    const QString title =
+        deckTitle.isEmpty() ? QString::fromUtf16(untitledProgressName) : deckTitle;
     // Keys are paths in the preferences: a title may hold any character but "/".
     return QStringLiteral("decks/") + QString::fromLatin1(title.toUtf8().toPercentEncoding()) +
            u'/' + QLatin1StringView(name);

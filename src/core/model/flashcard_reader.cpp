@@ -1,27 +1,13 @@
 #include "core/model/flashcard_reader.h"
 
+#include "core/model/line_end.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
 #include <QTextBoundaryFinder>
 
 namespace {
-
-bool isLineEnd(char16_t c)
-{
-    switch (c) {
-    case 0x000A:
-    case 0x000B:
-    case 0x000C:
-    case 0x000D:
-    case 0x0085:
-    case 0x2028:
-    case 0x2029:
-        return true;
-    default:
-        return false;
-    }
-}
 
 enum class LineKind { CardMarker, FaceMarker, Text };
 

@@ -10,4 +10,4 @@ QList<Card> readCards(QStringView text);
 
 // The whole content of a local file decoded as UTF-8; nothing when it cannot be read or the
 // bytes are not UTF-8.
-std::optional<QString> readUtf8File(const QString &path);
+[[nodiscard]] std::optional<QString> readUtf8File(const QString &path);

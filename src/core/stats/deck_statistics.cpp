@@ -50,10 +50,7 @@ void takeRecord(StatsFace &face, const JournalRecord &record)
 {
     face.rating = record.rating;
     face.progress = record.progress;
-    face.memory.reset();
-    if (const std::optional<JournalMemory> &memory = record.memory)
-        face.memory = ReviewMemory{memory->stability, memory->difficulty, memory->reviews,
-                                   memory->lapses, memory->learningStep};
+    face.memory = record.memory;
     face.lastReview = record.lastReview;
     face.nextReview = record.nextReview;
 }

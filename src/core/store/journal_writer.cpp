@@ -1,6 +1,7 @@
 #include "core/store/journal_writer.h"
 
 #include "core/model/debug_output.h"
+#include "core/store/safe_file.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -23,16 +24,6 @@ QString systemError(int code)
 QByteArray encodedPath(const QString &path)
 {
     return QFile::encodeName(path);
-}
-
-void syncFolderOf(const QString &path)
-{
-    const int fd = ::open(encodedPath(QFileInfo(path).absolutePath()).constData(),
-                          O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
 }
 
 [[nodiscard]] bool writeAll(int fd, const char *data, qsizetype size, qsizetype *written)
@@ -59,30 +50,6 @@ void syncFolderOf(const QString &path)
         result = ::fdatasync(fd);
     while (result != 0 && errno == EINTR);
     return result == 0;
-}
-
-// Moves a damaged journal to the first free "<path>.corrupt-<n>". link() never replaces an
-// existing file, so an earlier copy set aside is never lost, even to another process.
-std::optional<QString> moveAside(const QString &path, QString *error)
-{
-    for (int n = 1; n < 10000; ++n) {
-        const QString aside = path + u".corrupt-"_qs + QString::number(n);
-        if (::link(encodedPath(path).constData(), encodedPath(aside).constData()) == 0) {
-            if (::unlink(encodedPath(path).constData()) != 0) {
-                *error =
-                    QStringLiteral("Could not move %1 aside: %2").arg(path, systemError(errno));
-                return std::nullopt;
-            }
-            syncFolderOf(path);
-            return aside;
-        }
-        if (errno != EEXIST) {
-            *error = QStringLiteral("Could not move %1 aside: %2").arg(path, systemError(errno));
-            return std::nullopt;
-        }
-    }
-    *error = QStringLiteral("Could not move %1 aside: too many copies").arg(path);
-    return std::nullopt;
 }
 
 // Two processes of this machine may keep the same deck open: each holds the journal while it
@@ -158,7 +125,7 @@ bool JournalWriter::open(const QString &path, QString *error)
         return false;
     if (created) {
         // The new name must survive a power cut as much as the records in it.
-        syncFolderOf(m_path);
+        syncFolder(QFileInfo(m_path).absolutePath());
         return true;
     }
 
@@ -187,15 +154,17 @@ bool JournalWriter::open(const QString &path, QString *error)
     if (contents.damaged) {
         lock.reset();
         close();
-        const std::optional<QString> aside = moveAside(m_path, error);
-        if (!aside)
+        // Every damaged copy numbered: "<journal>.corrupt-1", "-2", ...
+        const QString aside =
+            moveAsideNumbered(m_path, QStringLiteral(".corrupt"), AsideNames::AllNumbered, error);
+        if (aside.isEmpty())
             return false;
         printLine(QStringLiteral("The journal %1 was damaged; it was moved to %2 and its "
                                  "readable records were kept.")
-                      .arg(m_path, *aside));
+                      .arg(m_path, aside));
         if (!openFile(&created, error))
             return false;
-        syncFolderOf(m_path);
+        syncFolder(QFileInfo(m_path).absolutePath());
         return append(contents.records, error);
     }
     if (contents.soundLength < m_length) {

@@ -217,59 +217,56 @@ CardFace mergeSavedProgress(CardFace face, const ProgressTable &table)
     return face;
 }
 
-std::optional<QString> saveProgress(const QUrl &deckUrl, const QList<Card> &cards,
-                                    const std::optional<QString> &progressFolder,
-                                    const FaceChanges &changes, const QDateTime &now)
+bool saveProgress(const QUrl &deckUrl, const QList<Card> &cards,
+                  const std::optional<QString> &progressFolder, const FaceChanges &changes,
+                  const QDateTime &now, QString *error)
 {
+    const auto failed = [error](const QString &why) {
+        if (error)
+            *error = why;
+        return false;
+    };
     // A deck that reads no cards (a title line above the first marker, or a file caught
     // empty) has nothing to say about the records on disk.
     const bool hasFaces =
         std::any_of(cards.cbegin(), cards.cend(), [](const Card &c) { return !c.faces.isEmpty(); });
     if (!progressFolder || !hasFaces)
-        return std::nullopt;
+        return true;
     // A given folder is made like the application's own: on first use.
     if (!QFileInfo(*progressFolder).isDir() && !QDir().mkpath(*progressFolder))
-        return QStringLiteral("Could not create the progress folder %1").arg(*progressFolder);
+        return failed(
+            QStringLiteral("Could not create the progress folder %1").arg(*progressFolder));
     const QString target = progressFileURL(deckUrl, *progressFolder).toLocalFile();
 
     const ProgressFileLock lock(target);
     if (!lock.isLocked())
-        return QStringLiteral("Could not lock %1: %2").arg(target, qt_error_string(errno));
+        return failed(QStringLiteral("Could not lock %1: %2").arg(target, qt_error_string(errno)));
     std::variant<MergedTable, QString> disk = tableOnDisk(target);
-    if (const QString *error = std::get_if<QString>(&disk))
-        return *error;
+    if (const QString *diskError = std::get_if<QString>(&disk))
+        return failed(*diskError);
     MergedTable table = mergeProgress(cards, std::get<MergedTable>(disk), changes, now);
     disk = MergedTable{};
-    if (std::optional<QString> error =
-            writeFileAtomically(target, encodeProgressTable(table.faces, table.kept)))
-        return error;
+    if (!writeFileSafely(target, encodeProgressTable(table.faces, table.kept), error))
+        return false;
     rememberTable(target, std::move(table));
-    return std::nullopt;
+    return true;
 }
 
-std::optional<QString> saveProgress(const QUrl &deckUrl, const QList<Card> &cards,
-                                    const std::optional<QString> &progressFolder)
+bool saveProgress(const QUrl &deckUrl, const QList<Card> &cards,
+                  const std::optional<QString> &progressFolder, QString *error)
 {
     return saveProgress(deckUrl, cards, progressFolder, FaceChanges::everyFace(),
-                        QDateTime::currentDateTimeUtc());
+                        QDateTime::currentDateTimeUtc(), error);
 }
 
-std::optional<QString> saveProgress(const QUrl &deckUrl, const QList<Card> &cards)
+bool saveProgress(const QUrl &deckUrl, const QList<Card> &cards, QString *error)
 {
-    return saveProgress(deckUrl, cards, progressDirectory());
+    return saveProgress(deckUrl, cards, progressDirectory(), error);
 }
 
-std::optional<QString> writeProgressCopy(const QList<Card> &cards, const QString &path)
+bool writeProgressCopy(const QList<Card> &cards, const QString &path, QString *error)
 {
     const MergedTable table =
         mergeProgress(cards, {}, FaceChanges::everyFace(), QDateTime::currentDateTimeUtc());
-    return writeFileAtomically(path, encodeProgressTable(table.faces, table.kept));
-}
-
-std::optional<QString> writeFileAtomically(const QString &path, const QByteArray &bytes)
-{
-    QString error;
-    if (!writeFileSafely(path, bytes, &error))
-        return error;
-    return std::nullopt;
+    return writeFileSafely(path, encodeProgressTable(table.faces, table.kept), error);
 }

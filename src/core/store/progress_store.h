@@ -59,23 +59,22 @@ CardFace mergeSavedProgress(CardFace face, const ProgressTable &table);
 // every other record of the file (see mergeProgress). Under an exclusive lock on
 // "<file>.lock" the table on disk is read again and only the changed faces (and faces the file
 // lacks) are written from the deck; the deck's other faces keep what the file says. A deck
-// without faces writes nothing. Returns the error text on failure (the old file then stays as
-// it was). An existing file that cannot be decoded is first moved aside to
+// without faces writes nothing. Returns false on failure, error then says why (the old file
+// stays as it was). An existing file that cannot be decoded is first moved aside to
 // "<title>.plist.corrupt" (or "....corrupt-2", and so on, keeping every earlier copy) so that no
 // save destroys it; one that cannot be read at all is left as it is and the save fails.
-std::optional<QString> saveProgress(const QUrl &deckUrl, const QList<Card> &cards,
-                                    const std::optional<QString> &progressFolder,
-                                    const FaceChanges &changes, const QDateTime &now);
+[[nodiscard]] bool saveProgress(const QUrl &deckUrl, const QList<Card> &cards,
+                                const std::optional<QString> &progressFolder,
+                                const FaceChanges &changes, const QDateTime &now,
+                                QString *error = nullptr);
 // As above, every face of the deck written over the table, now.
-std::optional<QString> saveProgress(const QUrl &deckUrl, const QList<Card> &cards);
-std::optional<QString> saveProgress(const QUrl &deckUrl, const QList<Card> &cards,
-                                    const std::optional<QString> &progressFolder);
+[[nodiscard]] bool saveProgress(const QUrl &deckUrl, const QList<Card> &cards,
+                                QString *error = nullptr);
+[[nodiscard]] bool saveProgress(const QUrl &deckUrl, const QList<Card> &cards,
+                                const std::optional<QString> &progressFolder,
+                                QString *error = nullptr);
 
 // Writes the progress of every face of the cards, as a progress file, to path: a copy for when
-// the progress folder cannot be written. The error text on failure.
-std::optional<QString> writeProgressCopy(const QList<Card> &cards, const QString &path);
-
-// Writes bytes to path through a temporary file, synced, renamed over it, syncing the folder; a
-// failure leaves the old file intact, and a symbolic link at the path is never written through.
-// Returns the error text on failure.
-std::optional<QString> writeFileAtomically(const QString &path, const QByteArray &bytes);
+// the progress folder cannot be written. False on failure, error then says why.
+[[nodiscard]] bool writeProgressCopy(const QList<Card> &cards, const QString &path,
+                                     QString *error = nullptr);

@@ -114,7 +114,7 @@ Frame recordAt(QByteArrayView bytes, qsizetype pos, JournalRecord *record, qsize
     if (flags & HasNextReview)
         r.nextReview = get<qint64>(body + 40);
     if (flags & HasMemory) {
-        JournalMemory memory;
+        ReviewMemory memory;
         memory.stability = getDouble(body + 48);
         memory.difficulty = getDouble(body + 56);
         memory.reviews = get<qint64>(body + 64);
@@ -404,10 +404,7 @@ void replayJournal(const QList<JournalRecord> &records, ProgressTable *table)
         SavedProgress saved(record.rating, record.progress);
         saved.lastReview = instant(record.lastReview);
         saved.nextReview = instant(record.nextReview);
-        if (const std::optional<JournalMemory> &memory = record.memory) {
-            saved.memory = ReviewMemory{memory->stability, memory->difficulty, memory->reviews,
-                                        memory->lapses, memory->learningStep};
-        }
+        saved.memory = record.memory;
         table->insert(record.face, saved);
     }
 }

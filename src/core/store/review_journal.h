@@ -27,17 +27,6 @@ enum class JournalChange : quint8 {
 // Where the scheduler had the face before the change.
 enum class SchedulingState : quint8 { New, Learning, Review, Relearning };
 
-// What the scheduler remembers of a face between reviews.
-struct JournalMemory
-{
-    double stability = 0;
-    double difficulty = 0;
-    qint64 reviews = 0;
-    qint64 lapses = 0;
-    std::optional<qint64> learningStep;
-    friend bool operator==(const JournalMemory &, const JournalMemory &) = default;
-};
-
 struct JournalRecord
 {
     qint64 time = 0; // milliseconds since 1970-01-01 UTC
@@ -52,7 +41,7 @@ struct JournalRecord
     quint8 progressRank = 0;
     std::optional<qint64> lastReview; // milliseconds since 1970-01-01 UTC
     std::optional<qint64> nextReview;
-    std::optional<JournalMemory> memory;
+    std::optional<ReviewMemory> memory; // what the scheduler remembers of the face
 
     friend bool operator==(const JournalRecord &, const JournalRecord &) = default;
 };

@@ -203,16 +203,27 @@ bool writeFileSafely(const QString &path, const QByteArray &bytes, QString *erro
     return true;
 }
 
-QString moveAsideNumbered(const QString &path, const QString &suffix)
+QString moveAsideNumbered(const QString &path, const QString &suffix, AsideNames names,
+                          QString *error)
 {
+    const auto failed = [&](const QString &why) {
+        if (error)
+            *error = QStringLiteral("Could not move %1 aside: %2").arg(path, why);
+        return QString();
+    };
     const QByteArray from = QFile::encodeName(path);
-    for (int number = 1; number < 1000; ++number) {
+    for (int number = 1; number < 10000; ++number) {
         const QString aside =
-            path + suffix + (number == 1 ? QString() : QStringLiteral("-%1").arg(number));
+            path + suffix +
+            (number == 1 && names == AsideNames::FirstPlain ? QString()
+                                                            : QStringLiteral("-%1").arg(number));
         const QByteArray to = QFile::encodeName(aside);
         // A hard link never replaces what is there, as a rename would.
         if (::link(from.constData(), to.constData()) == 0) {
-            ::unlink(from.constData());
+            // Still at its path, the file would be taken up again as if nothing had happened.
+            if (::unlink(from.constData()) != 0)
+                return failed(systemError(errno));
+            syncFolder(QFileInfo(path).absolutePath());
             return aside;
         }
         if (errno == EEXIST)
@@ -221,9 +232,12 @@ QString moveAsideNumbered(const QString &path, const QString &suffix)
         struct stat info;
         if (::lstat(to.constData(), &info) == 0)
             continue;
-        return ::rename(from.constData(), to.constData()) == 0 ? aside : QString();
+        if (::rename(from.constData(), to.constData()) != 0)
+            return failed(systemError(errno));
+        syncFolder(QFileInfo(path).absolutePath());
+        return aside;
     }
-    return {};
+    return failed(QStringLiteral("too many copies"));
 }
 
 void syncFolder(const QString &folder)

@@ -38,9 +38,16 @@ enum class Links { Follow, DoNotFollow };
 [[nodiscard]] bool writeFileSafely(const QString &path, const QByteArray &bytes,
                                    QString *error = nullptr);
 
-// Moves the file at path aside to path + suffix, or path + suffix + "-2", "-3", ... so that an
-// earlier copy is never replaced. Returns the new path; empty when it could not be moved.
-QString moveAsideNumbered(const QString &path, const QString &suffix);
+// How the copies moved aside are named: the first one plain (path + suffix, then suffix + "-2",
+// "-3", ...) or every one numbered (suffix + "-1", "-2", ...).
+enum class AsideNames { FirstPlain, AllNumbered };
+
+// Moves the file at path aside to the first free name of the series, so that an earlier copy is
+// never replaced, even by another process. Returns the new path; empty when it could not be
+// moved, and error then says why.
+[[nodiscard]] QString moveAsideNumbered(const QString &path, const QString &suffix,
+                                        AsideNames names = AsideNames::FirstPlain,
+                                        QString *error = nullptr);
 
 // Makes sure the folder's entries (a rename, a new file) survive a power cut.
 void syncFolder(const QString &folder);

@@ -1,29 +1,10 @@
 #include "core/study/markup.h"
 
+#include "core/model/line_end.h"
+
 #include <QTextBoundaryFinder>
 
 #include <algorithm>
-
-namespace {
-
-// Whether a character ends a line where a label would break it.
-bool endsLine(QStringView cluster)
-{
-    switch (cluster.back().unicode()) {
-    case u'\n':
-    case u'\r':
-    case u'\v':
-    case u'\f':
-    case 0x0085:
-    case 0x2028:
-    case 0x2029:
-        return true;
-    default:
-        return false;
-    }
-}
-
-} // namespace
 
 MarkupPieces::MarkupPieces(const QString &text, Form form) : m_text(text), m_form(form)
 {
@@ -90,7 +71,7 @@ QString MarkupPieces::next(qsizetype maxLength, qsizetype maxLines)
             m_afterBackslash = c == u"\\";
             m_position = end;
 
-            if (endsLine(c)) {
+            if (isLineEnd(c.back().unicode())) {
                 lineEnd = {end, result.size(), m_inside, m_afterBackslash};
                 if (++lines >= maxLines)
                     break;

@@ -120,10 +120,10 @@ bool MainWindow::mayLeaveUnsavedProgress(const QString &leave)
                                                                : QStringLiteral("progress.plist")));
             if (path.isEmpty())
                 continue;
-            if (const std::optional<QString> error = m_coordinator.saveProgressCopy(path))
-                QMessageBox::warning(this, tr("Progress not saved"), *error);
-            else
+            QString error;
+            if (m_coordinator.saveProgressCopy(path, &error))
                 return true;
+            QMessageBox::warning(this, tr("Progress not saved"), error);
         } else {
             return false;
         }

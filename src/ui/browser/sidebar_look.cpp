@@ -7,16 +7,6 @@
 #include <algorithm>
 #include <cmath>
 
-bool isDarkPalette(const QPalette &palette)
-{
-    return palette.color(QPalette::Window).lightness() < 128;
-}
-
-QColor systemGreen(const QPalette &palette)
-{
-    return isDarkPalette(palette) ? QColor(0x30, 0xD1, 0x58) : QColor(0x34, 0xC7, 0x59);
-}
-
 QColor secondaryLabelColor(const QPalette &palette)
 {
     return palette.color(QPalette::PlaceholderText);

@@ -1,17 +1,13 @@
 #pragma once
 
+#include "ui/look/palette_look.h"
+
 #include <QColor>
 #include <QIcon>
 #include <QPalette>
 
 // Colours and small pictures shared by the sidebar's views, derived from the palette so that
 // they follow a light or dark appearance.
-
-// Whether the palette is a dark one (Qt 6.4 has no colour-scheme query).
-bool isDarkPalette(const QPalette &palette);
-
-// The system green of the palette's appearance.
-QColor systemGreen(const QPalette &palette);
 
 // The colour of secondary text and marks.
 QColor secondaryLabelColor(const QPalette &palette);

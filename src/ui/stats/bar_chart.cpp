@@ -1,4 +1,5 @@
 #include "ui/stats/bar_chart.h"
+#include "ui/look/palette_look.h"
 
 #include <QHelpEvent>
 #include <QPainter>
@@ -76,7 +77,8 @@ void BarChart::paintEvent(QPaintEvent *)
         painter.setBrush(emptyColour());
         painter.drawRect(track);
         const qreal height = plot.height() * m_values[i] / highest;
-        const QColor colour = m_highlighted == i ? accent().darker(isDark() ? 80 : 130) : accent();
+        const QColor colour =
+            m_highlighted == i ? accent().darker(isDarkPalette(palette()) ? 80 : 130) : accent();
         painter.setBrush(colour);
         painter.drawRect(QRectF(track.left(), track.bottom() - height, track.width(), height));
     }

@@ -1,4 +1,5 @@
 #include "ui/stats/heatmap_chart.h"
+#include "ui/look/palette_look.h"
 
 #include <QHelpEvent>
 #include <QLocale>
@@ -132,7 +133,7 @@ QColor HeatmapChart::colourFor(int reviews, int most) const
         return emptyColour();
     // Four steps, so that one very busy day does not wash out all the others.
     const int level = std::clamp(int(std::ceil(4.0 * reviews / std::max(1, most))), 1, 4);
-    return blend(emptyColour(), accent(), level / 4.0);
+    return blendedColour(emptyColour(), accent(), level / 4.0);
 }
 
 void HeatmapChart::paintEvent(QPaintEvent *event)

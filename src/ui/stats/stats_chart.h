@@ -13,11 +13,7 @@ class StatsChart : public QWidget
 public:
     explicit StatsChart(QWidget *parent = nullptr);
 
-    // Interpolates all four channels.
-    static QColor blend(const QColor &from, const QColor &to, double amount);
-
 protected:
-    bool isDark() const;
     QColor accent() const;      // the bars and the busiest days
     QColor emptyColour() const; // a day without reviews, the track behind a bar
     QColor textColour() const;

@@ -1,5 +1,6 @@
 #include "ui/study/face_progress_view.h"
 
+#include "ui/look/palette_look.h"
 #include "ui/study/spring_easing.h"
 #include "ui/study/study_colours.h"
 
@@ -43,9 +44,8 @@ void FaceProgressView::setState(qint8 state, bool animated)
 
 QColor FaceProgressView::dotColour(int i) const
 {
-    const bool dark = StudyColours::isDark(palette());
-    return StudyColours::blended(StudyColours::gray(), StudyColours::systemGreen(dark),
-                                 m_green[std::size_t(i)]);
+    const bool dark = isDarkPalette(palette());
+    return blendedColour(StudyColours::gray(), systemGreen(dark), m_green[std::size_t(i)]);
 }
 
 int FaceProgressView::spacing() const

@@ -1,5 +1,6 @@
 #include "ui/study/selection_bar_item.h"
 
+#include "ui/look/palette_look.h"
 #include "ui/study/spring_easing.h"
 #include "ui/study/study_colours.h"
 
@@ -103,11 +104,10 @@ void SelectionBarItem::setRating(int rating, bool animated)
 
 QColor SelectionBarItem::tint(qreal rating) const
 {
-    const bool dark = StudyColours::isDark(palette());
+    const bool dark = isDarkPalette(palette());
     if (dark)
         return Qt::white;
-    return StudyColours::blended(StudyColours::gray(), StudyColours::systemGreen(false),
-                                 rating / 5);
+    return blendedColour(StudyColours::gray(), systemGreen(false), rating / 5);
 }
 
 QColor SelectionBarItem::backgroundColour() const
@@ -117,7 +117,7 @@ QColor SelectionBarItem::backgroundColour() const
 
 QColor SelectionBarItem::textColour() const
 {
-    return StudyColours::isDark(palette()) ? StudyColours::darkGray() : QColor(Qt::white);
+    return isDarkPalette(palette()) ? StudyColours::darkGray() : QColor(Qt::white);
 }
 
 QFont SelectionBarItem::drawnFont() const

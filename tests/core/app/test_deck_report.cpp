@@ -66,7 +66,7 @@ private Q_SLOTS:
         saved.cards[0].faces[1].nextReview =
             QDateTime(QDate(2026, 3, 28), QTime(20, 25, 0, 500), Qt::UTC);
         saved.cards[0].faces[1].memory = ReviewMemory{2.3065, 2.118103970459016, 2, 0, 1};
-        QVERIFY(!saveProgress(QUrl::fromLocalFile(deck), saved.cards, progressFolder()));
+        QVERIFY(saveProgress(QUrl::fromLocalFile(deck), saved.cards, progressFolder()));
 
         const Result result = run({u"--dump"_qs, deck});
         QCOMPARE(result.status, 0);
@@ -94,8 +94,8 @@ private Q_SLOTS:
         saved.cards[1].faces[0].rating = 3;
         saved.cards[1].faces[0].progress = CardFaceProgress::Mastered;
         const QDateTime when(QDate(2026, 3, 1), QTime(12, 0), Qt::UTC);
-        QVERIFY(!saveProgress(url, saved.cards, progressFolder(), FaceChanges::everyFace(), when));
-        QVERIFY(!saveProgress(url, readCards(u"===\nkeep"_qs), progressFolder(), {}, when));
+        QVERIFY(saveProgress(url, saved.cards, progressFolder(), FaceChanges::everyFace(), when));
+        QVERIFY(saveProgress(url, readCards(u"===\nkeep"_qs), progressFolder(), {}, when));
         const QString plist = progressFolder() + u"/vocab.plist"_qs;
 
         writeDeck(u"vocab.txt"_qs, "===\nkeep");
@@ -249,7 +249,7 @@ private Q_SLOTS:
             record.stateBefore = SchedulingState::Review;
             record.lastReview = time;
             record.nextReview = time + 86400000;
-            record.memory = JournalMemory{5, 5, 2, grade == 1 ? 1 : 0, std::nullopt};
+            record.memory = ReviewMemory{5, 5, 2, grade == 1 ? 1 : 0, std::nullopt};
             journal += encodeJournalRecord(record);
         };
         append(u"recalled\n"_qs, 3, now - 1000);

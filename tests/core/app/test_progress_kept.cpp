@@ -311,7 +311,7 @@ private Q_SLOTS:
         session->coordinator.open(file);
         QVERIFY(rate(session->coordinator, 0, 1, 2));
         const QString copy = m_dir->filePath(QStringLiteral("copy.plist"));
-        QCOMPARE(session->coordinator.saveProgressCopy(copy), std::nullopt);
+        QVERIFY(session->coordinator.saveProgressCopy(copy));
         QCOMPARE(readProgressTable(copy).value(faceDigest(u"A0\n")).rating, 2);
         QCOMPARE(readProgressTable(copy).size(), 4);
     }

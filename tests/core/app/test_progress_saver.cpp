@@ -36,8 +36,7 @@ class HeldWriter
 public:
     ProgressSaver::Writer writer()
     {
-        return [this](const QUrl &url, const QList<Card> &cards,
-                      const FaceChanges &) -> std::optional<QString> {
+        return [this](const QUrl &url, const QList<Card> &cards, const FaceChanges &, QString *) {
             bool hold = false;
             {
                 std::lock_guard lock(m_mutex);
@@ -48,7 +47,7 @@ public:
                 m_entered.release();
                 m_release.acquire();
             }
-            return std::nullopt;
+            return true;
         };
     }
 
@@ -87,15 +86,17 @@ class FailingWriter
 public:
     ProgressSaver::Writer writer()
     {
-        return [this](const QUrl &, const QList<Card> &cards,
-                      const FaceChanges &changes) -> std::optional<QString> {
+        return [this](const QUrl &, const QList<Card> &cards, const FaceChanges &changes,
+                      QString *error) {
             std::lock_guard lock(m_mutex);
             ++m_attempts;
-            if (m_failing)
-                return u"No space left on device."_qs;
+            if (m_failing) {
+                *error = u"No space left on device."_qs;
+                return false;
+            }
             m_written = textsOf(cards);
             m_changes.add(changes);
-            return std::nullopt;
+            return true;
         };
     }
     void setFailing(bool failing)

@@ -57,7 +57,7 @@ JournalRecord learnt(const QString &face, qint64 last, qint64 next, double stabi
     JournalRecord record = review(face, last);
     record.lastReview = last;
     record.nextReview = next;
-    record.memory = JournalMemory{stability, 5, 3, lapses, step};
+    record.memory = ReviewMemory{stability, 5, 3, lapses, step};
     return record;
 }
 
@@ -473,7 +473,7 @@ private Q_SLOTS:
                     continue;
                 CardFace &face = deck.cards[t].faces[0];
                 face.memory.reset();
-                if (const std::optional<JournalMemory> &m = record.memory)
+                if (const std::optional<ReviewMemory> &m = record.memory)
                     face.memory = ReviewMemory{m->stability, m->difficulty, m->reviews, m->lapses,
                                                m->learningStep};
                 const auto date = [](const std::optional<qint64> &ms) {

@@ -51,10 +51,11 @@ class TestProgressMerge : public QObject
 
     bool save(const QList<Card> &cards, const FaceChanges &changes, const QDateTime &now)
     {
-        const auto error = saveProgress(m_deck, cards, m_folder, changes, now);
-        if (error)
-            qWarning("%s", qPrintable(*error));
-        return !error;
+        QString error;
+        const bool saved = saveProgress(m_deck, cards, m_folder, changes, now, &error);
+        if (!saved)
+            qWarning("%s", qPrintable(error));
+        return saved;
     }
 
     static FaceChanges changed(const QStringList &texts)

@@ -1,3 +1,4 @@
+#include "ui/look/palette_look.h"
 #include "ui/study/face_progress_view.h"
 #include "ui/study/selection_bar.h"
 #include "ui/study/selection_bar_item.h"
@@ -35,9 +36,9 @@ private Q_SLOTS:
         const auto shown = [&] { // as in the table, ? for neither colour
             QString dots;
             for (int i = 0; i < FaceProgressView::dotCount; ++i)
-                dots += near(view.dotColour(i), StudyColours::systemGreen(false)) ? u'g'
-                        : near(view.dotColour(i), StudyColours::gray())           ? u'.'
-                                                                                  : u'?';
+                dots += near(view.dotColour(i), systemGreen(false))     ? u'g'
+                        : near(view.dotColour(i), StudyColours::gray()) ? u'.'
+                                                                        : u'?';
             return dots;
         };
         view.setState(qint8(state));
@@ -68,7 +69,7 @@ private Q_SLOTS:
         QVERIFY(near(bar.item(0)->backgroundColour(), QColor(128, 128, 128)));
         QVERIFY(near(bar.item(3)->backgroundColour(), QColor(82, 171, 105)));
         QVERIFY(near(bar.item(3)->textColour(), Qt::white));
-        QVERIFY(near(StudyColours::blended(QColor(0, 0, 0, 0), QColor(255, 255, 255), 0.5),
+        QVERIFY(near(blendedColour(QColor(0, 0, 0, 0), QColor(255, 255, 255), 0.5),
                      QColor(128, 128, 128, 128)));
         bar.setPalette(QPalette(QColor(0x3c, 0x3c, 0x3c), QColor(0x1e, 0x1e, 0x1e)));
         for (qsizetype i = 0; i < 4; ++i)
