@@ -72,7 +72,7 @@ int measure(const QUrl &deck)
     session.coordinator.waitForLoad();
     const double opened = timer.nsecsElapsed() / 1e6;
     MainWindow window(session.coordinator, session.recent);
-    QListView *list = window.contentView()->sidebar()->cardList();
+    QListView *list = window.findChild<ContentView *>()->sidebar()->cardList();
     PaintWatch firstPaint(list->viewport());
     window.show();
     firstPaint.wait();
@@ -118,7 +118,7 @@ int measure(const QUrl &deck)
 
     // The card filter typed into a letter at a time, each until the list is repainted: the
     // first letter folds the deck's text, the next ones narrow the matches found so far.
-    QLineEdit *filter = window.contentView()->sidebar()->cardFilter();
+    QLineEdit *filter = window.findChild<ContentView *>()->sidebar()->cardFilter();
     const QString typed = QStringLiteral("river 12");
     QList<double> letters;
     for (qsizetype i = 1; i <= typed.size(); ++i) {
@@ -208,7 +208,7 @@ int shots(const QString &folder, const QUrl &deck, const QList<QUrl> &recent)
                 session.coordinator.setFace(card, i, face);
             }
         }
-        window.contentView()->setSelectedCardIndex(2);
+        window.findChild<ContentView *>()->setSelectedCardIndex(2);
         ok = save(window, QStringLiteral("%1/deck-%2.png").arg(folder, look)) && ok;
         window.resize(600, 400);
         ok = save(window, QStringLiteral("%1/deck-small-%2.png").arg(folder, look)) && ok;

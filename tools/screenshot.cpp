@@ -94,7 +94,7 @@ int main(int argc, char *argv[])
          {std::tuple{0, 0, 3}, {0, 1, 3}, {1, 0, 2}, {2, 0, 1}, {3, 0, 3}, {3, 1, 1}, {5, 0, 2}})
         rate(card, face, qint8(rating));
 
-    ContentView *content = window.contentView();
+    ContentView *content = window.findChild<ContentView *>();
     content->setSelectedCardIndex(3);
     QTest::qWait(100);
     CardView *cards = content->cardView();

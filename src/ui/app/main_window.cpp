@@ -37,6 +37,11 @@ MainWindow::MainWindow(CommandsCoordinator &coordinator, RecentFiles &recentFile
       m_invalidFileView(new MessageView(tr("Invalid file. Try another."), m_stack)),
       m_loadingView(new MessageView(tr("Reading the deck…"), m_stack))
 {
+    // Tests and tools find the views and actions by these names.
+    m_stack->setObjectName(QStringLiteral("views"));
+    m_startView->setObjectName(QStringLiteral("startView"));
+    m_contentView->setObjectName(QStringLiteral("contentView"));
+    m_invalidFileView->setObjectName(QStringLiteral("invalidFileView"));
     m_loadingView->setObjectName(QStringLiteral("loadingView"));
     m_stack->addWidget(m_startView);
     m_stack->addWidget(m_contentView);
@@ -152,20 +157,26 @@ void MainWindow::createMenus()
     QMenu *file = menuBar()->addMenu(tr("&File"));
 
     m_newWindowAction = file->addAction(tr("New Window"));
+
+    m_newWindowAction->setObjectName(QStringLiteral("newWindowAction"));
     m_newWindowAction->setShortcut(QKeySequence::New);
     connect(m_newWindowAction, &QAction::triggered, this, [this] { openNewWindow(); });
 
     // Where a new-document command would stand.
     m_openAction = file->addAction(tr("Open..."));
+    m_openAction->setObjectName(QStringLiteral("openAction"));
     m_openAction->setShortcut(QKeySequence::Open);
     connect(m_openAction, &QAction::triggered, this, &MainWindow::openFile);
 
     m_openRecentMenu = file->addMenu(tr("Open Recent"));
+
+    m_openRecentMenu->setObjectName(QStringLiteral("openRecentMenu"));
     connect(&m_recentFiles, &RecentFiles::filesChanged, this, &MainWindow::rebuildOpenRecentMenu);
     rebuildOpenRecentMenu();
 
     // Ends studying: the window goes back to the start view.
     m_closeAction = file->addAction(tr("Close"));
+    m_closeAction->setObjectName(QStringLiteral("closeAction"));
     m_closeAction->setShortcuts(QKeySequence::Close);
     connect(m_closeAction, &QAction::triggered, this, [this] {
         if (mayLeaveUnsavedProgress(tr("Close Anyway")))
@@ -174,6 +185,7 @@ void MainWindow::createMenus()
 
     file->addSeparator();
     m_quitAction = file->addAction(tr("Quit"));
+    m_quitAction->setObjectName(QStringLiteral("quitAction"));
     m_quitAction->setShortcut(QKeySequence::Quit);
     m_quitAction->setMenuRole(QAction::QuitRole);
     // Closing every window ends the event loop; main() then waits for pending saves.
@@ -183,9 +195,11 @@ void MainWindow::createMenus()
     // Undo and redo take back review changes (marks and progress states) one at a time.
     QMenu *edit = menuBar()->addMenu(tr("&Edit"));
     m_undoAction = edit->addAction(tr("Undo"));
+    m_undoAction->setObjectName(QStringLiteral("undoAction"));
     m_undoAction->setShortcuts(QKeySequence::Undo);
     connect(m_undoAction, &QAction::triggered, this, [this] { m_coordinator.undo(); });
     m_redoAction = edit->addAction(tr("Redo"));
+    m_redoAction->setObjectName(QStringLiteral("redoAction"));
     m_redoAction->setShortcuts(QKeySequence::Redo);
     connect(m_redoAction, &QAction::triggered, this, [this] { m_coordinator.redo(); });
     const auto updateHistory = [this] {
@@ -215,9 +229,11 @@ void MainWindow::createMenus()
 
     QMenu *help = menuBar()->addMenu(tr("&Help"));
     m_keyboardShortcutsAction = help->addAction(tr("Keyboard Shortcuts"));
+    m_keyboardShortcutsAction->setObjectName(QStringLiteral("keyboardShortcutsAction"));
     connect(m_keyboardShortcutsAction, &QAction::triggered, this,
             [this] { makeKeyboardShortcutsDialog(this)->show(); });
     m_aboutAction = help->addAction(tr("About Memoranth"));
+    m_aboutAction->setObjectName(QStringLiteral("aboutAction"));
     m_aboutAction->setMenuRole(QAction::AboutRole);
     connect(m_aboutAction, &QAction::triggered, this, [this] { showAboutMemoranth(this); });
 }
@@ -329,11 +345,6 @@ MainWindow *MainWindow::openNewWindow()
     window->setFileChooser(m_chooseFile);
     window->show();
     return window;
-}
-
-QWidget *MainWindow::currentView() const
-{
-    return m_stack->currentWidget();
 }
 
 void MainWindow::showState()

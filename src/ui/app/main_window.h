@@ -54,23 +54,6 @@ public:
     // The "New Window" command: another window over the same coordinator, deleted when closed.
     MainWindow *openNewWindow();
 
-    QAction *newWindowAction() const { return m_newWindowAction; }
-    QAction *openAction() const { return m_openAction; }
-    QMenu *openRecentMenu() const { return m_openRecentMenu; }
-    QAction *closeAction() const { return m_closeAction; }
-    QAction *quitAction() const { return m_quitAction; }
-    QAction *undoAction() const { return m_undoAction; }
-    QAction *redoAction() const { return m_redoAction; }
-    QAction *keyboardShortcutsAction() const { return m_keyboardShortcutsAction; }
-    QAction *aboutAction() const { return m_aboutAction; }
-    QAction *statisticsAction() const { return m_statisticsAction; }
-
-    StartView *startView() const { return m_startView; }
-    MessageView *invalidFileView() const { return m_invalidFileView; }
-    ContentView *contentView() const { return m_contentView; }
-    // What the window shows now: one of the three views above.
-    QWidget *currentView() const;
-
 protected:
     // The last window asks before it lets progress held only in memory go.
     void closeEvent(QCloseEvent *event) override;

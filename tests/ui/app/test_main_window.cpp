@@ -21,8 +21,20 @@
 #include <QPushButton>
 #include <QScrollArea>
 #include <QSemaphore>
+#include <QStackedWidget>
 #include <QStandardPaths>
 #include <QToolButton>
+
+// What the window shows now: the start view, the deck browser or a message.
+static QWidget *shownView(const QWidget &window)
+{
+    return named<QStackedWidget>(&window, u"views"_qs)->currentWidget();
+}
+
+static ContentView *contentViewOf(const QWidget &window)
+{
+    return named<ContentView>(&window, u"contentView"_qs);
+}
 
 class TestMainWindow : public QObject
 {
@@ -46,20 +58,23 @@ private Q_SLOTS:
     void showsTheViewOfEachStateAtLeastAtItsMinimumSize()
     {
         auto window = makeWindow();
-        QCOMPARE(window->currentView(), window->startView());
-        QCOMPARE(window->startView()->text(), QStringLiteral("Open a flashcard file."));
+        QCOMPARE(shownView(*window), named<StartView>(&*window, u"startView"_qs));
+        QCOMPARE(named<StartView>(&*window, u"startView"_qs)->text(),
+                 QStringLiteral("Open a flashcard file."));
 
         coordinator().open(m_fixture->deck(QStringLiteral("World capitals.txt"), 3));
-        QCOMPARE(window->currentView(), window->contentView());
+        QCOMPARE(shownView(*window), contentViewOf(*window));
         QCOMPARE(window->windowTitle(), QStringLiteral("World capitals"));
 
         coordinator().open(m_fixture->file(QStringLiteral("binary.txt"), "\xff\xfe\x00"));
-        QCOMPARE(window->currentView(), window->invalidFileView());
-        QCOMPARE(window->invalidFileView()->text(), QStringLiteral("Invalid file. Try another."));
+        QCOMPARE(shownView(*window), named<MessageView>(&*window, u"invalidFileView"_qs));
+        QCOMPARE(named<MessageView>(&*window, u"invalidFileView"_qs)->text(),
+                 QStringLiteral("Invalid file. Try another."));
         QCOMPARE(window->windowTitle(), QStringLiteral("Memoranth"));
         // The messages fill the whole window, centred.
-        QCOMPARE(window->currentView()->geometry(), window->centralWidget()->rect());
-        QVERIFY(window->invalidFileView()->label()->alignment() & Qt::AlignCenter);
+        QCOMPARE(shownView(*window)->geometry(), window->centralWidget()->rect());
+        QVERIFY(named<MessageView>(&*window, u"invalidFileView"_qs)->label()->alignment() &
+                Qt::AlignCenter);
         window->resize(100, 100);
         QTRY_VERIFY(window->centralWidget()->width() >= 600);
         QVERIFY(window->centralWidget()->height() >= 400);
@@ -83,12 +98,12 @@ private Q_SLOTS:
         QVERIFY(bar);
         QVERIFY(!bar->isVisible());
         coordinator().open(m_fixture->deck(QStringLiteral("big.txt"), 3));
-        QCOMPARE(window->currentView()->objectName(), QStringLiteral("loadingView"));
+        QCOMPARE(shownView(*window)->objectName(), QStringLiteral("loadingView"));
         QVERIFY(held.tryAcquire(1, 10000));
         QTRY_COMPARE(bar->value(), bar->maximum() / 4);
         QVERIFY(bar->isVisible());
         release.release();
-        QTRY_COMPARE(window->currentView(), window->contentView());
+        QTRY_COMPARE(shownView(*window), contentViewOf(*window));
         QVERIFY(!bar->isVisible());
     }
 
@@ -105,7 +120,7 @@ private Q_SLOTS:
         const QUrl chosen = m_fixture->deck(QStringLiteral("chosen.txt"), 2);
         coordinator().open(open);
         auto first = makeWindow();
-        first->contentView()->setSelectedCardIndex(1);
+        contentViewOf(*first)->setSelectedCardIndex(1);
         // A new window shows the same deck and asks through the same dialog, over itself.
         std::unique_ptr<MainWindow> window;
         int asked = 0;
@@ -123,7 +138,7 @@ private Q_SLOTS:
                  accept ? (QList<QUrl>{chosen, open}) : QList<QUrl>{open});
         QCOMPARE(window->windowTitle(), accept ? QStringLiteral("chosen") : QStringLiteral("open"));
         if (!accept)
-            QCOMPARE(first->contentView()->selectedCardIndex(), std::optional<qsizetype>(1));
+            QCOMPARE(contentViewOf(*first)->selectedCardIndex(), std::optional<qsizetype>(1));
     }
 
     void openDialogOffersFlashcardFilesFromTheLastDecksFolder()
@@ -179,7 +194,7 @@ private Q_SLOTS:
         QTest::keyClick(window->windowHandle(), Qt::Key_Space, Qt::KeyboardModifiers(modifiers));
         QTest::qWait(150); // a press would fire through animateClick()
         QCOMPARE(std::pair(coordinator().activeFile(), m_fixture->recent->files()), before);
-        QCOMPARE(window->currentView(), window->contentView());
+        QCOMPARE(shownView(*window), contentViewOf(*window));
 
         if (returnPresses) {
             QVERIFY(qobject_cast<QAbstractButton *>(window->focusWidget()));
@@ -193,10 +208,10 @@ private Q_SLOTS:
     {
         auto window = makeWindow();
         coordinator().open(m_fixture->deck(u"large.txt"_qs, 5));
-        window->contentView()->setSelectedCardIndex(4);
+        contentViewOf(*window)->setSelectedCardIndex(4);
         coordinator().open(m_fixture->deck(u"small.txt"_qs, 2));
-        QCOMPARE(window->contentView()->selectedCardIndex(), std::optional<qsizetype>(0));
-        CardView *cards = window->contentView()->cardView();
+        QCOMPARE(contentViewOf(*window)->selectedCardIndex(), std::optional<qsizetype>(0));
+        CardView *cards = contentViewOf(*window)->cardView();
         QCOMPARE(cards->selectedCard(), std::optional<qsizetype>(0));
         QCOMPARE(cards->faceViews().size(), 2);
         QVERIFY(cards->isVisible());
@@ -204,7 +219,7 @@ private Q_SLOTS:
         auto *noCards = window->findChild<QLabel *>(u"noCardsMessage"_qs);
         QVERIFY(noCards && !noCards->isVisible());
         coordinator().open(m_fixture->file(u"empty.txt"_qs, "no marker line\n"));
-        QCOMPARE(window->currentView(), window->contentView());
+        QCOMPARE(shownView(*window), contentViewOf(*window));
         QVERIFY(noCards->isVisible());
         QVERIFY(!cards->isVisible());
         QVERIFY(noCards->text().contains(u"no cards"_qs));
@@ -221,7 +236,7 @@ private Q_SLOTS:
         window->resize(100, 100);
         QTRY_VERIFY(window->centralWidget()->width() >= 600);
         QCOMPARE(window->centralWidget()->width(), 600);
-        CardView *cards = window->contentView()->cardView();
+        CardView *cards = contentViewOf(*window)->cardView();
         QTRY_VERIFY(cards->activeFaceView() && cards->activeFaceView()->isVisible());
         FaceView *face = cards->activeFaceView();
         const auto right = [&] { return face->mapTo(cards, QPoint(face->width(), 0)).x(); };
@@ -240,12 +255,12 @@ private Q_SLOTS:
         auto window = makeWindow();
         window->resize(900, 600);
         QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-        Sidebar *sidebar = window->contentView()->sidebar();
-        CardView *cards = window->contentView()->cardView();
+        Sidebar *sidebar = contentViewOf(*window)->sidebar();
+        CardView *cards = contentViewOf(*window)->cardView();
         QTRY_VERIFY(cards->activeFaceView() && cards->activeFaceView()->isVisible());
         const int sidebarWidth = sidebar->width();
 
-        window->contentView()->setSelectedCardIndex(1);
+        contentViewOf(*window)->setSelectedCardIndex(1);
         QCOMPARE(cards->faceViews().size(), 40);
         // Every item has the room its label needs; the bar scrolls instead.
         SelectionBar *bar = cards->faceControls()->selectionBar();
@@ -280,7 +295,7 @@ private Q_SLOTS:
         cards->setCurrentFace(39);
         QTRY_VERIFY(inView(39));
 
-        window->contentView()->setSelectedCardIndex(2);
+        contentViewOf(*window)->setSelectedCardIndex(2);
         QTest::qWait(50);
         QCOMPARE(sidebar->width(), sidebarWidth);
     }
@@ -315,8 +330,8 @@ private Q_SLOTS:
             return std::nullopt;
         });
         window->show();
-        StartView *start = window->startView();
-        QCOMPARE(window->currentView(), start);
+        StartView *start = named<StartView>(&*window, u"startView"_qs);
+        QCOMPARE(shownView(*window), start);
         start->findChild<QPushButton *>(u"openButton"_qs)->click();
         QCOMPARE(asked, 1);
 
@@ -328,8 +343,8 @@ private Q_SLOTS:
 
         // Closing goes back to the start view, which still lists the recent files.
         QTest::keyClick(window->windowHandle(), Qt::Key_W, Qt::ControlModifier);
-        QCOMPARE(window->currentView(), start);
-        QVERIFY(!window->closeAction()->isEnabled());
+        QCOMPARE(shownView(*window), start);
+        QVERIFY(!named<QAction>(&*window, u"closeAction"_qs)->isEnabled());
         QTRY_COMPARE(start->findChildren<QPushButton *>(u"recentFileButton"_qs).size(), 3);
 
         start->findChild<QPushButton *>(u"exampleButton"_qs)->click();
@@ -342,19 +357,19 @@ private Q_SLOTS:
         const QUrl one = m_fixture->deck(u"one.txt"_qs, 1);
         const QUrl two = m_fixture->deck(u"two & more.txt"_qs, 2);
         auto window = makeWindow();
-        QVERIFY(!window->openRecentMenu()->isEnabled());
+        QVERIFY(!named<QMenu>(&*window, u"openRecentMenu"_qs)->isEnabled());
         m_fixture->recent->add(one);
         m_fixture->recent->add(two);
-        QVERIFY(window->openRecentMenu()->isEnabled());
-        QList<QAction *> actions = window->openRecentMenu()->actions();
+        QVERIFY(named<QMenu>(&*window, u"openRecentMenu"_qs)->isEnabled());
+        QList<QAction *> actions = named<QMenu>(&*window, u"openRecentMenu"_qs)->actions();
         QCOMPARE(actions.size(), 4); // two files, a separator and Clear
         QCOMPARE(actions[0]->text(), u"two && more"_qs);
         actions[1]->trigger();
         QTRY_COMPARE(coordinator().activeFile(), one);
 
-        window->openRecentMenu()->actions().last()->trigger();
+        named<QMenu>(&*window, u"openRecentMenu"_qs)->actions().last()->trigger();
         QTRY_VERIFY(m_fixture->recent->files().isEmpty());
-        QVERIFY(!window->openRecentMenu()->isEnabled());
+        QVERIFY(!named<QMenu>(&*window, u"openRecentMenu"_qs)->isEnabled());
         QCOMPARE(coordinator().activeFile(), one); // the open file stays open
     }
 
@@ -371,13 +386,13 @@ private Q_SLOTS:
         auto window = makeWindow();
         if (!open.isEmpty())
             coordinator().open(m_fixture->file(QStringLiteral("first.txt"), open));
-        QWidget *widget = window->currentView() == window->contentView()
-                              ? window->contentView()->sidebar()
-                              : window->currentView();
+        QWidget *widget = shownView(*window) == contentViewOf(*window)
+                              ? contentViewOf(*window)->sidebar()
+                              : shownView(*window);
         // Nothing inside takes drops, so a drag anywhere over the target reaches it.
         for (QWidget *child : widget->findChildren<QWidget *>())
             QVERIFY2(!child->acceptDrops(), child->metaObject()->className());
-        QVERIFY(!window->contentView()->cardView()->acceptDrops());
+        QVERIFY(!contentViewOf(*window)->cardView()->acceptDrops());
         const auto before = std::pair(coordinator().activeFile(), m_fixture->recent->files());
 
         QVERIFY(!dropOn(widget, {}, QStringLiteral("just text")));
@@ -393,23 +408,23 @@ private Q_SLOTS:
         QTRY_COMPARE(coordinator().activeFile(), two);
         QCOMPARE(opened.size(), 2);
         QCOMPARE(m_fixture->recent->files().mid(0, 2), (QList<QUrl>{two, one}));
-        QCOMPARE(window->currentView(), window->contentView());
+        QCOMPARE(shownView(*window), contentViewOf(*window));
     }
 
     void startsAtTheRestoredFileAndEndsStudyingOnTheStartText()
     {
         coordinator().open(m_fixture->deck(QStringLiteral("deck.txt"), 3));
         auto window = makeWindow();
-        QCOMPARE(window->currentView(), window->contentView());
-        QCOMPARE(window->contentView()->cardView()->selectedCard(), std::optional<qsizetype>(0));
-        window->contentView()->setSelectedCardIndex(2);
-        window->contentView()->sidebar()->header()->endStudyingButton()->click();
-        QCOMPARE(window->currentView(), window->startView());
+        QCOMPARE(shownView(*window), contentViewOf(*window));
+        QCOMPARE(contentViewOf(*window)->cardView()->selectedCard(), std::optional<qsizetype>(0));
+        contentViewOf(*window)->setSelectedCardIndex(2);
+        contentViewOf(*window)->sidebar()->header()->endStudyingButton()->click();
+        QCOMPARE(shownView(*window), named<StartView>(&*window, u"startView"_qs));
         QCOMPARE(m_fixture->recent->files().size(), 1);
 
         // The next deck starts at its first card again.
         coordinator().open(m_fixture->deck(QStringLiteral("next.txt"), 3));
-        QCOMPARE(window->contentView()->selectedCardIndex(), std::optional<qsizetype>(0));
+        QCOMPARE(contentViewOf(*window)->selectedCardIndex(), std::optional<qsizetype>(0));
     }
 };
 

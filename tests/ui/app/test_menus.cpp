@@ -34,25 +34,28 @@ private Q_SLOTS:
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         coordinator().open(m_fixture->deck(u"deck.txt"_qs, 2));
-        QVERIFY(!window.undoAction()->isEnabled() && !window.redoAction()->isEnabled());
-        QCOMPARE(window.undoAction()->shortcut(), QKeySequence(QKeySequence::Undo));
+        QVERIFY(!named<QAction>(&window, u"undoAction"_qs)->isEnabled() &&
+                !named<QAction>(&window, u"redoAction"_qs)->isEnabled());
+        QCOMPARE(named<QAction>(&window, u"undoAction"_qs)->shortcut(),
+                 QKeySequence(QKeySequence::Undo));
 
         CardFace face = coordinator().dataFile()->cards[1].faces[0];
         face.rating = 2;
         QVERIFY(coordinator().setFace(1, 0, face));
-        QVERIFY(window.undoAction()->isEnabled());
+        QVERIFY(named<QAction>(&window, u"undoAction"_qs)->isEnabled());
 
         QTest::keyClick(window.windowHandle(), Qt::Key_Z, Qt::ControlModifier);
         QCOMPARE(coordinator().dataFile()->cards[1].faces[0].rating, 0);
-        QVERIFY(!window.undoAction()->isEnabled() && window.redoAction()->isEnabled());
-        window.redoAction()->trigger();
+        QVERIFY(!named<QAction>(&window, u"undoAction"_qs)->isEnabled() &&
+                named<QAction>(&window, u"redoAction"_qs)->isEnabled());
+        named<QAction>(&window, u"redoAction"_qs)->trigger();
         QCOMPARE(coordinator().dataFile()->cards[1].faces[0].rating, 2);
     }
 
     void keyboardShortcutsListEveryStudyKey()
     {
         MainWindow window(coordinator(), *m_fixture->recent);
-        window.keyboardShortcutsAction()->trigger();
+        named<QAction>(&window, u"keyboardShortcutsAction"_qs)->trigger();
         auto *dialog = window.findChild<QDialog *>(u"keyboardShortcutsDialog"_qs);
         QVERIFY(dialog && dialog->isVisible());
         auto *table = dialog->findChild<QTableWidget *>(u"keyboardShortcutsTable"_qs);
@@ -87,11 +90,15 @@ private Q_SLOTS:
     {
         QVERIFY(installTranslations(*qApp, QLocale(QLocale::German, QLocale::Germany)));
         MainWindow window(coordinator(), *m_fixture->recent);
-        QCOMPARE(window.startView()->text(), u"Öffnen Sie eine Karteikartendatei."_qs);
+        QCOMPARE(named<StartView>(&window, u"startView"_qs)->text(),
+                 u"Öffnen Sie eine Karteikartendatei."_qs);
         QCOMPARE(window.menuBar()->actions().first()->text(), u"&Datei"_qs);
-        QCOMPARE(window.openAction()->text(), u"Öffnen …"_qs);
+        QCOMPARE(named<QAction>(&window, u"openAction"_qs)->text(), u"Öffnen …"_qs);
         // Qt's own texts, such as the names of keys in menus, come from Qt's translations.
-        QCOMPARE(window.openAction()->shortcut().toString(QKeySequence::NativeText), u"Strg+O"_qs);
+        QCOMPARE(named<QAction>(&window, u"openAction"_qs)
+                     ->shortcut()
+                     .toString(QKeySequence::NativeText),
+                 u"Strg+O"_qs);
         // The study keys: their names in the reference, and in the tooltips of the buttons.
         QCOMPARE(keyboardShortcuts().at(5).keys, u"K oder Pfeil hoch"_qs);
         QCOMPARE(studyActionToolTip(StudyAction::Pass), u"Überspringen (Leertaste)"_qs);

@@ -64,6 +64,16 @@ public:
     std::unique_ptr<CommandsCoordinator> coordinator;
 };
 
+// The child of that type and object name, as a test reaches a window's parts; a missing one
+// ends the test program, since every check after it would fail for the same reason.
+template <typename T> T *named(const QObject *parent, const QString &name)
+{
+    T *child = parent->findChild<T *>(name);
+    if (!child)
+        qFatal("no %s named %s", T::staticMetaObject.className(), qPrintable(name));
+    return child;
+}
+
 // Drags data over the widget's centre and drops it there, as the window system would. Returns
 // whether the widget took the drop.
 inline bool dropOn(QWidget *widget, const QList<QUrl> &urls, const QString &text = {})

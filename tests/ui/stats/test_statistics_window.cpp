@@ -134,7 +134,7 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowExposed(&main));
         appendReview(2, 0, 1, 4);
         coordinator().reloadActiveFile();
-        QAction *statistics = main.statisticsAction();
+        QAction *statistics = named<QAction>(&main, u"statisticsAction"_qs);
         QCOMPARE(statistics->shortcut(), QKeySequence(Qt::CTRL | Qt::Key_I));
         statistics->trigger();
         auto *window = main.findChild<StatisticsWindow *>();
