@@ -160,14 +160,19 @@ private Q_SLOTS:
         }
     }
 
-    void passPickerAndFacesBar()
+    void passOnTheLastFaceGoesBackToTheStart()
     {
         goTo(2, 2);
         host->key(Qt::Key_R);
         QSignalSpy writes(host->coordinator, &CommandsCoordinator::cardChanged);
-        host->key(Qt::Key_Space); // last face of the last card: back to the start
+        host->key(Qt::Key_Space);
         QCOMPARE(at(), Pos(0, 0));
-        // Within a card the passed face stays, masked again; nothing is written.
+        QCOMPARE(writes.size(), 0);
+    }
+
+    void passWithinACardMasksTheFaceAgainAndWritesNothing()
+    {
+        QSignalSpy writes(host->coordinator, &CommandsCoordinator::cardChanged);
         host->key(Qt::Key_R);
         FaceView *passed = host->active();
         passed->passButton()->click();
@@ -175,25 +180,38 @@ private Q_SLOTS:
         QCOMPARE(host->face(0), passed);
         QVERIFY(passed->textHidden());
         QCOMPARE(writes.size(), 0);
+    }
 
+    void pickerSetsTheProgressOfTheActiveFace()
+    {
+        goTo(0, 1);
+        QSignalSpy writes(host->coordinator, &CommandsCoordinator::cardChanged);
         QComboBox *picker = host->active()->progressPicker();
         picker->setCurrentIndex(3);
         Q_EMIT picker->activated(3); // what choosing from the pop-up does
         QCOMPARE(writes.size(), 1);
         QCOMPARE(host->deckFace(0, 1).progress, CardFaceProgress::Archived);
-        // Clicking an item of the faces bar makes that face the current one.
+    }
+
+    void clickingAnItemOfTheFacesBarMakesItsFaceCurrent()
+    {
         QTest::mouseClick(host->view->faceControls()->selectionBar()->item(2), Qt::LeftButton);
         QCOMPARE(host->view->currentFace(), 2);
     }
 
-    void keysAreIgnoredInTextFieldsPopupsWithModifiersOrWithoutACard()
+    void keysAreTypedIntoATextField()
     {
         host->field->setFocus();
         QTRY_VERIFY(host->field->hasFocus());
         for (const Qt::Key key : {Qt::Key_C, Qt::Key_J, Qt::Key_Space, Qt::Key_N, Qt::Key_Down})
             host->key(key);
         QCOMPARE(host->field->text(), QStringLiteral("cj n"));
+        QCOMPARE(at(), Pos(0, 0));
+        QCOMPARE(host->deckFace(0, 0).rating, 0);
+    }
 
+    void keysTypedIntoAPopupDoNothing()
+    {
         host->list->setFocus();
         QComboBox *picker = host->active()->progressPicker();
         picker->showPopup();
@@ -201,12 +219,21 @@ private Q_SLOTS:
         QTest::keyClicks(QApplication::activePopupWidget(), QStringLiteral("cj"));
         picker->hidePopup();
         QTRY_VERIFY(!QApplication::activePopupWidget());
-
-        QTest::keyClick(host->window.windowHandle(), Qt::Key_J, Qt::ControlModifier);
         QCOMPARE(at(), Pos(0, 0));
         QCOMPARE(host->deckFace(0, 0).rating, 0);
+    }
 
-        // Without a card there is nothing to show and nothing to act on.
+    void keysWithAModifierDoNothing()
+    {
+        host->list->setFocus();
+        QTest::keyClick(host->window.windowHandle(), Qt::Key_J, Qt::ControlModifier);
+        QTest::keyClick(host->window.windowHandle(), Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(at(), Pos(0, 0));
+        QCOMPARE(host->deckFace(0, 0).rating, 0);
+    }
+
+    void keysWithoutACardDoNothing()
+    {
         host->view->setSelectedCard(std::nullopt);
         QVERIFY(host->view->faceViews().isEmpty());
         QSignalSpy requests(host->view, &CardView::selectedCardChangeRequested);

@@ -50,7 +50,7 @@ private Q_SLOTS:
         QTRY_COMPARE(shown(), green);
     }
 
-    void barItemsLabelsFontsTintsAndClicks()
+    void barItemsShowTheirRatingsInTheirFonts()
     {
         SelectionBar bar;
         bar.setItems({0, 1, 2, 3}, 2, false);
@@ -62,32 +62,77 @@ private Q_SLOTS:
             QCOMPARE(bar.item(i)->padding(), i == 2 ? 8 : 4);
         }
         // The invisible placeholders keep a selected item's room at both ends.
-        for (SelectionBarItem *end : {bar.leadingPlaceholder(), bar.trailingPlaceholder()})
-            QVERIFY(end->text() == u"l" && end->padding() == 8);
+        for (SelectionBarItem *end : {bar.leadingPlaceholder(), bar.trailingPlaceholder()}) {
+            QCOMPARE(end->text(), u"l"_qs);
+            QCOMPARE(end->padding(), 8);
+        }
+    }
 
-        // Tinted by rating: 60 % of the way from gray (128) to green (0x34, 0xC7, 0x59) at 3.
+    void barItemsAreTintedByRating()
+    {
+        SelectionBar bar;
+        bar.setItems({0, 1, 2, 3}, 2, false);
+        // 60 % of the way from gray (128) to green (0x34, 0xC7, 0x59) at 3.
         QVERIFY(near(bar.item(0)->backgroundColour(), QColor(128, 128, 128)));
         QVERIFY(near(bar.item(3)->backgroundColour(), QColor(82, 171, 105)));
         QVERIFY(near(bar.item(3)->textColour(), Qt::white));
+        // A dark appearance: white items with dark gray text, whatever the rating.
+        bar.setPalette(QPalette(QColor(0x3c, 0x3c, 0x3c), QColor(0x1e, 0x1e, 0x1e)));
+        for (qsizetype i = 0; i < 4; ++i) {
+            QVERIFY(near(bar.item(i)->backgroundColour(), Qt::white));
+            QVERIFY(near(bar.item(i)->textColour(), QColor(85, 85, 85)));
+        }
+    }
+
+    // Every view takes the appearance from the window colour alike.
+    void darkAppearanceFollowsTheWindowColour_data()
+    {
+        QTest::addColumn<QColor>("window");
+        QTest::addColumn<bool>("dark");
+        QTest::newRow("black") << QColor(Qt::black) << true;
+        QTest::newRow("dark gray") << QColor(0x2b, 0x2b, 0x2b) << true;
+        QTest::newRow("just below the middle") << QColor(127, 127, 127) << true;
+        QTest::newRow("the middle") << QColor(128, 128, 128) << false;
+        QTest::newRow("light gray") << QColor(0xef, 0xef, 0xef) << false;
+    }
+    void darkAppearanceFollowsTheWindowColour()
+    {
+        QFETCH(QColor, window);
+        QFETCH(bool, dark);
+        QPalette palette;
+        palette.setColor(QPalette::Window, window);
+        QCOMPARE(isDarkPalette(palette), dark);
+        QCOMPARE(systemGreen(palette), dark ? QColor(0x30, 0xD1, 0x58) : QColor(0x34, 0xC7, 0x59));
+    }
+
+    void blendingMovesEveryChannelAlphaIncluded()
+    {
         QVERIFY(near(blendedColour(QColor(0, 0, 0, 0), QColor(255, 255, 255), 0.5),
                      QColor(128, 128, 128, 128)));
-        bar.setPalette(QPalette(QColor(0x3c, 0x3c, 0x3c), QColor(0x1e, 0x1e, 0x1e)));
-        for (qsizetype i = 0; i < 4; ++i)
-            QVERIFY(near(bar.item(i)->backgroundColour(), Qt::white) &&
-                    near(bar.item(i)->textColour(), QColor(85, 85, 85)));
+        // Past the end the channels stay valid.
+        QVERIFY(near(blendedColour(QColor(0, 0, 0), QColor(200, 200, 200), 2), Qt::white));
+    }
 
-        // Clicking an item chooses it; the placeholders cannot be chosen.
+    void clickingAnItemChoosesItButNotAPlaceholder()
+    {
+        SelectionBar bar;
+        bar.setItems({0, 1, 2, 3}, 2, false);
         bar.show();
         QSignalSpy chosen(&bar, &SelectionBar::indexChosen);
         QTest::mouseClick(bar.item(3), Qt::LeftButton);
         QTest::mouseClick(bar.leadingPlaceholder(), Qt::LeftButton);
         QCOMPARE(chosen, QList<QVariantList>{{QVariant::fromValue(qsizetype(3))}});
+    }
 
-        // Shrinking keeps the items that remain; an empty bar holds only the placeholders.
+    void shrinkingTheBarKeepsTheItemsThatRemain()
+    {
+        SelectionBar bar;
+        bar.setItems({0, 1, 2, 3}, 2, false);
         SelectionBarItem *first = bar.item(0);
         bar.setItems({1, 1}, 0, false);
         QCOMPARE(bar.item(0), first);
         QVERIFY(first->isSelected());
+        // An empty bar holds only the placeholders.
         bar.setItems({}, 0, false);
         QCOMPARE(bar.findChildren<SelectionBarItem *>().size(), 2);
     }
