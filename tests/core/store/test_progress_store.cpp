@@ -101,17 +101,19 @@ private Q_SLOTS:
 
     void savedProgressComesBackByText()
     {
-        const QString text = u"===\nQ\n---\nA\n===\nQ2\n---\nA2"_qs;
+        const QString text = u"===\nQ\n---\nA\n===\nQ2\n---\nA2\n===\nQ3"_qs;
         const DataFile first = loadDataFile(text, m_deck, m_folder);
+        // A new face keeps its rating too.
         QVERIFY(saveProgress(m_deck,
                              rated(first.cards, {{1, CardFaceProgress::Learning},
                                                  {3, CardFaceProgress::Mastered},
                                                  {-5, CardFaceProgress::Abandoned},
-                                                 {0, CardFaceProgress::Archived}}),
+                                                 {0, CardFaceProgress::Archived},
+                                                 {2, CardFaceProgress::New}}),
                              m_folder));
         // Reordered cards, a face edited by a trailing space (it keeps its progress), an
         // inserted face.
-        const QString edited = u"===\nQ2\n---\nA2\n===\nQ \n---\nnew\n---\nA"_qs;
+        const QString edited = u"===\nQ2\n---\nA2\n===\nQ \n---\nnew\n---\nA\n===\nQ3"_qs;
         const DataFile second = loadDataFile(edited, m_deck, m_folder);
         QCOMPARE(second.title, u"capitals.cards"_qs);
         QCOMPARE(progressOf(second),
@@ -119,7 +121,8 @@ private Q_SLOTS:
                                                             {0, CardFaceProgress::Archived},
                                                             {1, CardFaceProgress::Learning},
                                                             {0, CardFaceProgress::New},
-                                                            {3, CardFaceProgress::Mastered}}));
+                                                            {3, CardFaceProgress::Mastered},
+                                                            {2, CardFaceProgress::New}}));
         // Identity stays that of this reading.
         QCOMPARE(second.cards[1].faces[2].cardFaceID, 2);
         QVERIFY(second.cards[1].faces[2].id() != first.cards[0].faces[1].id());
