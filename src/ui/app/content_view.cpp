@@ -1,8 +1,8 @@
 #include "ui/app/content_view.h"
 
+#include "core/app/card_list_model.h"
 #include "core/app/commands_coordinator.h"
 #include "core/app/due_session.h"
-#include "ui/browser/card_list_model.h"
 #include "ui/browser/sidebar.h"
 #include "ui/browser/study_mode_switch.h"
 #include "ui/study/card_view.h"

@@ -1,6 +1,6 @@
 #include "ui/browser/card_row_delegate.h"
 
-#include "ui/browser/card_list_model.h"
+#include "core/app/card_list_model.h"
 #include "ui/browser/sidebar_look.h"
 
 #include <QApplication>

@@ -1,7 +1,7 @@
 #include "ui/browser/recent_files_view.h"
 
+#include "core/app/recent_files_model.h"
 #include "ui/browser/recent_file_row.h"
-#include "ui/browser/recent_files_model.h"
 
 #include <QStyledItemDelegate>
 

@@ -1,8 +1,8 @@
 #include "ui/browser/sidebar.h"
 
+#include "core/app/card_list_model.h"
 #include "core/app/commands_coordinator.h"
 #include "core/app/recent_files.h"
-#include "ui/browser/card_list_model.h"
 #include "ui/browser/card_list_view.h"
 #include "ui/browser/card_row_delegate.h"
 #include "ui/browser/drop_zone.h"

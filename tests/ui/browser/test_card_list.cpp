@@ -1,7 +1,7 @@
 #include "ui/app/window_test_support.h"
 
+#include "core/app/card_list_model.h"
 #include "ui/app/content_view.h"
-#include "ui/browser/card_list_model.h"
 #include "ui/browser/card_row_delegate.h"
 #include "ui/browser/sidebar.h"
 #include "ui/study/card_view.h"

@@ -1,4 +1,4 @@
-#include "ui/browser/card_list_model.h"
+#include "core/app/card_list_model.h"
 
 #include "core/app/commands_coordinator.h"
 #include "core/study/markup.h"

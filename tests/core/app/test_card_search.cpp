@@ -1,5 +1,5 @@
+#include "core/app/card_search.h"
 #include "core/model/flashcard_reader.h"
-#include "ui/browser/card_search.h"
 
 #include <QElapsedTimer>
 #include <QTest>

@@ -1,4 +1,4 @@
-#include "ui/browser/card_search.h"
+#include "core/app/card_search.h"
 
 #include <QRegularExpression>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/browser/card_search.h"
+#include "core/app/card_search.h"
 
 #include <QAbstractListModel>
 

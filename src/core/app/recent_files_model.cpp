@@ -1,4 +1,4 @@
-#include "ui/browser/recent_files_model.h"
+#include "core/app/recent_files_model.h"
 
 #include "core/app/recent_files.h"
 #include "core/model/deck_title.h"
