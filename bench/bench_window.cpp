@@ -118,7 +118,8 @@ int measure(const QUrl &deck)
 
     // The card filter typed into a letter at a time, each until the list is repainted: the
     // first letter folds the deck's text, the next ones narrow the matches found so far.
-    QLineEdit *filter = window.findChild<ContentView *>()->sidebar()->cardFilter();
+    QLineEdit *filter =
+        window.findChild<ContentView *>()->findChild<QLineEdit *>(QStringLiteral("cardFilter"));
     const QString typed = QStringLiteral("river 12");
     QList<double> letters;
     for (qsizetype i = 1; i <= typed.size(); ++i) {

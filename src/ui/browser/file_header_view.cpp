@@ -18,6 +18,7 @@ FileHeaderView::FileHeaderView(QWidget *parent)
     m_title->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     layout->addWidget(m_title, 1);
 
+    m_endButton->setObjectName(QStringLiteral("endStudyingButton"));
     m_endButton->setAutoRaise(true);
     m_endButton->setIcon(removeMarkIcon(palette()));
     m_endButton->setToolTip(tr("End studying"));

@@ -17,8 +17,6 @@ public:
     void setTitle(const QString &title);
     QString title() const;
 
-    QToolButton *endStudyingButton() const { return m_endButton; }
-
 Q_SIGNALS:
     void endStudyingRequested();
 

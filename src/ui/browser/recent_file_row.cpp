@@ -14,6 +14,10 @@ RecentFileRow::RecentFileRow(const QString &title, const QUrl &file, QWidget *pa
       m_removeButton(new QToolButton(this)), m_contextMenu(new QMenu(this)),
       m_revealAction(m_contextMenu->addAction(revealActionText()))
 {
+    m_removeButton->setObjectName(QStringLiteral("removeButton"));
+    // The context menu of the open button holds the one reveal command.
+    m_contextMenu->setObjectName(QStringLiteral("contextMenu"));
+    m_revealAction->setObjectName(QStringLiteral("revealAction"));
     auto *layout = new QHBoxLayout(this);
     layout->setContentsMargins(4, 0, 4, 0);
 

@@ -21,10 +21,6 @@ public:
     QString title() const { return m_title; }
 
     QToolButton *openButton() const { return m_openButton; }
-    QToolButton *removeButton() const { return m_removeButton; }
-    // The context menu of the open button; it holds the one reveal command.
-    QMenu *contextMenu() const { return m_contextMenu; }
-    QAction *revealAction() const { return m_revealAction; }
 
 Q_SIGNALS:
     void openRequested(const QUrl &file);

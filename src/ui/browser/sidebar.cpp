@@ -37,6 +37,8 @@ Sidebar::Sidebar(CommandsCoordinator &coordinator, RecentFiles &recentFiles, QWi
 
     const QKeySequence find(QKeySequence::Find);
     m_cardFilter->setObjectName(QStringLiteral("cardFilter"));
+    m_recentFilesView->setObjectName(QStringLiteral("recentFilesView"));
+    m_dropZone->setObjectName(QStringLiteral("dropZone"));
     m_cardFilter->setPlaceholderText(
         tr("Filter cards (%1)").arg(find.toString(QKeySequence::NativeText)));
     m_cardFilter->setAccessibleName(tr("Filter cards"));

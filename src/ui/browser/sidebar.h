@@ -30,11 +30,7 @@ public:
 
     FileHeaderView *header() const { return m_header; }
     QListView *cardList() const { return m_cardList; }
-    // Narrows the card list to the cards whose caption or text contain the words typed.
-    QLineEdit *cardFilter() const { return m_cardFilter; }
     CardListModel *cardModel() const { return m_cardModel; }
-    RecentFilesView *recentFilesView() const { return m_recentFilesView; }
-    DropZone *dropZone() const { return m_dropZone; }
     FileDropHandler *dropHandler() const { return m_dropHandler; }
 
     // Puts the study-mode switch under the file header.

@@ -281,8 +281,8 @@ private Q_SLOTS:
         QTRY_COMPARE(window->width(), 920);
         QCOMPARE(sidebar->width(), sidebarWidth);
         auto *row = sidebar->findChild<RecentFileRow *>();
-        QVERIFY(row && row->removeButton()->isVisible());
-        QVERIFY(row->removeButton()->geometry().right() < row->width());
+        QVERIFY(row && named<QToolButton>(row, u"removeButton"_qs)->isVisible());
+        QVERIFY(named<QToolButton>(row, u"removeButton"_qs)->geometry().right() < row->width());
 
         // The chosen face's item is scrolled into view.
         const auto inView = [&](qsizetype i) {
@@ -418,7 +418,8 @@ private Q_SLOTS:
         QCOMPARE(shownView(*window), contentViewOf(*window));
         QCOMPARE(contentViewOf(*window)->cardView()->selectedCard(), std::optional<qsizetype>(0));
         contentViewOf(*window)->setSelectedCardIndex(2);
-        contentViewOf(*window)->sidebar()->header()->endStudyingButton()->click();
+        named<QToolButton>(contentViewOf(*window)->sidebar()->header(), u"endStudyingButton"_qs)
+            ->click();
         QCOMPARE(shownView(*window), named<StartView>(&*window, u"startView"_qs));
         QCOMPARE(m_fixture->recent->files().size(), 1);
 

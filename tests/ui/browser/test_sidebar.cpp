@@ -46,21 +46,23 @@ private Q_SLOTS:
         QFETCH(QString, title);
         m_fixture->recent->add(m_fixture->deck(fileName, 1));
         auto sidebar = makeSidebar();
-        RecentFileRow *row = sidebar->recentFilesView()->row(0);
+        RecentFileRow *row = named<RecentFilesView>(sidebar.get(), u"recentFilesView"_qs)->row(0);
         QVERIFY(row);
         // Long titles end in an ellipsis and leave room for the remove mark.
         QTRY_COMPARE(row->openButton()->text().endsWith(QChar(0x2026)), title.size() > 40);
         QVERIFY(title.size() > 40 || row->openButton()->text() == title);
-        QVERIFY(row->openButton()->geometry().right() < row->removeButton()->geometry().left());
-        QVERIFY(row->removeButton()->geometry().right() <= row->rect().right());
+        const QToolButton *remove = named<QToolButton>(row, u"removeButton"_qs);
+        QVERIFY(row->openButton()->geometry().right() < remove->geometry().left());
+        QVERIFY(remove->geometry().right() <= row->rect().right());
         QCOMPARE(row->openButton()->toolTip(), QStringLiteral("Open recent file %1.").arg(title));
-        QCOMPARE(row->removeButton()->toolTip(),
-                 QStringLiteral("Remove %1 from recent files").arg(title));
-        QVERIFY(row->removeButton()->text().isEmpty() && !row->removeButton()->icon().isNull());
-        QCOMPARE(row->removeButton()->accessibleName(), row->removeButton()->toolTip());
+        QCOMPARE(remove->toolTip(), QStringLiteral("Remove %1 from recent files").arg(title));
+        QVERIFY(remove->text().isEmpty());
+        QVERIFY(!remove->icon().isNull());
+        QCOMPARE(remove->accessibleName(), remove->toolTip());
         // The title offers exactly one context command.
-        QCOMPARE(row->contextMenu()->actions(), QList<QAction *>{row->revealAction()});
-        QCOMPARE(row->revealAction()->text(), QStringLiteral("Show in File Manager"));
+        QAction *reveal = named<QAction>(row, u"revealAction"_qs);
+        QCOMPARE(named<QMenu>(row, u"contextMenu"_qs)->actions(), QList<QAction *>{reveal});
+        QCOMPARE(reveal->text(), QStringLiteral("Show in File Manager"));
     }
 
     void recentRowsHeaderAndDropZone()
@@ -72,28 +74,28 @@ private Q_SLOTS:
             m_fixture->recent->add(file);
         auto sidebar = makeSidebar();
         QVERIFY(QTest::qWaitForWindowExposed(sidebar.get()));
-        RecentFilesView *list = sidebar->recentFilesView();
+        RecentFilesView *list = named<RecentFilesView>(sidebar.get(), u"recentFilesView"_qs);
         QVERIFY(list->height() <= 120);
 
         QList<QUrl> revealed;
         sidebar->setFileRevealer([&](const QUrl &file) { revealed.append(file); });
-        list->row(1)->revealAction()->trigger();
+        named<QAction>(list->row(1), u"revealAction"_qs)->trigger();
         QTRY_COMPARE(revealed, QList<QUrl>{b});
 
         // Opening a row moves its file to the front; removing one keeps the others in order.
         list->row(2)->openButton()->click();
         QTRY_COMPARE(m_fixture->coordinator->activeFile(), a);
-        list->row(1)->removeButton()->click();
+        named<QToolButton>(list->row(1), u"removeButton"_qs)->click();
         QTRY_COMPARE(list->model()->rowCount(), 2);
         QCOMPARE(m_fixture->recent->files(), (QList<QUrl>{a, b}));
         QCOMPARE(list->row(1)->file(), b);
 
         QCOMPARE(sidebar->header()->title(), QStringLiteral("Spanish verbs"));
-        QToolButton *end = sidebar->header()->endStudyingButton();
+        QToolButton *end = named<QToolButton>(sidebar->header(), u"endStudyingButton"_qs);
         QCOMPARE(end->toolTip(), QStringLiteral("End studying"));
         QCOMPARE(end->accessibleName(), end->toolTip());
         QVERIFY(end->text().isEmpty() && !end->icon().isNull());
-        DropZone *zone = sidebar->dropZone();
+        DropZone *zone = named<DropZone>(sidebar.get(), u"dropZone"_qs);
         QCOMPARE(zone->text(), QStringLiteral("Drop another flashcard file here"));
         QCOMPARE(zone->frameRect().height(), 140);
 
