@@ -31,6 +31,9 @@ CardView::CardView(CommandsCoordinator &coordinator, QWidget *parent)
 {
     setBackgroundRole(QPalette::Window);
     setAutoFillBackground(true);
+    m_faceControls->setObjectName(QStringLiteral("faceControls"));
+    m_scrollArea->setObjectName(QStringLiteral("facesScrollArea"));
+    m_cardControls->setObjectName(QStringLiteral("cardControls"));
 
     m_facesLayout->setContentsMargins(0, facesPadding, 0, facesPadding);
     m_facesLayout->addStretch(1);

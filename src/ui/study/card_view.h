@@ -81,10 +81,6 @@ public:
     const QList<FaceView *> &faceViews() const { return m_faceViews; }
     FaceView *activeFaceView() const;
 
-    FaceControls *faceControls() const { return m_faceControls; }
-    CardViewControls *cardControls() const { return m_cardControls; }
-    QScrollArea *scrollArea() const { return m_scrollArea; }
-
     // The scroll position that puts the current face in the middle of the faces area.
     int centredScrollPosition() const;
 

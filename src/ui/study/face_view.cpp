@@ -122,6 +122,15 @@ FaceView::FaceView(const CardFace &face, bool active, QWidget *parent)
       m_pass(makeButton(tr("Pass"), studyActionToolTip(StudyAction::Pass), m_buttons))
 {
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    // Tests find the panel's parts by these names.
+    m_header->setObjectName(QStringLiteral("faceHeader"));
+    m_progressView->setObjectName(QStringLiteral("progressView"));
+    m_picker->setObjectName(QStringLiteral("progressPicker"));
+    m_buttons->setObjectName(QStringLiteral("buttonRow"));
+    m_reveal->setObjectName(QStringLiteral("revealButton"));
+    m_correct->setObjectName(QStringLiteral("correctButton"));
+    m_incorrect->setObjectName(QStringLiteral("incorrectButton"));
+    m_pass->setObjectName(QStringLiteral("passButton"));
 
     auto *headerLayout = new QHBoxLayout(m_header);
     headerLayout->setContentsMargins(0, 0, 0, 0);

@@ -77,16 +77,8 @@ public:
     // The panel's rectangle, inside the room kept for the shadow.
     QRect panelRect() const;
 
-    FaceProgressView *progressView() const { return m_progressView; }
-    QComboBox *progressPicker() const { return m_picker; }
     // The label with the first piece of the text.
     QLabel *textLabel() const { return m_textPieces.first(); }
-    QPushButton *revealButton() const { return m_reveal; }
-    QPushButton *correctButton() const { return m_correct; }
-    QPushButton *incorrectButton() const { return m_incorrect; }
-    QPushButton *passButton() const { return m_pass; }
-    QWidget *header() const { return m_header; }
-    QWidget *buttonRow() const { return m_buttons; }
 
 Q_SIGNALS:
     // Write this record in place of the face (one write, so one save).

@@ -263,7 +263,7 @@ private Q_SLOTS:
         contentViewOf(*window)->setSelectedCardIndex(1);
         QCOMPARE(cards->faceViews().size(), 40);
         // Every item has the room its label needs; the bar scrolls instead.
-        SelectionBar *bar = cards->faceControls()->selectionBar();
+        SelectionBar *bar = named<FaceControls>(cards, u"faceControls"_qs)->selectionBar();
         const auto itemsFit = [&] {
             for (qsizetype i = 0; i < bar->count(); ++i)
                 if (bar->item(i)->size() != bar->item(i)->sizeHint())

@@ -35,7 +35,7 @@ class TestCardView : public QObject
     Pos at() const { return {host->list->currentRow(), int(host->view->currentFace())}; }
     bool currentFaceCentred() const
     {
-        const QScrollArea *area = host->view->scrollArea();
+        const QScrollArea *area = named<QScrollArea>(host->view, u"facesScrollArea"_qs);
         return std::abs(host->active()->geometry().center().y() -
                         area->verticalScrollBar()->value() - area->viewport()->height() / 2) <= 1;
     }
@@ -55,30 +55,35 @@ private Q_SLOTS:
     {
         QCOMPARE(host->face(0)->textLabel()->text(), QStringLiteral("Alpha _\n"));
         // The card controls keep their place below the faces but are never drawn.
-        QVERIFY(!host->view->cardControls()->isVisible() &&
-                host->view->scrollArea()->geometry().bottom() <
-                    host->view->cardControls()->geometry().top());
+        QVERIFY(!named<CardViewControls>(host->view, u"cardControls"_qs)->isVisible() &&
+                named<QScrollArea>(host->view, u"facesScrollArea"_qs)->geometry().bottom() <
+                    named<CardViewControls>(host->view, u"cardControls"_qs)->geometry().top());
 
         FaceView *face = host->active();
         const QList<std::pair<QAbstractButton *, const char *>> expected = {
-            {face->revealButton(), "Reveal hidden text (r)"},
-            {face->correctButton(), "Mark correct (c)"},
-            {face->incorrectButton(), "Mark incorrect (x)"},
-            {face->passButton(), "Pass (space)"},
-            {host->view->faceControls()->previousButton(), "Show previous face of card (k)"},
-            {host->view->faceControls()->nextButton(), "Show next face of card (j)"},
-            {host->view->cardControls()->previousButton(), "Show previous card (p)"},
-            {host->view->cardControls()->nextButton(), "Show next card (n)"}};
+            {named<QPushButton>(face, u"revealButton"_qs), "Reveal hidden text (r)"},
+            {named<QPushButton>(face, u"correctButton"_qs), "Mark correct (c)"},
+            {named<QPushButton>(face, u"incorrectButton"_qs), "Mark incorrect (x)"},
+            {named<QPushButton>(face, u"passButton"_qs), "Pass (space)"},
+            {named<FaceControls>(host->view, u"faceControls"_qs)->previousButton(),
+             "Show previous face of card (k)"},
+            {named<FaceControls>(host->view, u"faceControls"_qs)->nextButton(),
+             "Show next face of card (j)"},
+            {named<CardViewControls>(host->view, u"cardControls"_qs)->previousButton(),
+             "Show previous card (p)"},
+            {named<CardViewControls>(host->view, u"cardControls"_qs)->nextButton(),
+             "Show next card (n)"}};
         for (const auto &[button, toolTip] : expected)
             QCOMPARE(button->toolTip(), QString::fromLatin1(toolTip));
         QStringList labels;
-        for (int i = 0; i < face->progressPicker()->count(); ++i)
-            labels << face->progressPicker()->itemText(i);
+        for (int i = 0; i < named<QComboBox>(face, u"progressPicker"_qs)->count(); ++i)
+            labels << named<QComboBox>(face, u"progressPicker"_qs)->itemText(i);
         QCOMPARE(labels, QStringList({"New", "Learning", "Mastered", "Archived", "Abandoned"}));
 
         host->key(Qt::Key_R);
         QCOMPARE(host->face(0)->textLabel()->text(), QStringLiteral("Alpha a\n"));
-        QCOMPARE(host->face(0)->revealButton()->text(), QStringLiteral("Hide"));
+        QCOMPARE(named<QPushButton>(host->face(0), u"revealButton"_qs)->text(),
+                 QStringLiteral("Hide"));
         // The inactive face keeps what it showed; the keys now act on face 1.
         host->key(Qt::Key_J);
         host->key(Qt::Key_R);
@@ -123,7 +128,9 @@ private Q_SLOTS:
         QCOMPARE(host->active() != before, expected != record);
         QCOMPARE(host->active()->textHidden(), expected != record);
         QCOMPARE(host->active()->face(), face);
-        QCOMPARE(host->view->faceControls()->selectionBar()->item(0)->rating(), expected.first);
+        QCOMPARE(
+            named<FaceControls>(host->view, u"faceControls"_qs)->selectionBar()->item(0)->rating(),
+            expected.first);
     }
 
     void navigationKeys_data()
@@ -156,7 +163,8 @@ private Q_SLOTS:
             host->key(key);
             QCOMPARE(at(), to);
             QCOMPARE(host->active(), host->face(to.second));
-            QCOMPARE(host->view->faceControls()->selectionBar()->index(), to.second);
+            QCOMPARE(named<FaceControls>(host->view, u"faceControls"_qs)->selectionBar()->index(),
+                     to.second);
         }
     }
 
@@ -175,7 +183,7 @@ private Q_SLOTS:
         QSignalSpy writes(host->coordinator, &CommandsCoordinator::cardChanged);
         host->key(Qt::Key_R);
         FaceView *passed = host->active();
-        passed->passButton()->click();
+        named<QPushButton>(passed, u"passButton"_qs)->click();
         QCOMPARE(host->view->currentFace(), 1);
         QCOMPARE(host->face(0), passed);
         QVERIFY(passed->textHidden());
@@ -186,7 +194,7 @@ private Q_SLOTS:
     {
         goTo(0, 1);
         QSignalSpy writes(host->coordinator, &CommandsCoordinator::cardChanged);
-        QComboBox *picker = host->active()->progressPicker();
+        QComboBox *picker = named<QComboBox>(host->active(), u"progressPicker"_qs);
         picker->setCurrentIndex(3);
         Q_EMIT picker->activated(3); // what choosing from the pop-up does
         QCOMPARE(writes.size(), 1);
@@ -195,7 +203,9 @@ private Q_SLOTS:
 
     void clickingAnItemOfTheFacesBarMakesItsFaceCurrent()
     {
-        QTest::mouseClick(host->view->faceControls()->selectionBar()->item(2), Qt::LeftButton);
+        QTest::mouseClick(
+            named<FaceControls>(host->view, u"faceControls"_qs)->selectionBar()->item(2),
+            Qt::LeftButton);
         QCOMPARE(host->view->currentFace(), 2);
     }
 
@@ -213,7 +223,7 @@ private Q_SLOTS:
     void keysTypedIntoAPopupDoNothing()
     {
         host->list->setFocus();
-        QComboBox *picker = host->active()->progressPicker();
+        QComboBox *picker = named<QComboBox>(host->active(), u"progressPicker"_qs);
         picker->showPopup();
         QTRY_VERIFY(QApplication::activePopupWidget());
         QTest::keyClicks(QApplication::activePopupWidget(), QStringLiteral("cj"));
@@ -244,7 +254,7 @@ private Q_SLOTS:
 
     void pickerOpensByItsKeyAndByTab()
     {
-        QComboBox *picker = host->active()->progressPicker();
+        QComboBox *picker = named<QComboBox>(host->active(), u"progressPicker"_qs);
         QVERIFY(picker->focusPolicy() & Qt::TabFocus);
         host->key(Qt::Key_S);
         QTRY_VERIFY(QApplication::activePopupWidget());
@@ -260,11 +270,13 @@ private Q_SLOTS:
         host->setFace(0, 1, 2, CardFaceProgress::Learning);
         host->key(Qt::Key_J);
         QTRY_COMPARE(host->view->currentFace(), 1);
-        QCOMPARE(host->active()->progressView()->accessibleName(), u"Rating 2 of 3"_qs);
-        QCOMPARE(host->active()->progressPicker()->accessibleName(), u"Progress state"_qs);
+        QCOMPARE(named<FaceProgressView>(host->active(), u"progressView"_qs)->accessibleName(),
+                 u"Rating 2 of 3"_qs);
+        QCOMPARE(named<QComboBox>(host->active(), u"progressPicker"_qs)->accessibleName(),
+                 u"Progress state"_qs);
         QStringList names;
         for (QAbstractButton *button :
-             host->view->faceControls()->findChildren<QAbstractButton *>())
+             named<FaceControls>(host->view, u"faceControls"_qs)->findChildren<QAbstractButton *>())
             names.append(button->accessibleName());
         QVERIFY2(names.contains(u"Face 1, rating 2 of 3"_qs), qPrintable(names.join(u'|')));
         QVERIFY(names.contains(u"Previous face of the card"_qs));
@@ -280,7 +292,7 @@ private Q_SLOTS:
                 correct = shortcut;
         }
         QVERIFY(correct);
-        QComboBox *picker = host->active()->progressPicker();
+        QComboBox *picker = named<QComboBox>(host->active(), u"progressPicker"_qs);
         picker->showPopup();
         QTRY_VERIFY(QApplication::activePopupWidget());
         Q_EMIT correct->activated();
@@ -307,7 +319,8 @@ private Q_SLOTS:
         // The fading rows settle on the active face only.
         const auto settled = [&] {
             for (FaceView *face : host->view->faceViews())
-                for (QWidget *row : {face->header(), face->buttonRow()})
+                for (QWidget *row : {named<QWidget>(face, u"faceHeader"_qs),
+                                     named<QWidget>(face, u"buttonRow"_qs)})
                     if (row->isVisible() != face->isActive() || row->graphicsEffect() ||
                         row->isEnabled() != face->isActive())
                         return false;
@@ -330,7 +343,9 @@ private Q_SLOTS:
             };
             // Window colour around the panels, text background inside, a shadow below the active.
             FaceView *active = host->active();
-            QCOMPARE(pixelAt(host->view->scrollArea()->viewport(), QPoint(2, 2)), window);
+            QCOMPARE(pixelAt(named<QScrollArea>(host->view, u"facesScrollArea"_qs)->viewport(),
+                             QPoint(2, 2)),
+                     window);
             QCOMPARE(pixelAt(active, active->panelRect().topLeft() + QPoint(12, 12)),
                      host->view->palette().color(QPalette::Base));
             const QPoint below(40, 2);
@@ -415,7 +430,8 @@ private Q_SLOTS:
         QLabel *label = face->textLabel();
         QTRY_VERIFY(label->isVisible());
         QCOMPARE(face->textHidden(), !reveal);
-        QVERIFY(label->width() <= host->view->scrollArea()->viewport()->width());
+        QVERIFY(label->width() <=
+                named<QScrollArea>(host->view, u"facesScrollArea"_qs)->viewport()->width());
 
         // Room for every line that the text needs at the label's width.
         const QFontMetrics metrics(label->font());

@@ -116,7 +116,7 @@ private Q_SLOTS:
         host->key(Qt::Key_1);
         host->key(Qt::Key_C);
         QVERIFY(nothingDue()->isVisible());
-        QVERIFY(!host->view->scrollArea()->isVisible());
+        QVERIFY(!named<QScrollArea>(host->view, u"facesScrollArea"_qs)->isVisible());
         QVERIFY(!host->active());
         const QString text = nothingDue()->text();
         QVERIFY2(text.startsWith(u"Nothing is left to study for now."), qPrintable(text));
