@@ -352,25 +352,34 @@ private Q_SLOTS:
         QVERIFY(coordinator().dataFile()->cards.size() > 3);
     }
 
-    void openRecentMenuOpensAndClears()
+    void openRecentMenuListsTheFilesAndOpensOne()
     {
         const QUrl one = m_fixture->deck(u"one.txt"_qs, 1);
         const QUrl two = m_fixture->deck(u"two & more.txt"_qs, 2);
         auto window = makeWindow();
-        QVERIFY(!named<QMenu>(&*window, u"openRecentMenu"_qs)->isEnabled());
+        QMenu *menu = named<QMenu>(&*window, u"openRecentMenu"_qs);
+        QVERIFY(!menu->isEnabled());
         m_fixture->recent->add(one);
         m_fixture->recent->add(two);
-        QVERIFY(named<QMenu>(&*window, u"openRecentMenu"_qs)->isEnabled());
-        QList<QAction *> actions = named<QMenu>(&*window, u"openRecentMenu"_qs)->actions();
+        QVERIFY(menu->isEnabled());
+        const QList<QAction *> actions = menu->actions();
         QCOMPARE(actions.size(), 4); // two files, a separator and Clear
         QCOMPARE(actions[0]->text(), u"two && more"_qs);
         actions[1]->trigger();
         QTRY_COMPARE(coordinator().activeFile(), one);
+    }
 
-        named<QMenu>(&*window, u"openRecentMenu"_qs)->actions().last()->trigger();
+    void clearingTheOpenRecentMenuLeavesTheOpenFileOpen()
+    {
+        const QUrl one = m_fixture->deck(u"one.txt"_qs, 1);
+        coordinator().open(one);
+        auto window = makeWindow();
+        QMenu *menu = named<QMenu>(&*window, u"openRecentMenu"_qs);
+        QVERIFY(menu->isEnabled());
+        menu->actions().last()->trigger();
         QTRY_VERIFY(m_fixture->recent->files().isEmpty());
-        QVERIFY(!named<QMenu>(&*window, u"openRecentMenu"_qs)->isEnabled());
-        QCOMPARE(coordinator().activeFile(), one); // the open file stays open
+        QVERIFY(!menu->isEnabled());
+        QCOMPARE(coordinator().activeFile(), one);
     }
 
     void dropsOpenLocalFilesOnly_data()
@@ -411,18 +420,23 @@ private Q_SLOTS:
         QCOMPARE(shownView(*window), contentViewOf(*window));
     }
 
-    void startsAtTheRestoredFileAndEndsStudyingOnTheStartText()
+    void startsAtTheFirstCardOfTheRestoredFile()
     {
         coordinator().open(m_fixture->deck(QStringLiteral("deck.txt"), 3));
         auto window = makeWindow();
         QCOMPARE(shownView(*window), contentViewOf(*window));
         QCOMPARE(contentViewOf(*window)->cardView()->selectedCard(), std::optional<qsizetype>(0));
+    }
+
+    void endStudyingShowsTheStartTextAndKeepsTheRecentFile()
+    {
+        coordinator().open(m_fixture->deck(QStringLiteral("deck.txt"), 3));
+        auto window = makeWindow();
         contentViewOf(*window)->setSelectedCardIndex(2);
         named<QToolButton>(contentViewOf(*window)->sidebar()->header(), u"endStudyingButton"_qs)
             ->click();
         QCOMPARE(shownView(*window), named<StartView>(&*window, u"startView"_qs));
         QCOMPARE(m_fixture->recent->files().size(), 1);
-
         // The next deck starts at its first card again.
         coordinator().open(m_fixture->deck(QStringLiteral("next.txt"), 3));
         QCOMPARE(contentViewOf(*window)->selectedCardIndex(), std::optional<qsizetype>(0));
