@@ -5,6 +5,8 @@
 #include "core/store/deck_loader.h"
 #include "core/store/journal_writer.h"
 #include "core/store/progress_store.h"
+#include "core/store/property_list.h"
+#include "core/store/safe_file.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -147,6 +149,53 @@ int measure(const QString &path)
     return 0;
 }
 
+// Each step of a load timed on its own, one after the other, with the process's peak memory so far.
+int phases(const QString &path)
+{
+    const QUrl url = deckUrl(path);
+    QElapsedTimer timer;
+    timer.start();
+    const auto lap = [&](const char *what) {
+        out << QStringLiteral("%1 %2 ms, peak %3 MiB\n")
+                   .arg(QString::fromLatin1(what), -34)
+                   .arg(milliseconds(timer), 8, 'f', 1)
+                   .arg(peakMiB());
+        out.flush();
+        timer.restart();
+    };
+    FileRead deckBytes = readFileSafely(path, qint64(1) << 40);
+    lap("read the deck's bytes:");
+    deckBytes = FileRead();
+    timer.restart();
+    QList<Card> cards = *readCardsFromFile(path);
+    lap("read it, decode it, cut it in cards:");
+    quint8 mix = 0;
+    for (const Card &card : cards)
+        for (const CardFace &face : card.faces)
+            mix ^= faceDigest(face.text).bytes[0];
+    lap("one MD5 per face:");
+    const QString progressFile = progressFileURL(url)->toLocalFile();
+    FileRead progressBytes = readFileSafely(progressFile, maxProgressFileSize);
+    lap("read the progress file's bytes:");
+    std::optional<ProgressTable> table = decodeProgressTable(progressBytes.bytes);
+    lap("decode the progress table:");
+    const qsizetype records = table ? table->size() : -1;
+    table.reset();
+    progressBytes = FileRead();
+    cards.clear();
+    timer.restart();
+    std::optional<DataFile> deck =
+        withSavedProgress(*readCardsFromFile(path), url, progressDirectory(), nullptr, nullptr);
+    lap("the load, one step after the other:");
+    const qsizetype cardCount = deck->cards.size();
+    deck.reset();
+    timer.restart();
+    deck = *loadDeckFile(path, url, progressDirectory(), nullptr, nullptr);
+    lap("the load, deck and progress together:");
+    out << "records: " << records << ", cards: " << cardCount << " (" << mix << ")\n";
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -157,6 +206,8 @@ int main(int argc, char *argv[])
         return generate(args[2], args[3].toInt());
     if (args.size() == 3 && args[1] == u"measure")
         return measure(args[2]);
-    out << "usage: bench_million generate DECK CARDS | measure DECK\n";
+    if (args.size() == 3 && args[1] == u"phases")
+        return phases(args[2]);
+    out << "usage: bench_million generate DECK CARDS | measure DECK | phases DECK\n";
     return 2;
 }

@@ -25,8 +25,11 @@
 #include <QStyleFactory>
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <QTimer>
 
 #include <algorithm>
+
+#include <sys/resource.h>
 
 namespace {
 
@@ -221,6 +224,90 @@ int shots(const QString &folder, const QUrl &deck, const QList<QUrl> &recent)
     return ok ? 0 : 1;
 }
 
+// Notes the longest time the event loop went without turning, from a timer that asks to be
+// called every few milliseconds.
+class StallWatch final : public QObject
+{
+public:
+    StallWatch()
+    {
+        m_clock.start();
+        m_timer.setTimerType(Qt::PreciseTimer);
+        connect(&m_timer, &QTimer::timeout, this, [this] {
+            const double now = double(m_clock.nsecsElapsed()) / 1e6;
+            longest = std::max(longest, now - m_last);
+            m_last = now;
+        });
+        m_timer.start(2);
+    }
+    void restart()
+    {
+        m_last = double(m_clock.nsecsElapsed()) / 1e6;
+        longest = 0;
+    }
+    double longest = 0;
+
+private:
+    QElapsedTimer m_clock;
+    QTimer m_timer;
+    double m_last = 0;
+};
+
+qint64 peakMiB()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss / 1024;
+}
+
+// A deck with its progress folder opened into a shown window, as at a start: how long until
+// the window shows the deck, and the longest the window went without answering meanwhile; then
+// the same for a reading after an outside edit.
+int openInWindow(const QUrl &deck, const QString &progressFolder)
+{
+    QTemporaryDir dir;
+    QSettings settings(dir.filePath(QStringLiteral("prefs.ini")), QSettings::IniFormat);
+    RecentFiles recent(&settings);
+    CommandsCoordinator coordinator(&settings, progressFolder, &recent);
+    MainWindow window(coordinator, recent);
+    QListView *list = window.contentView()->sidebar()->cardList();
+    PaintWatch startPainted(window.centralWidget());
+    window.show();
+    startPainted.wait();
+
+    StallWatch stalls;
+    QElapsedTimer timer;
+    timer.start();
+    stalls.restart();
+    coordinator.open(deck);
+    const double opened = timer.nsecsElapsed() / 1e6;
+    PaintWatch deckPainted(list->viewport());
+    while (coordinator.state() != CommandsCoordinator::State::DeckOpen || !deckPainted.painted) {
+        if (coordinator.state() == CommandsCoordinator::State::UnreadableFile) {
+            out << "the deck could not be read\n";
+            return 1;
+        }
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    out << "cards: " << coordinator.dataFile()->cards.size() << '\n';
+    out << "open returned after:            " << opened << " ms\n";
+    out << "open to the deck shown:         " << timer.nsecsElapsed() / 1e6 << " ms\n";
+    out << "longest the window was frozen:  " << stalls.longest << " ms\n";
+    out << "peak memory so far:             " << peakMiB() << " MiB\n";
+    out.flush();
+
+    timer.restart();
+    stalls.restart();
+    coordinator.reloadActiveFile();
+    while (coordinator.isLoading())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    QCoreApplication::processEvents();
+    out << "reload after an edit:           " << timer.nsecsElapsed() / 1e6 << " ms\n";
+    out << "longest the window was frozen:  " << stalls.longest << " ms\n";
+    out << "peak memory:                    " << peakMiB() << " MiB\n";
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -237,6 +324,15 @@ int main(int argc, char *argv[])
             recent.append(QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()));
         return shots(arguments[1], QUrl::fromLocalFile(QFileInfo(arguments[2]).absoluteFilePath()),
                      recent);
+    }
+
+    if (!arguments.isEmpty() && arguments.first() == u"open") {
+        if (arguments.size() != 3) {
+            out << "usage: bench_window open DECK PROGRESS-FOLDER\n";
+            return 2;
+        }
+        return openInWindow(QUrl::fromLocalFile(QFileInfo(arguments[1]).absoluteFilePath()),
+                            arguments[2]);
     }
 
     QTemporaryDir dir;

@@ -351,28 +351,23 @@ std::optional<DataFile> CommandsCoordinator::readDeck(const QUrl &file, bool rep
 {
     if (!file.isLocalFile())
         return std::nullopt;
-    QString error;
-    const std::optional<QString> text = readUtf8TextFile(file.toLocalFile(), &error);
-    if (!text) {
-        if (reportFailure)
-            printLine(error);
-        return std::nullopt;
-    }
     // Every change is in the journal, which the load replays over the progress file, so the
     // read need not wait for that file to be rewritten. A change the journal could not take is
     // only in the rewrite still to come: then reading before it lands would bring back older
     // ratings, which the next save would write over the newer ones.
     if (!m_saver.waitForJournal())
         m_saver.waitForPendingSave(file);
-    // Reading the bytes is about a tenth of the work.
-    constexpr double read = 0.1;
-    if (progress)
-        progress(read);
-    const auto loading = [&](double fraction) {
-        if (progress)
-            progress(read + (1 - read) * fraction);
-    };
-    return m_location.loadDeck(*text, file, previous, report, loading);
+    // Reading the deck is most of the work; matching the progress to its faces the rest.
+    constexpr double read = 0.8;
+    QString error;
+    std::optional<DataFile> deck =
+        m_location.loadFile(file, previous, report, &error, [&progress](double fraction) {
+            if (progress)
+                progress(read * fraction);
+        });
+    if (!deck && reportFailure)
+        printLine(error);
+    return deck;
 }
 
 bool CommandsCoordinator::loadsInBackground(const QUrl &file) const

@@ -288,20 +288,21 @@ int runCommandLine(const CommandLine &commandLine, QTextStream &out, QTextStream
         break;
     }
     const QString path = commandLine.file;
-    QString error;
-    const auto text = readUtf8TextFile(path, &error);
-    if (!text) {
-        err << "memoranth: " << error << '\n';
-        return 1;
-    }
     const QUrl url = QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath());
     // Look for the progress folder without creating it: a report never writes anything.
     const QString folder = progressDirectoryLocation();
     const QString progressPath =
         folder.isEmpty() ? QString() : progressFileURL(url, folder).toLocalFile();
     LoadReport report;
-    const DataFile deck = loadDataFile(
-        *text, url, folder.isEmpty() ? std::nullopt : std::optional(folder), nullptr, &report);
+    QString error;
+    const std::optional<DataFile> read =
+        loadDeckFile(path, url, folder.isEmpty() ? std::nullopt : std::optional(folder), nullptr,
+                     &report, &error);
+    if (!read) {
+        err << "memoranth: " << error << '\n';
+        return 1;
+    }
+    const DataFile &deck = *read;
     if (commandLine.action == CommandLine::Action::Orphans) {
         out << QString::fromUtf8(orphansJson(deck, report.changes, progressPath));
     } else if (commandLine.action == CommandLine::Action::ExportReviews) {

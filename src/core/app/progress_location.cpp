@@ -24,6 +24,13 @@ DataFile ProgressLocation::loadDeck(QStringView text, const QUrl &url, const Dat
     return loadDataFile(text, url, currentFolder(), previous, report, progress);
 }
 
+std::optional<DataFile>
+ProgressLocation::loadFile(const QUrl &url, const DataFile *previous, LoadReport *report,
+                           QString *error, const std::function<void(double)> &progress) const
+{
+    return loadDeckFile(url.toLocalFile(), url, currentFolder(), previous, report, error, progress);
+}
+
 bool ProgressLocation::saveDeck(const QUrl &url, const QList<Card> &cards,
                                 const FaceChanges &changes, QString *error) const
 {

@@ -29,6 +29,10 @@ public:
     DataFile loadDeck(QStringView text, const QUrl &url, const DataFile *previous = nullptr,
                       LoadReport *report = nullptr,
                       const std::function<void(double)> &progress = {}) const;
+    // The deck of the local file at url with its progress (see loadDeckFile).
+    std::optional<DataFile> loadFile(const QUrl &url, const DataFile *previous, LoadReport *report,
+                                     QString *error,
+                                     const std::function<void(double)> &progress = {}) const;
     // False on failure, error then says why.
     [[nodiscard]] bool saveDeck(const QUrl &url, const QList<Card> &cards,
                                 const FaceChanges &changes, QString *error) const;

@@ -7,6 +7,8 @@
 #include <QStringDecoder>
 #include <QTextBoundaryFinder>
 
+#include <algorithm>
+
 namespace {
 
 enum class LineKind { CardMarker, FaceMarker, Text };
@@ -51,7 +53,17 @@ QString captionOf(QStringView markerLine)
 class CardBuilder
 {
 public:
+    CardBuilder() = default;
     explicit CardBuilder(QStringView source) : m_source(source) {}
+
+    // The text that line positions refer to from now on. The face being built keeps what it
+    // took from the text before.
+    void setSource(QStringView source)
+    {
+        if (m_inFace)
+            flushStretch();
+        m_source = source;
+    }
 
     void startCard(QStringView markerLine)
     {
@@ -162,30 +174,26 @@ private:
 
 } // namespace
 
-QList<Card> readCards(QStringView text)
+// The lines of the text so far and the cards they make.
+struct CardReader::State
 {
-    // A byte-order mark is an encoding artefact, not part of the first line.
-    if (text.startsWith(QChar(QChar::ByteOrderMark)))
-        text = text.mid(1);
+    CardBuilder builder;
+    QString tail;      // the start of a line that the last piece cut off
+    bool first = true; // no line read yet
+    bool noCards = false;
+    bool started = false;
 
-    CardBuilder builder(text);
-    bool first = true;
-    qsizetype start = 0;
-    const qsizetype size = text.size();
-    const char16_t *chars = text.utf16();
-    // Every line end ends a line, and the text after the last one is a line too (possibly
-    // empty): n line ends make n + 1 lines.
-    for (qsizetype i = 0; i <= size; ++i) {
-        if (i < size && !isLineEnd(chars[i]))
-            continue;
-        const QStringView line = text.sliced(start, i - start);
-        const qsizetype lineStart = start;
-        start = i + 1;
+    // Reads the line text[start, end), ended by the character at end unless it is the last.
+    void readLine(QStringView text, qsizetype start, qsizetype end, bool last)
+    {
+        const QStringView line = text.sliced(start, end - start);
         const LineKind kind = kindOf(line);
         if (first) {
-            if (kind != LineKind::CardMarker)
-                return {};
             first = false;
+            if (kind != LineKind::CardMarker) {
+                noCards = true;
+                return;
+            }
         }
         switch (kind) {
         case LineKind::CardMarker:
@@ -195,11 +203,77 @@ QList<Card> readCards(QStringView text)
             builder.startFace();
             break;
         case LineKind::Text:
-            builder.addLine(lineStart, i, i < size && chars[i] == u'\n');
+            builder.addLine(start, end, !last && text[end] == u'\n');
             break;
         }
     }
-    return builder.finish();
+};
+
+CardReader::CardReader() : m_state(std::make_unique<State>())
+{
+}
+
+CardReader::~CardReader() = default;
+
+void CardReader::add(QStringView piece)
+{
+    State &state = *m_state;
+    if (!state.started && !piece.isEmpty()) {
+        state.started = true;
+        // A byte-order mark is an encoding artefact, not part of the first line.
+        if (piece.startsWith(QChar(QChar::ByteOrderMark)))
+            piece = piece.mid(1);
+    }
+    if (state.noCards)
+        return;
+    const char16_t *chars = piece.utf16();
+    const qsizetype size = piece.size();
+    qsizetype start = 0;
+    if (!state.tail.isEmpty()) {
+        // The line cut off before ends in this piece, or is longer still.
+        qsizetype end = 0;
+        while (end < size && !isLineEnd(chars[end]))
+            ++end;
+        state.tail.append(piece.first(std::min(end + 1, size)));
+        if (end == size)
+            return;
+        state.builder.setSource(state.tail);
+        state.readLine(state.tail, 0, state.tail.size() - 1, false);
+        state.builder.setSource({});
+        state.tail.resize(0);
+        start = end + 1;
+    }
+    // The piece itself is the text the faces are cut from, without a copy.
+    state.builder.setSource(piece);
+    for (qsizetype i = start; i < size && !state.noCards; ++i) {
+        if (!isLineEnd(chars[i]))
+            continue;
+        state.readLine(piece, start, i, false);
+        start = i + 1;
+    }
+    state.builder.setSource({});
+    if (!state.noCards)
+        state.tail.append(piece.sliced(start));
+}
+
+QList<Card> CardReader::finish()
+{
+    State &state = *m_state;
+    if (!state.noCards) {
+        // The text after the last line end is a line too, possibly empty.
+        state.builder.setSource(state.tail);
+        state.readLine(state.tail, 0, state.tail.size(), true);
+    }
+    if (state.noCards)
+        return {};
+    return state.builder.finish();
+}
+
+QList<Card> readCards(QStringView text)
+{
+    CardReader reader;
+    reader.add(text);
+    return reader.finish();
 }
 
 std::optional<QString> readUtf8File(const QString &path)

@@ -2,11 +2,31 @@
 
 #include "core/model/records.h"
 
+#include <memory>
 #include <optional>
 
 // Cuts a flashcard text into cards and faces, every face new and unrated.
 // Never fails: a text without cards gives an empty list.
 QList<Card> readCards(QStringView text);
+
+// The same for a text given piece by piece, as a big file is read: a line cut by the end of a
+// piece waits for the rest of it. The cards are those readCards gives for the whole text.
+class CardReader
+{
+public:
+    CardReader();
+    ~CardReader();
+    CardReader(const CardReader &) = delete;
+    CardReader &operator=(const CardReader &) = delete;
+
+    void add(QStringView piece);
+    // The cards, once every piece has been added.
+    QList<Card> finish();
+
+private:
+    struct State;
+    std::unique_ptr<State> m_state;
+};
 
 // The whole content of a local file decoded as UTF-8; nothing when it cannot be read or the
 // bytes are not UTF-8.

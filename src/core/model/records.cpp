@@ -3,16 +3,23 @@
 #include <QRandomGenerator>
 
 #include <cstring>
+#include <iterator>
 
 namespace {
 
 // A random (version 4) UUID. QUuid::createUuid() asks the kernel for every one, which costs a
-// system call per face when a large deck is read; the global generator is seeded from the
-// system once and is plenty for identifiers that only live as long as one reading.
+// system call per face when a large deck is read, and the global generator takes a lock for
+// each; a generator of each thread, seeded from the global one, is plenty for identifiers that
+// only live as long as one reading.
 QUuid randomUuid()
 {
+    thread_local QRandomGenerator64 generator = [] {
+        quint32 seed[8];
+        QRandomGenerator::global()->fillRange(seed);
+        return QRandomGenerator64(seed, std::size(seed));
+    }();
     quint64 words[2];
-    QRandomGenerator::global()->fillRange(words);
+    generator.fillRange(words);
     uchar bytes[16];
     std::memcpy(bytes, words, sizeof bytes);
     bytes[6] = (bytes[6] & 0x0F) | 0x40; // version 4

@@ -34,3 +34,22 @@ struct LoadReport
 DataFile loadDataFile(QStringView text, const QUrl &url,
                       const std::optional<QString> &progressFolder, const DataFile *previous,
                       LoadReport *report, const std::function<void(double)> &progress = {});
+// As above, for the cards already read from the file's text.
+DataFile withSavedProgress(QList<Card> cards, const QUrl &url,
+                           const std::optional<QString> &progressFolder, const DataFile *previous,
+                           LoadReport *report, const std::function<void(double)> &progress = {});
+
+// The cards of the flashcard file at path, read and cut a piece at a time so that its whole text
+// is never held; nothing when it cannot be read or is not UTF-8 text, error then saying why as
+// readUtf8TextFile does. progress, if given, is told the share of the file read so far.
+std::optional<QList<Card>> readCardsFromFile(const QString &path, QString *error = nullptr,
+                                             const std::function<void(double)> &progress = {});
+
+// The deck of the flashcard file at path with its saved progress, as readCardsFromFile and
+// loadDataFile give it; the progress file is read meanwhile, beside the deck. progress is told
+// the share of the deck's file read so far. Nothing when the file cannot be read.
+std::optional<DataFile> loadDeckFile(const QString &path, const QUrl &url,
+                                     const std::optional<QString> &progressFolder,
+                                     const DataFile *previous, LoadReport *report,
+                                     QString *error = nullptr,
+                                     const std::function<void(double)> &progress = {});

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QStringDecoder>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -78,7 +79,12 @@ bool fail(QString *error, const QString &text)
 
 } // namespace
 
-FileRead readFileSafely(const QString &path, qint64 maxSize, Links links)
+namespace {
+
+// Reads the file as readFileSafely describes, handing its bytes to take() as they come: into
+// one buffer of the whole file, or a piece at a time into a buffer used again for each.
+FileRead readFileWith(const QString &path, qint64 maxSize, Links links, qsizetype pieceSize,
+                      const std::function<void(QByteArrayView, qint64)> &take)
 {
     FileRead result;
     const QByteArray encoded = QFile::encodeName(path);
@@ -120,15 +126,39 @@ FileRead readFileSafely(const QString &path, qint64 maxSize, Links links)
     if (!S_ISREG(info.st_mode))
         return failed(SafeFile::tr("it is %1").arg(kindOf(info.st_mode)));
 
-    // One read of the size found, and one byte more to see whether it grew past the limit.
     const qint64 expected = std::min<qint64>(info.st_size, maxSize);
+    const auto grewTooBig = [&] {
+        return failed(
+            SafeFile::tr("it grew past the %1 MB such a file may have").arg(megabytes(maxSize)));
+    };
+    if (take) {
+        QByteArray piece(pieceSize, Qt::Uninitialized);
+        qint64 total = 0;
+        for (;;) {
+            const ssize_t n = ::read(file.get(), piece.data(), size_t(piece.size()));
+            if (n < 0) {
+                if (errno == EINTR)
+                    continue;
+                return failed(systemError(errno));
+            }
+            if (n == 0)
+                break;
+            total += n;
+            if (total > maxSize)
+                return grewTooBig();
+            take(QByteArrayView(piece.constData(), n), expected);
+        }
+        result.status = FileRead::Status::Read;
+        return result;
+    }
+
+    // One read of the size found, and one byte more to see whether it grew past the limit.
     QByteArray bytes(expected + 1, Qt::Uninitialized);
     qint64 total = 0;
     for (;;) {
         if (total == bytes.size()) {
             if (total > maxSize)
-                return failed(SafeFile::tr("it grew past the %1 MB such a file may have")
-                                  .arg(megabytes(maxSize)));
+                return grewTooBig();
             bytes.resize(std::min<qint64>(maxSize + 1, total * 2));
         }
         const ssize_t n = ::read(file.get(), bytes.data() + total, size_t(bytes.size() - total));
@@ -145,6 +175,20 @@ FileRead readFileSafely(const QString &path, qint64 maxSize, Links links)
     result.status = FileRead::Status::Read;
     result.bytes = std::move(bytes);
     return result;
+}
+
+} // namespace
+
+FileRead readFileSafely(const QString &path, qint64 maxSize, Links links)
+{
+    return readFileWith(path, maxSize, links, 0, {});
+}
+
+FileRead readFileInPieces(const QString &path, qint64 maxSize, qsizetype pieceSize,
+                          const std::function<void(QByteArrayView piece, qint64 size)> &take,
+                          Links links)
+{
+    return readFileWith(path, maxSize, links, std::max<qsizetype>(pieceSize, 1), take);
 }
 
 bool writeFileSafely(const QString &path, const QByteArray &bytes, QString *error)
@@ -250,17 +294,25 @@ void syncFolder(const QString &folder)
     }
 }
 
+namespace {
+
+QString missingTextFile(const QString &path)
+{
+    // File names are decoded as UTF-8; one that is not cannot be found again by its name.
+    return path.contains(QChar::ReplacementCharacter)
+               ? SafeFile::tr("%1 could not be opened: its name is not valid UTF-8; rename the "
+                              "file to open it.")
+                     .arg(path)
+               : SafeFile::tr("%1 could not be read: %2.").arg(path, systemError(ENOENT));
+}
+
+} // namespace
+
 std::optional<QString> readUtf8TextFile(const QString &path, QString *error)
 {
     const FileRead read = readFileSafely(path, maxTextFileSize);
     if (read.status == FileRead::Status::Missing) {
-        // File names are decoded as UTF-8; one that is not cannot be found again by its name.
-        fail(error,
-             path.contains(QChar::ReplacementCharacter)
-                 ? SafeFile::tr("%1 could not be opened: its name is not valid UTF-8; rename the "
-                                "file to open it.")
-                       .arg(path)
-                 : SafeFile::tr("%1 could not be read: %2.").arg(path, systemError(ENOENT)));
+        fail(error, missingTextFile(path));
         return std::nullopt;
     }
     if (!read.ok()) {
@@ -275,4 +327,75 @@ std::optional<QString> readUtf8TextFile(const QString &path, QString *error)
         return std::nullopt;
     }
     return text;
+}
+
+bool readUtf8TextInPieces(const QString &path, const std::function<void(QStringView)> &take,
+                          QString *error, const std::function<void(double)> &progress,
+                          qsizetype pieceSize)
+{
+    // A piece ends before a sequence that the next piece completes; those bytes go first then.
+    QByteArray bytes;
+    QString text;
+    bool first = true;
+    bool valid = true;
+    const auto decode = [&](QByteArrayView piece) {
+        // Stateless: a sequence cut off at the end of the file is an error, not pending input.
+        // Only the first piece may begin with a byte-order mark to leave out.
+        QStringDecoder decoder(QStringDecoder::Utf8,
+                               first ? QStringDecoder::Flag::Stateless
+                                     : QStringDecoder::Flag::Stateless |
+                                           QStringDecoder::Flag::ConvertInitialBom);
+        first = false;
+        text.resize(decoder.requiredSpace(piece.size()));
+        const QChar *end = decoder.appendToBuffer(text.data(), piece);
+        if (decoder.hasError())
+            valid = false;
+        return QStringView(text.constData(), end - text.constData());
+    };
+    qint64 done = 0;
+    const FileRead read =
+        readFileInPieces(path, maxTextFileSize, pieceSize, [&](QByteArrayView piece, qint64 size) {
+            done += piece.size();
+            if (!valid)
+                return;
+            bytes.append(piece);
+            // Back to the first byte of the last sequence when the piece ends within it.
+            qsizetype cut = bytes.size();
+            qsizetype lead = cut - 1;
+            while (lead >= 0 && lead > cut - 4 && (quint8(bytes[lead]) & 0xC0) == 0x80)
+                --lead;
+            if (lead >= 0) {
+                const quint8 byte = quint8(bytes[lead]);
+                const qsizetype length = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC0 ? 2 : 1;
+                if (lead + length > cut)
+                    cut = lead;
+            }
+            if (cut > 0) {
+                const QStringView decoded = decode(QByteArrayView(bytes.constData(), cut));
+                if (valid)
+                    take(decoded);
+                bytes.remove(0, cut);
+            }
+            if (progress && size > 0)
+                progress(std::min(1.0, double(done) / double(size)));
+        });
+    if (read.status == FileRead::Status::Missing) {
+        fail(error, missingTextFile(path));
+        return false;
+    }
+    if (!read.ok()) {
+        fail(error, read.error);
+        return false;
+    }
+    // The end of the file: what is left must be whole.
+    if (valid && (!bytes.isEmpty() || first)) {
+        const QStringView decoded = decode(bytes);
+        if (valid)
+            take(decoded);
+    }
+    if (!valid) {
+        fail(error, SafeFile::tr("%1 cannot be read as UTF-8 text.").arg(path));
+        return false;
+    }
+    return true;
 }

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 // Reading and writing the files Memoranth keeps, safely against what may be found at their
@@ -30,6 +31,13 @@ enum class Links { Follow, DoNotFollow };
 // more than maxSize bytes. With Links::DoNotFollow, a symbolic link at the path is refused.
 [[nodiscard]] FileRead readFileSafely(const QString &path, qint64 maxSize,
                                       Links links = Links::Follow);
+// The same, with the bytes handed to take() a piece of at most pieceSize bytes at a time, with
+// the size the file had when it was opened, instead of held whole: for a file too big to want
+// in memory twice. The result's bytes stay empty.
+[[nodiscard]] FileRead
+readFileInPieces(const QString &path, qint64 maxSize, qsizetype pieceSize,
+                 const std::function<void(QByteArrayView piece, qint64 size)> &take,
+                 Links links = Links::Follow);
 
 // Writes bytes to path through a temporary file in the same folder whose data is synced before
 // it is renamed over the path; the folder is synced after. A symbolic link or anything but a
@@ -59,3 +67,12 @@ inline constexpr qint64 maxTextFileSize = qint64(512) << 20;
 // read or is not UTF-8 text; error then says which, in a sentence that names the file.
 [[nodiscard]] std::optional<QString> readUtf8TextFile(const QString &path,
                                                       QString *error = nullptr);
+// The same, with the text handed to take() a piece at a time as the file is read, never held
+// whole, in pieces of about pieceSize bytes; progress, if given, is told the share of the file
+// read so far. False (with error set) when the file cannot be read or is not UTF-8 text: take()
+// may have had some pieces by then.
+[[nodiscard]] bool readUtf8TextInPieces(const QString &path,
+                                        const std::function<void(QStringView)> &take,
+                                        QString *error = nullptr,
+                                        const std::function<void(double)> &progress = {},
+                                        qsizetype pieceSize = 4 << 20);

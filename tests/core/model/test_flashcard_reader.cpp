@@ -91,6 +91,32 @@ private Q_SLOTS:
         }
     }
 
+    // A text given in pieces, cut anywhere, gives the cards of the whole text.
+    void piecesGiveTheCardsOfTheWholeText_data() { cutsTextIntoCardsAndFaces_data(); }
+    void piecesGiveTheCardsOfTheWholeText()
+    {
+        QFETCH(QString, text);
+        const QList<Card> whole = readCards(text);
+        const auto captions = [](const QList<Card> &cards) {
+            QStringList result;
+            for (const Card &card : cards)
+                result << card.caption;
+            return result;
+        };
+        for (qsizetype cut = 0; cut <= text.size(); ++cut) {
+            CardReader reader;
+            reader.add(QStringView(text).first(cut));
+            reader.add(QStringView(text).sliced(cut));
+            const QList<Card> cards = reader.finish();
+            QCOMPARE(facesOf(cards), facesOf(whole));
+            QCOMPARE(captions(cards), captions(whole));
+        }
+        CardReader oneByOne;
+        for (QChar c : text)
+            oneByOne.add(QStringView(&c, 1));
+        QCOMPARE(facesOf(oneByOne.finish()), facesOf(whole));
+    }
+
     // The reader against the plainest reading of the format: cut into lines, then walk them.
     void agreesWithAPlainReadingOnRandomTexts()
     {
@@ -147,6 +173,13 @@ private Q_SLOTS:
             for (int n = int(random.bounded(40)); n > 0; --n)
                 text += pieces[random.bounded(pieces.size())];
             QCOMPARE(facesOf(readCards(text)), plainReading(text));
+            CardReader inPieces;
+            for (qsizetype at = 0; at < text.size();) {
+                const qsizetype length = std::min<qsizetype>(random.bounded(8), text.size() - at);
+                inPieces.add(QStringView(text).sliced(at, length));
+                at += length;
+            }
+            QCOMPARE(facesOf(inPieces.finish()), plainReading(text));
         }
     }
 

@@ -63,6 +63,10 @@ private Q_SLOTS:
         }
         QString error;
         const std::optional<QString> text = readUtf8TextFile(path, &error);
+        QString errorInPieces;
+        QVERIFY(!readUtf8TextInPieces(
+            path, [](QStringView) {}, &errorInPieces));
+        QCOMPARE(errorInPieces, error);
         if (kind == u"name") // QTemporaryDir cannot remove it by its decoded name
             ::unlink((QFile::encodeName(m_dir.path()) + "/caf\xe9.txt").constData());
         QCOMPARE(text, std::nullopt);
@@ -77,6 +81,41 @@ private Q_SLOTS:
         QString error;
         QCOMPARE(readUtf8TextFile(path, &error), u"===\ncafé\n"_qs);
         QVERIFY(error.isEmpty());
+    }
+
+    // Read in pieces of any size, a file gives the text it gives read whole, or fails as that.
+    void piecesGiveTheWholeText_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("ASCII") << QByteArray("===\nQ\n---\nA\n");
+        QTest::newRow("two, three and four bytes")
+            << QByteArray("===\ncaf\xc3\xa9 \xe2\x82\xac \xf0\x9f\x98\x80\xc3\xa9\n");
+        QTest::newRow("byte-order mark at the start only")
+            << QByteArray("\xef\xbb\xbf===\n\xef\xbb\xbf\xef\xbb\xbfQ\xef\xbb\xbf");
+        QTest::newRow("empty") << QByteArray();
+        QTest::newRow("Latin-1") << QByteArray("===\ncaf\xe9 ok\n");
+        QTest::newRow("cut at the end") << QByteArray("===\ncaf\xe2\x82");
+        QTest::newRow("stray continuation bytes") << QByteArray("===\n\x80\x80\x80\x80x");
+        QTest::newRow("surrogate encoded") << QByteArray("===\n\xed\xa0\x80\n");
+    }
+    void piecesGiveTheWholeText()
+    {
+        QFETCH(QByteArray, bytes);
+        const QString path = m_dir.filePath(u"pieces.txt"_qs);
+        QVERIFY(write(path, bytes));
+        const std::optional<QString> whole = readUtf8TextFile(path);
+        for (qsizetype pieceSize = 1; pieceSize <= 8; ++pieceSize) {
+            QString joined;
+            double told = 0;
+            const bool read = readUtf8TextInPieces(
+                path, [&](QStringView piece) { joined += piece; }, nullptr,
+                [&](double fraction) { told = fraction; }, pieceSize);
+            QCOMPARE(read, whole.has_value());
+            if (read) {
+                QCOMPARE(joined, *whole);
+                QCOMPARE(told, bytes.isEmpty() ? 0.0 : 1.0);
+            }
+        }
     }
 
     // Writing replaces a file through a synced temporary one, keeping its permissions, and
