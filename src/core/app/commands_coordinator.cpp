@@ -439,10 +439,12 @@ void CommandsCoordinator::startLoad(const QUrl &file, bool reload)
         const DataFile *previous = job->reload && job->current ? &*job->current : nullptr;
         std::optional<DataFile> deck = reader(job->file, previous, &report, progress);
         progress(1);
-        if (job->cancelled)
-            return; // the deck is let go here, not on the window's thread
-        if (deck && job->current)
+        if (deck && job->current && !job->cancelled)
             keepUnsavedProgress(*job->current, job->unsaved, *deck);
+        // Let go here: should the deck on screen be gone by now, freeing it takes long.
+        job->current.reset();
+        if (job->cancelled)
+            return; // the deck read is let go here too, not on the window's thread
         auto result = std::make_shared<std::pair<std::optional<DataFile>, LoadReport>>(
             std::move(deck), std::move(report));
         QMetaObject::invokeMethod(
