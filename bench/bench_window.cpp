@@ -270,7 +270,7 @@ int openInWindow(const QUrl &deck, const QString &progressFolder)
     RecentFiles recent(&settings);
     CommandsCoordinator coordinator(&settings, progressFolder, &recent);
     MainWindow window(coordinator, recent);
-    QListView *list = window.contentView()->sidebar()->cardList();
+    QListView *list = window.findChild<ContentView *>()->sidebar()->cardList();
     PaintWatch startPainted(window.centralWidget());
     window.show();
     startPainted.wait();
