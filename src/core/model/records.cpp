@@ -31,25 +31,15 @@ QUuid randomUuid()
 
 QString rawValue(CardFaceProgress progress)
 {
-    switch (progress) {
-    case CardFaceProgress::New:
-        return QStringLiteral("new");
-    case CardFaceProgress::Learning:
-        return QStringLiteral("learning");
-    case CardFaceProgress::Mastered:
-        return QStringLiteral("mastered");
-    case CardFaceProgress::Archived:
-        return QStringLiteral("archived");
-    case CardFaceProgress::Abandoned:
-        return QStringLiteral("abandoned");
-    }
-    return {};
+    const std::string_view raw = cardFaceProgressRawValues[int(progress)];
+    return QString::fromLatin1(raw.data(), qsizetype(raw.size()));
 }
 
 std::optional<CardFaceProgress> cardFaceProgressFromRawValue(QStringView raw)
 {
     for (CardFaceProgress progress : allCardFaceProgresses) {
-        if (raw == rawValue(progress))
+        const std::string_view value = cardFaceProgressRawValues[int(progress)];
+        if (raw == QLatin1StringView(value.data(), qsizetype(value.size())))
             return progress;
     }
     return std::nullopt;

@@ -9,6 +9,7 @@
 #include <QUuid>
 
 #include <optional>
+#include <string_view>
 
 // The study state of one face. Raw values are what the progress file stores.
 enum class CardFaceProgress : quint8 { New, Learning, Mastered, Archived, Abandoned };
@@ -17,6 +18,10 @@ enum class CardFaceProgress : quint8 { New, Learning, Mastered, Archived, Abando
 inline constexpr CardFaceProgress allCardFaceProgresses[] = {
     CardFaceProgress::New, CardFaceProgress::Learning, CardFaceProgress::Mastered,
     CardFaceProgress::Archived, CardFaceProgress::Abandoned};
+
+// The raw values of the cases, in their order.
+inline constexpr std::string_view cardFaceProgressRawValues[] = {"new", "learning", "mastered",
+                                                                 "archived", "abandoned"};
 
 QString rawValue(CardFaceProgress progress);
 // Exact, case-sensitive match of one of the five raw values; anything else is no value.

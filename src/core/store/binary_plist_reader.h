@@ -1,11 +1,8 @@
 #pragma once
 
-#include "core/store/progress_table.h"
+#include "core/store/raw_record.h"
 
 #include <QByteArrayView>
 
-#include <optional>
-
-// Reads a "bplist00" progress table. Walks only the table's fixed shape, checks every offset,
-// count and reference before use, and does work bounded by the size of the input.
-std::optional<ProgressTable> readBinaryProgressTable(QByteArrayView bytes);
+// Walks the records of a "bplist00" progress table (see readRawRecords).
+[[nodiscard]] bool readBinaryRecords(QByteArrayView bytes, RawRecordVisitor &visitor);

@@ -109,9 +109,10 @@ std::variant<MergedTable, QString> tableOnDisk(const QString &path)
         return MergedTable{};
     if (!read.ok())
         return QStringLiteral("%1 Progress is not saved over it.").arg(read.error);
-    std::optional<QList<StoredRecord>> records = decodeStoredRecords(read.bytes);
-    if (records)
-        return MergedTable{{}, *std::move(records)};
+    // Records as this version writes them come back as faces: the merge and the writer take
+    // them as they take the table they wrote themselves.
+    if (std::optional<StoredTable> records = decodeStoredTable(read.bytes))
+        return MergedTable{std::move(records->faces), std::move(records->records)};
     const QString aside = moveAsideNumbered(path, QStringLiteral(".corrupt"));
     if (aside.isEmpty())
         return QStringLiteral("The progress file %1 could not be decoded, nor moved aside; "

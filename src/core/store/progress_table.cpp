@@ -121,10 +121,20 @@ std::optional<ReviewMemory> storedReviewMemory(std::optional<double> stability,
     return memory;
 }
 
+namespace {
+
+// Seconds from the Unix epoch to 2001-01-01T00:00:00Z, the origin of property-list dates.
+constexpr double referenceDateOffset = 978307200.0;
+
+} // namespace
+
+double referenceSeconds(const QDateTime &time)
+{
+    return double(time.toMSecsSinceEpoch()) / 1000.0 - referenceDateOffset;
+}
+
 std::optional<QDateTime> dateFromReferenceSeconds(double seconds)
 {
-    // Seconds from the Unix epoch to 2001-01-01T00:00:00Z.
-    constexpr double referenceDateOffset = 978307200.0;
     constexpr double limit = 1e6 * 366 * 86400;
     if (!std::isfinite(seconds) || std::abs(seconds) > limit)
         return std::nullopt;

@@ -41,6 +41,8 @@ std::optional<ReviewMemory> storedReviewMemory(std::optional<double> stability,
 // A property-list date (seconds since 2001-01-01 UTC) as an instant; none for a value no
 // clock reaches (not finite, or beyond a million years).
 std::optional<QDateTime> dateFromReferenceSeconds(double seconds);
+// The instant as a property-list date.
+double referenceSeconds(const QDateTime &time);
 
 // The saved-progress table of a deck, by face digest. A key of the file that is not the
 // base64 text of a 16-byte digest can never match a face, so the table does not hold it.

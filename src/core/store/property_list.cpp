@@ -3,6 +3,8 @@
 #include "core/store/binary_plist_reader.h"
 #include "core/store/xml_plist_reader.h"
 
+#include <QSet>
+
 #include <algorithm>
 #include <bit>
 #include <cstring>
@@ -12,9 +14,6 @@
 namespace {
 
 constexpr char binaryMagic[] = "bplist00";
-
-// Seconds from the Unix epoch to 2001-01-01T00:00:00Z, the origin of property-list dates.
-constexpr double referenceDateOffset = 978307200.0;
 
 // The keys of a record, in the order they are written: the shared progress string last.
 enum Key {
@@ -149,10 +148,7 @@ public:
         hex(node, 12);
     }
 
-    void writeDate(const QDateTime &date)
-    {
-        writeDateSeconds(double(date.toMSecsSinceEpoch()) / 1000.0 - referenceDateOffset);
-    }
+    void writeDate(const QDateTime &date) { writeDateSeconds(referenceSeconds(date)); }
 
     void writeDateSeconds(double seconds)
     {
@@ -224,16 +220,92 @@ private:
     char *m_pos = nullptr;
 };
 
+// The saved progress of every face key; a record under any other key is checked and dropped.
+class TableReader final : public RawRecordVisitor
+{
+public:
+    explicit TableReader(qsizetype fileSize)
+        // Keys that are no face key are made into strings: bounded like the walk itself.
+        : m_budget(4 * quint64(fileSize) + 1024)
+    {
+        table.reserve(fileSize / 192);
+    }
+
+    bool wants(const RawString &key) override
+    {
+        m_digest = key.faceDigest();
+        if (m_digest)
+            return !table.contains(*m_digest);
+        if (quint64(key.size) > m_budget) {
+            m_refused = true; // by the record that follows
+            return true;
+        }
+        m_budget -= quint64(key.size);
+        m_otherKey = key.toString();
+        return !m_otherKeys.contains(m_otherKey);
+    }
+
+    bool record(const RawString &, quint64 record, bool shared,
+                std::span<const RawField> fields) override
+    {
+        if (m_refused)
+            return false;
+        const std::optional<SavedProgress> saved = savedProgressOf(fields);
+        if (!saved)
+            return false;
+        if (shared)
+            m_shared.insert(record, *saved);
+        keep(*saved);
+        return true;
+    }
+
+    bool sharedRecord(const RawString &, quint64 record) override
+    {
+        const auto it = m_shared.constFind(record);
+        if (m_refused || it == m_shared.cend())
+            return false;
+        keep(*it);
+        return true;
+    }
+
+    ProgressTable table;
+
+private:
+    void keep(const SavedProgress &saved)
+    {
+        if (m_digest)
+            table.insert(*m_digest, saved);
+        else
+            m_otherKeys.insert(m_otherKey);
+    }
+
+    quint64 m_budget;
+    bool m_refused = false;
+    std::optional<FaceDigest> m_digest;
+    QString m_otherKey;
+    QSet<QString> m_otherKeys;
+    // Records that several keys hold, by their place in the file.
+    QHash<quint64, SavedProgress> m_shared;
+};
+
 } // namespace
+
+bool readRawRecords(QByteArrayView bytes, RawRecordVisitor &visitor)
+{
+    if (bytes.startsWith(QByteArrayView(binaryMagic, 8)))
+        return readBinaryRecords(bytes, visitor);
+    // Another version of the binary format is nothing we can read.
+    if (bytes.startsWith("bplist"))
+        return false;
+    return readXmlRecords(bytes, visitor);
+}
 
 std::optional<ProgressTable> decodeProgressTable(QByteArrayView bytes)
 {
-    if (bytes.startsWith(QByteArrayView(binaryMagic, 8)))
-        return readBinaryProgressTable(bytes);
-    // Another version of the binary format is nothing we can read.
-    if (bytes.startsWith("bplist"))
+    TableReader reader(bytes.size());
+    if (!readRawRecords(bytes, reader))
         return std::nullopt;
-    return readXmlProgressTable(bytes);
+    return std::move(reader.table);
 }
 
 QByteArray encodeProgressTable(const QList<StoredFace> &records, const QList<StoredRecord> &kept)
@@ -377,7 +449,7 @@ QByteArray encodeProgressTable(const QList<StoredFace> &records, const QList<Sto
         for (qsizetype i = 0; i < record.extra.size(); ++i)
             out.writeRef(value++);
 
-        out.writeUuid(face.uuid());
+        out.writeUuid(record.id.value_or(face.uuid()));
         if (face.cardFaceID)
             out.writeInteger(*face.cardFaceID);
         out.writeString(face.text);

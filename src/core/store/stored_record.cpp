@@ -1,45 +1,19 @@
 #include "core/store/stored_record.h"
 
-#include "core/store/property_list.h"
+#include "core/store/raw_record.h"
 #include "core/store/stored_face_fields.h"
 
 #include <QDateTime>
 #include <QHash>
 #include <QSet>
-#include <QXmlStreamReader>
-#include <QtEndian>
 
-#include <bit>
+#include <algorithm>
 #include <cmath>
-#include <cstring>
-#include <limits>
-#include <vector>
 
 namespace {
 
 // Seconds from the Unix epoch to 2001-01-01T00:00:00Z, the origin of property-list dates.
 constexpr double referenceDateOffset = 978307200.0;
-
-// Keeps the records in file order; a later record of the same key takes the earlier one's place.
-class RecordList
-{
-public:
-    void add(StoredRecord record)
-    {
-        const auto it = m_positions.constFind(record.key);
-        if (it != m_positions.cend()) {
-            m_records[*it] = std::move(record);
-            return;
-        }
-        m_positions.insert(record.key, m_records.size());
-        m_records.append(std::move(record));
-    }
-    QList<StoredRecord> take() { return std::move(m_records); }
-
-private:
-    QList<StoredRecord> m_records;
-    QHash<QString, qsizetype> m_positions;
-};
 
 void setField(QList<StoredField> &fields, QString name, StoredValue value)
 {
@@ -52,347 +26,288 @@ void setField(QList<StoredField> &fields, QString name, StoredValue value)
     fields.append({std::move(name), std::move(value)});
 }
 
-class BinaryReader
+// The UUID of the identifier text that a face writes (upper-case hexadecimal digits, grouped
+// 8-4-4-4-12); nothing for any other text, which is kept as it is.
+std::optional<QUuid> uuidOf(const RawString &text)
+{
+    if (text.size != 36)
+        return std::nullopt;
+    char16_t units[36];
+    text.copyTo(units);
+    uchar bytes[16];
+    int byte = 0;
+    for (int i = 0; i < 36;) {
+        if (i == 8 || i == 13 || i == 18 || i == 23) {
+            if (units[i++] != u'-')
+                return std::nullopt;
+            continue;
+        }
+        int value = 0;
+        for (int half = 0; half < 2; ++half, ++i) {
+            const char16_t c = units[i];
+            const int digit = c >= u'0' && c <= u'9'   ? c - u'0'
+                              : c >= u'A' && c <= u'F' ? c - u'A' + 10
+                                                       : -1;
+            if (digit < 0)
+                return std::nullopt;
+            value = value << 4 | digit;
+        }
+        bytes[byte++] = uchar(value);
+    }
+    return QUuid::fromRfc4122(QByteArrayView(bytes, 16));
+}
+
+// The fields of a record as it is kept and written back: every value that is a plain scalar,
+// the last of duplicate names at the place of the first.
+class StoredRecordReader final : public RawRecordVisitor
 {
 public:
-    explicit BinaryReader(QByteArrayView bytes, const QSet<FaceDigest> *only = nullptr)
-        : m_data(reinterpret_cast<const uchar *>(bytes.data())), m_size(quint64(bytes.size())),
-          m_budget(4 * quint64(bytes.size()) + 1024), m_only(only)
+    StoredRecordReader(qsizetype fileSize, const QSet<FaceDigest> *only, bool asFaces = false)
+        // Strings are made for every record: bounded like the walk itself.
+        : m_budget(4 * quint64(fileSize) + 1024), m_only(only), m_asFaces(asFaces)
     {
+        if (!only)
+            m_seen.reserve(fileSize / 192);
     }
 
-    std::optional<QList<StoredRecord>> read()
+    bool wants(const RawString &key) override
     {
-        if (m_size < 8 + 1 + 32)
-            return std::nullopt;
-        const quint64 trailer = m_size - 32;
-        m_offsetSize = m_data[trailer + 6];
-        m_refSize = m_data[trailer + 7];
-        m_objectCount = readUnsigned(trailer + 8, 8);
-        const quint64 top = readUnsigned(trailer + 16, 8);
-        m_tableOffset = readUnsigned(trailer + 24, 8);
-        if (m_offsetSize < 1 || m_offsetSize > 8 || m_refSize < 1 || m_refSize > 8 ||
-            m_objectCount == 0 || top >= m_objectCount || m_tableOffset < 9 ||
-            m_tableOffset > trailer ||
-            m_objectCount > (trailer - m_tableOffset) / quint64(m_offsetSize))
-            return std::nullopt;
+        m_digest = key.faceDigest();
+        if (m_digest)
+            return (!m_only || m_only->contains(*m_digest)) && !m_seen.contains(*m_digest);
+        if (m_only)
+            return false;
+        std::optional<QString> text = string(key);
+        if (!text)
+            return true; // and refused by the record that follows
+        m_key = *std::move(text);
+        return !m_otherKeys.contains(m_key);
+    }
 
-        const auto root = dictionary(top);
-        if (!root)
-            return std::nullopt;
-        RecordList records;
-        for (quint64 i = 0; i < root->count; ++i) {
-            const auto keyRef = reference(root->start + i * quint64(m_refSize));
-            const auto valueRef = reference(root->start + (root->count + i) * quint64(m_refSize));
-            if (!keyRef || !valueRef)
-                return std::nullopt;
-            if (m_only && !isWanted(*keyRef))
-                continue;
-            std::optional<QString> key = string(*keyRef, false);
-            const auto record = dictionary(*valueRef);
-            if (!key || !record)
-                return std::nullopt;
-            StoredRecord stored{*std::move(key), {}};
-            stored.fields.reserve(qsizetype(record->count));
-            for (quint64 f = 0; f < record->count; ++f) {
-                const auto nameRef = reference(record->start + f * quint64(m_refSize));
-                const auto fieldRef =
-                    reference(record->start + (record->count + f) * quint64(m_refSize));
-                if (!nameRef || !fieldRef)
-                    return std::nullopt;
-                std::optional<QString> name = string(*nameRef, true);
-                std::optional<StoredValue> value = scalar(*fieldRef);
-                if (!name || !value)
-                    return std::nullopt;
-                setField(stored.fields, *std::move(name), *std::move(value));
+    bool record(const RawString &, quint64 record, bool shared,
+                std::span<const RawField> fields) override
+    {
+        if (m_refused || !savedProgressOf(fields))
+            return false;
+        if (m_asFaces && m_digest && !shared) {
+            std::optional<StoredFace> face = faceRecord(fields);
+            if (m_refused)
+                return false;
+            if (face) {
+                face->key = faceKey(*m_digest);
+                m_seen.insert(*m_digest);
+                m_faces.append(*std::move(face));
+                return true;
             }
-            records.add(std::move(stored));
         }
-        return records.take();
-    }
-
-private:
-    struct Object
-    {
-        quint8 marker = 0;
-        quint64 start = 0;
-        quint64 count = 0;
-    };
-
-    // Whether the key is one of the face keys asked for; looked at without a heap string.
-    bool isWanted(quint64 keyIndex) const
-    {
-        const auto obj = object(keyIndex);
-        if (!obj || obj->count != 24 || ((obj->marker >> 4) != 0x5 && (obj->marker >> 4) != 0x6))
-            return false;
-        char16_t units[24];
-        for (quint64 i = 0; i < 24; ++i) {
-            units[i] = (obj->marker >> 4) == 0x5
-                           ? char16_t(m_data[obj->start + i])
-                           : qFromBigEndian<quint16>(m_data + obj->start + 2 * i);
+        QList<StoredField> kept;
+        kept.reserve(qsizetype(fields.size()));
+        QHash<QString, qsizetype> places; // for records too long to search
+        for (const RawField &field : fields) {
+            std::optional<StoredValue> value = storedValue(field.value);
+            // A value that is no scalar cannot be written back; the rest of the record can.
+            if (!value)
+                continue;
+            std::optional<QString> name = fieldName(field.name);
+            if (!name)
+                return false;
+            if (fields.size() <= 32) {
+                setField(kept, *std::move(name), *std::move(value));
+                continue;
+            }
+            const auto at = places.constFind(*name);
+            if (at != places.cend()) {
+                kept[*at].value = *std::move(value);
+            } else {
+                places.insert(*name, kept.size());
+                kept.append({*std::move(name), *std::move(value)});
+            }
         }
-        const auto digest = digestFromFaceKey(QStringView(units, 24));
-        return digest && m_only->contains(*digest);
-    }
-
-    quint64 readUnsigned(quint64 pos, int width) const
-    {
-        quint64 value = 0;
-        for (int i = 0; i < width; ++i)
-            value = (value << 8) | m_data[pos + quint64(i)];
-        return value;
-    }
-
-    std::optional<quint64> reference(quint64 pos) const
-    {
-        const quint64 index = readUnsigned(pos, m_refSize);
-        return index < m_objectCount ? std::optional(index) : std::nullopt;
-    }
-
-    // The object's marker and, for strings, data and dictionaries, its element count, all
-    // checked to lie inside the object area.
-    std::optional<Object> object(quint64 index) const
-    {
-        const quint64 offset =
-            readUnsigned(m_tableOffset + index * quint64(m_offsetSize), m_offsetSize);
-        if (offset < 8 || offset >= m_tableOffset)
-            return std::nullopt;
-        Object result{m_data[offset], offset + 1, 0};
-        quint64 elementSize = 0;
-        switch (result.marker >> 4) {
-        case 0x4:
-        case 0x5:
-            elementSize = 1;
-            break;
-        case 0x6:
-            elementSize = 2;
-            break;
-        case 0xD:
-            elementSize = 2 * quint64(m_refSize);
-            break;
-        default:
-            return result;
-        }
-        result.count = result.marker & 0xF;
-        if (result.count == 0xF) {
-            if (result.start >= m_tableOffset)
-                return std::nullopt;
-            const quint8 countMarker = m_data[result.start];
-            if ((countMarker >> 4) != 0x1 || (countMarker & 0xF) > 3)
-                return std::nullopt;
-            const int width = 1 << (countMarker & 0xF);
-            if (quint64(width) > m_tableOffset - result.start - 1)
-                return std::nullopt;
-            result.count = readUnsigned(result.start + 1, width);
-            result.start += 1 + quint64(width);
-        }
-        if (result.count > (m_tableOffset - result.start) / elementSize)
-            return std::nullopt;
-        return result;
-    }
-
-    bool spend(quint64 work)
-    {
-        if (work > m_budget)
-            return false;
-        m_budget -= work;
+        if (shared)
+            m_shared.insert(record, kept);
+        add(std::move(kept));
         return true;
     }
 
-    std::optional<Object> dictionary(quint64 index)
+    bool sharedRecord(const RawString &, quint64 record) override
     {
-        const auto obj = object(index);
-        if (!obj || (obj->marker >> 4) != 0xD || !spend(obj->count + 1))
-            return std::nullopt;
-        return obj;
+        const auto it = m_shared.constFind(record);
+        if (m_refused || it == m_shared.cend())
+            return false;
+        add(*it);
+        return true;
     }
 
-    // Names and short values repeat from record to record: they are made once and shared.
-    std::optional<QString> string(quint64 index, bool shared)
+    // In file order.
+    QList<StoredRecord> take()
     {
-        if (shared) {
-            const auto it = m_strings.constFind(index);
-            if (it != m_strings.cend())
-                return *it;
+        std::reverse(m_records.begin(), m_records.end());
+        return std::move(m_records);
+    }
+    QList<StoredFace> takeFaces()
+    {
+        std::reverse(m_faces.begin(), m_faces.end());
+        return std::move(m_faces);
+    }
+
+private:
+    void add(QList<StoredField> fields)
+    {
+        if (m_digest) {
+            m_seen.insert(*m_digest);
+            m_records.append({faceKey(*m_digest), std::move(fields)});
+        } else {
+            m_otherKeys.insert(m_key);
+            m_records.append({m_key, std::move(fields)});
         }
-        const auto obj = object(index);
-        if (!obj || ((obj->marker >> 4) != 0x5 && (obj->marker >> 4) != 0x6) || !spend(obj->count))
+    }
+
+    std::optional<QString> string(const RawString &raw)
+    {
+        if (quint64(raw.size) > m_budget) {
+            m_refused = true;
             return std::nullopt;
-        QString text(qsizetype(obj->count), Qt::Uninitialized);
-        char16_t *out = reinterpret_cast<char16_t *>(text.data());
-        const uchar *chars = m_data + obj->start;
-        for (quint64 i = 0; i < obj->count; ++i) {
-            out[i] = (obj->marker >> 4) == 0x5 ? char16_t(chars[i])
-                                               : qFromBigEndian<quint16>(chars + 2 * i);
         }
-        if (shared)
-            m_strings.insert(index, text);
+        m_budget -= quint64(raw.size);
+        return raw.toString();
+    }
+
+    // Names and short values repeat from record to record: where the file shares them, they
+    // are made once and shared here too.
+    std::optional<QString> sharedString(const RawString &raw)
+    {
+        if (raw.encoding == RawString::Utf16)
+            return string(raw);
+        const auto it = m_strings.constFind(raw.data);
+        if (it != m_strings.cend())
+            return *it;
+        std::optional<QString> text = string(raw);
+        if (text)
+            m_strings.insert(raw.data, *text);
         return text;
     }
 
-    std::optional<StoredValue> scalar(quint64 index)
+    std::optional<QString> fieldName(const RawString &raw) { return sharedString(raw); }
+
+    std::optional<StoredValue> storedValue(const RawValue &value)
     {
-        const auto obj = object(index);
-        if (!obj)
-            return std::nullopt;
-        const quint64 room = m_tableOffset - obj->start;
-        const int low = obj->marker & 0xF;
-        switch (obj->marker >> 4) {
-        case 0x0:
-            if (obj->marker == 0x08 || obj->marker == 0x09)
-                return StoredValue(obj->marker == 0x09);
-            return std::nullopt;
-        case 0x1: {
-            if (low > 4 || (quint64(1) << low) > room)
+        switch (value.type) {
+        case RawValue::Type::Integer:
+            return StoredValue(value.integer);
+        case RawValue::Type::Real:
+            return StoredValue(value.real);
+        case RawValue::Type::Boolean:
+            return StoredValue(value.flag);
+        case RawValue::Type::Date:
+            return StoredValue(PlistDate{value.real});
+        case RawValue::Type::Data:
+            if (quint64(value.string.size) > m_budget) {
+                m_refused = true;
                 return std::nullopt;
-            if (low < 4)
-                return StoredValue(qint64(readUnsigned(obj->start, 1 << low)));
-            const quint64 high = readUnsigned(obj->start, 8);
-            const quint64 value = readUnsigned(obj->start + 8, 8);
-            const bool negative = (value >> 63) != 0;
-            if ((high == 0 && !negative) || (high == ~quint64(0) && negative))
-                return StoredValue(qint64(value));
-            return std::nullopt;
-        }
-        case 0x2:
-            if (low == 2 && room >= 4)
-                return StoredValue(
-                    double(std::bit_cast<float>(quint32(readUnsigned(obj->start, 4)))));
-            if (low == 3 && room >= 8)
-                return StoredValue(std::bit_cast<double>(readUnsigned(obj->start, 8)));
-            return std::nullopt;
-        case 0x3:
-            if (obj->marker != 0x33 || room < 8)
-                return std::nullopt;
-            return StoredValue(PlistDate{std::bit_cast<double>(readUnsigned(obj->start, 8))});
-        case 0x4:
-            if (!spend(obj->count))
-                return std::nullopt;
-            return StoredValue(QByteArray(reinterpret_cast<const char *>(m_data + obj->start),
-                                          qsizetype(obj->count)));
-        case 0x5:
-        case 0x6: {
-            std::optional<QString> text = string(index, obj->count <= 12);
+            }
+            m_budget -= quint64(value.string.size);
+            return StoredValue(value.string.toBytes());
+        case RawValue::Type::String: {
+            std::optional<QString> text =
+                value.string.size <= 12 ? sharedString(value.string) : string(value.string);
             if (!text)
                 return std::nullopt;
             return StoredValue(*std::move(text));
         }
-        default:
-            return std::nullopt;
+        case RawValue::Type::Other:
+            break;
         }
-    }
-
-    const uchar *m_data;
-    quint64 m_size;
-    quint64 m_budget;
-    int m_offsetSize = 0;
-    int m_refSize = 0;
-    quint64 m_objectCount = 0;
-    quint64 m_tableOffset = 0;
-    QHash<quint64, QString> m_strings;
-    const QSet<FaceDigest> *m_only;
-};
-
-std::optional<qint64> parseInteger(QStringView text)
-{
-    text = text.trimmed();
-    bool negative = false;
-    if (!text.isEmpty() && (text.front() == u'-' || text.front() == u'+')) {
-        negative = text.front() == u'-';
-        text = text.mid(1);
-    }
-    if (text.isEmpty())
         return std::nullopt;
-    const quint64 limit = quint64(std::numeric_limits<qint64>::max()) + (negative ? 1 : 0);
-    quint64 magnitude = 0;
-    for (QChar c : text) {
-        if (c < u'0' || c > u'9')
-            return std::nullopt;
-        const quint64 digit = c.unicode() - u'0';
-        if (magnitude > (limit - digit) / 10)
-            return std::nullopt;
-        magnitude = magnitude * 10 + digit;
-    }
-    return negative ? qint64(0 - magnitude) : qint64(magnitude);
-}
-
-class XmlReader
-{
-public:
-    explicit XmlReader(QByteArrayView bytes)
-        : m_xml(QByteArray::fromRawData(bytes.data(), bytes.size()))
-    {
     }
 
-    std::optional<QList<StoredRecord>> read()
+    // The record as a face writes it, if it is exactly so; its other fields go along.
+    std::optional<StoredFace> faceRecord(std::span<const RawField> fields)
     {
-        if (!m_xml.readNextStartElement() || m_xml.name() != u"plist" ||
-            !m_xml.readNextStartElement() || m_xml.name() != u"dict")
-            return std::nullopt;
-        RecordList records;
-        while (m_xml.readNextStartElement()) {
-            std::optional<QString> key = readKey();
-            if (!key || m_xml.name() != u"dict")
-                return std::nullopt;
-            StoredRecord record{*std::move(key), {}};
-            while (m_xml.readNextStartElement()) {
-                std::optional<QString> name = readKey();
-                std::optional<StoredValue> value = name ? readScalar() : std::nullopt;
-                if (!value)
+        using Type = RawValue::Type;
+        const RawValue *values[FieldCount] = {};
+        QList<StoredField> extra;
+        for (const RawField &field : fields) {
+            if (field.faceField >= 0) {
+                if (values[field.faceField])
                     return std::nullopt;
-                setField(record.fields, *std::move(name), *std::move(value));
+                values[field.faceField] = &field.value;
+                continue;
             }
-            if (m_xml.hasError())
+            std::optional<StoredValue> value = storedValue(field.value);
+            if (!value)
                 return std::nullopt;
-            records.add(std::move(record));
-        }
-        if (m_xml.hasError())
-            return std::nullopt;
-        return records.take();
-    }
-
-private:
-    std::optional<QString> readKey()
-    {
-        if (m_xml.name() != u"key")
-            return std::nullopt;
-        QString key = m_xml.readElementText(QXmlStreamReader::ErrorOnUnexpectedElement);
-        if (m_xml.hasError() || !m_xml.readNextStartElement())
-            return std::nullopt;
-        return key;
-    }
-
-    std::optional<StoredValue> readScalar()
-    {
-        const QString tag = m_xml.name().toString();
-        const QString text = m_xml.readElementText(QXmlStreamReader::ErrorOnUnexpectedElement);
-        if (m_xml.hasError())
-            return std::nullopt;
-        if (tag == u"string")
-            return StoredValue(text);
-        if (tag == u"true" || tag == u"false")
-            return StoredValue(tag == u"true");
-        if (tag == u"integer") {
-            const auto number = parseInteger(text);
-            return number ? std::optional(StoredValue(*number)) : std::nullopt;
-        }
-        if (tag == u"real") {
-            bool ok = false;
-            const double number = text.trimmed().toDouble(&ok);
-            return ok ? std::optional(StoredValue(number)) : std::nullopt;
-        }
-        if (tag == u"date") {
-            const QDateTime time = QDateTime::fromString(text.trimmed(), Qt::ISODate);
-            if (!time.isValid())
+            std::optional<QString> name = fieldName(field.name);
+            if (!name)
                 return std::nullopt;
-            return StoredValue(plistDateFromDateTime(time));
+            for (const StoredField &other : extra) {
+                if (other.name == *name)
+                    return std::nullopt;
+            }
+            extra.append({*std::move(name), *std::move(value)});
         }
-        if (tag == u"data")
-            return StoredValue(QByteArray::fromBase64(text.toLatin1()));
-        return std::nullopt;
+        const auto is = [&](StoredFaceField field, Type type) {
+            return values[field] && values[field]->type == type;
+        };
+        const std::optional<QUuid> id = uuidOf(values[IdField]->string);
+        if (!id)
+            return std::nullopt;
+        StoredFace record{{}, m_blankFace, std::move(extra), id};
+        CardFace &face = record.face;
+        if (values[CardFaceIdField])
+            face.cardFaceID = values[CardFaceIdField]->integer;
+        face.rating = qint8(values[RatingField]->integer);
+        face.progressRank = quint8(values[ProgressRankField]->integer);
+        for (CardFaceProgress progress : allCardFaceProgresses) {
+            if (values[ProgressField]->string.equals(cardFaceProgressRawValues[int(progress)]))
+                face.progress = progress;
+        }
+        for (const auto &[field, date] : {std::pair(LastReviewField, &face.lastReview),
+                                          std::pair(NextReviewField, &face.nextReview)}) {
+            if (!values[field])
+                continue;
+            *date = dateFromReferenceSeconds(values[field]->real);
+            if (!*date || plistDateFromDateTime(**date).seconds != values[field]->real)
+                return std::nullopt;
+        }
+        if (values[StabilityField] || values[DifficultyField] || values[ReviewsField] ||
+            values[LapsesField] || values[LearningStepField]) {
+            if (!is(StabilityField, Type::Real) || !is(DifficultyField, Type::Real) ||
+                !is(ReviewsField, Type::Integer) || !is(LapsesField, Type::Integer) ||
+                (values[LearningStepField] && !is(LearningStepField, Type::Integer)))
+                return std::nullopt;
+            ReviewMemory memory{values[StabilityField]->real, values[DifficultyField]->real,
+                                values[ReviewsField]->integer, values[LapsesField]->integer,
+                                std::nullopt};
+            if (values[LearningStepField])
+                memory.learningStep = values[LearningStepField]->integer;
+            // Only values that read back unchanged.
+            if (storedReviewMemory(memory.stability, memory.difficulty, memory.reviews,
+                                   memory.lapses, memory.learningStep) != memory)
+                return std::nullopt;
+            face.memory = memory;
+        }
+        std::optional<QString> text = string(values[TextField]->string);
+        if (!text)
+            return std::nullopt;
+        face.text = *std::move(text);
+        return record;
     }
 
-    QXmlStreamReader m_xml;
+    quint64 m_budget;
+    bool m_refused = false;
+    const QSet<FaceDigest> *m_only;
+    bool m_asFaces;
+    // Copied rather than made: a new face draws a random identifier, which the record's own
+    // replaces anyway.
+    const CardFace m_blankFace;
+    QList<StoredFace> m_faces;
+    std::optional<FaceDigest> m_digest;
+    QString m_key;
+    QSet<FaceDigest> m_seen;
+    QSet<QString> m_otherKeys;
+    QHash<const void *, QString> m_strings;
+    QHash<quint64, QList<StoredField>> m_shared;
+    QList<StoredRecord> m_records;
 };
 
 } // namespace
@@ -421,31 +336,30 @@ bool isFaceFieldName(QStringView name)
     return false;
 }
 
+std::optional<StoredTable> decodeStoredTable(QByteArrayView bytes)
+{
+    StoredRecordReader reader(bytes.size(), nullptr, true);
+    if (!readRawRecords(bytes, reader))
+        return std::nullopt;
+    return StoredTable{reader.takeFaces(), reader.take()};
+}
+
 std::optional<QList<StoredRecord>> decodeStoredRecords(QByteArrayView bytes)
 {
-    // The same bytes as the table reader accepts, and no others.
-    if (!decodeProgressTable(bytes))
+    StoredRecordReader reader(bytes.size(), nullptr);
+    if (!readRawRecords(bytes, reader))
         return std::nullopt;
-    if (bytes.startsWith("bplist00"))
-        return BinaryReader(bytes).read();
-    return XmlReader(bytes).read();
+    return reader.take();
 }
 
 QList<StoredRecord> storedRecordsOf(QByteArrayView bytes, const QSet<FaceDigest> &keys)
 {
     if (keys.isEmpty())
         return {};
-    std::optional<QList<StoredRecord>> records =
-        bytes.startsWith("bplist00") ? BinaryReader(bytes, &keys).read() : XmlReader(bytes).read();
-    if (!records)
+    StoredRecordReader reader(bytes.size(), &keys);
+    if (!readRawRecords(bytes, reader))
         return {};
-    QList<StoredRecord> wanted;
-    for (StoredRecord &record : *records) {
-        const auto digest = digestFromFaceKey(record.key);
-        if (digest && keys.contains(*digest))
-            wanted.append(std::move(record));
-    }
-    return wanted;
+    return reader.take();
 }
 
 QDateTime dateTimeFromPlistDate(PlistDate date)
@@ -456,5 +370,5 @@ QDateTime dateTimeFromPlistDate(PlistDate date)
 
 PlistDate plistDateFromDateTime(const QDateTime &time)
 {
-    return {double(time.toMSecsSinceEpoch()) / 1000.0 - referenceDateOffset};
+    return {referenceSeconds(time)};
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/store/progress_table.h"
+#include "core/store/property_list.h"
 #include "core/store/stored_value.h"
 
 #include <QByteArray>
@@ -21,6 +22,15 @@ bool isFaceFieldName(QStringView name);
 // Nothing when decodeProgressTable would refuse the bytes, or a value is not a plain scalar
 // (string, number, boolean, date or data) that can be written back as it was.
 std::optional<QList<StoredRecord>> decodeStoredRecords(QByteArrayView bytes);
+// Every record of a progress file as decodeStoredRecords reads them, those that a face writes
+// exactly so (every field of the face's own of the type the face writes, in its range) as faces
+// that write them back the same, the others as they are; each in file order.
+struct StoredTable
+{
+    QList<StoredFace> faces;
+    QList<StoredRecord> records;
+};
+std::optional<StoredTable> decodeStoredTable(QByteArrayView bytes);
 // Only the records of the given face keys, found without decoding the others; none when the
 // bytes cannot be read so.
 QList<StoredRecord> storedRecordsOf(QByteArrayView bytes, const QSet<FaceDigest> &keys);

@@ -8,26 +8,19 @@
 #include <QXmlStreamReader>
 
 #include <limits>
+#include <vector>
 
 namespace {
 
-int fieldIndex(QStringView key)
+int faceFieldOf(QStringView name)
 {
     for (int field = 0; field < FieldCount; ++field) {
-        if (key == QLatin1StringView(storedFaceFieldNames[field].data(),
-                                     qsizetype(storedFaceFieldNames[field].size())))
+        if (name == QLatin1StringView(storedFaceFieldNames[field].data(),
+                                      qsizetype(storedFaceFieldNames[field].size())))
             return field;
     }
     return -1;
 }
-
-enum class Kind { Absent, String, Integer, Real, Date, Other };
-
-struct Value
-{
-    Kind kind = Kind::Absent;
-    QString text;
-};
 
 // Decimal only, with an optional sign, so "010" is ten. Nothing for anything malformed or
 // beyond 64 signed bits.
@@ -56,7 +49,7 @@ std::optional<qint64> parseInteger(QStringView text)
 }
 
 // The one form property lists write: "2024-01-02T03:04:05Z", in UTC.
-bool isDate(QStringView text)
+bool isStrictDate(QStringView text)
 {
     text = text.trimmed();
     static constexpr char pattern[] = "dddd-dd-ddTdd:dd:ddZ";
@@ -75,25 +68,30 @@ bool isDate(QStringView text)
            QTime(number(11, 2), number(14, 2), number(17, 2)).isValid();
 }
 
-std::optional<QDateTime> parseDate(QStringView text)
+// A value as read, owning its text; RawValue points into it.
+struct XmlValue
 {
-    const QDateTime date = QDateTime::fromString(text.trimmed().toString(), Qt::ISODate);
-    return date.isValid() ? std::optional<QDateTime>(date.toUTC()) : std::nullopt;
-}
+    RawValue::Type type = RawValue::Type::Other;
+    bool flag = false;
+    qint64 integer = 0;
+    double real = 0;
+    QString text;
+    QByteArray data;
+};
 
-// A real as property lists write it ("2.5", "1e-3"), or an integer; nothing otherwise.
-std::optional<double> parseNumber(const Value &value)
+struct XmlField
 {
-    if (value.kind == Kind::Integer) {
-        const std::optional<qint64> integer = parseInteger(value.text);
-        return integer ? std::optional<double>(double(*integer)) : std::nullopt;
-    }
-    if (value.kind != Kind::Real)
-        return std::nullopt;
-    bool ok = false;
-    const double number = QLocale::c().toDouble(value.text.trimmed(), &ok);
-    return ok ? std::optional<double>(number) : std::nullopt;
-}
+    QString name;
+    int faceField = -1;
+    XmlValue value;
+};
+
+struct XmlRecord
+{
+    QString key;
+    bool isDictionary = false;
+    std::vector<XmlField> fields;
+};
 
 class Reader
 {
@@ -103,153 +101,174 @@ public:
     {
     }
 
-    std::optional<ProgressTable> read();
+    bool read(RawRecordVisitor &visitor);
 
 private:
-    // Nothing when the record breaks the stored form; m_malformed when the XML itself does.
-    std::optional<SavedProgress> readRecord();
     bool readKey(QString &key);
+    bool readRecord(XmlRecord &record);
+    // False when the XML itself is malformed, or a value of a face's own field is.
+    bool readValue(XmlField &field);
 
     QXmlStreamReader m_xml;
-    bool m_malformed = false;
 };
 
 bool Reader::readKey(QString &key)
 {
-    if (m_xml.name() != u"key") {
-        m_malformed = true;
+    if (m_xml.name() != u"key")
         return false;
-    }
     key = m_xml.readElementText(QXmlStreamReader::ErrorOnUnexpectedElement);
-    if (m_xml.hasError() || !m_xml.readNextStartElement()) {
-        m_malformed = true; // a key without a value
+    // A key needs a value.
+    return !m_xml.hasError() && m_xml.readNextStartElement();
+}
+
+bool Reader::readValue(XmlField &field)
+{
+    const QStringView tag = m_xml.name();
+    XmlValue &value = field.value;
+    using Type = RawValue::Type;
+    if (tag == u"true" || tag == u"false") {
+        value.type = Type::Boolean;
+        value.flag = tag == u"true";
+        m_xml.skipCurrentElement();
+        return !m_xml.hasError();
+    }
+    const Type type = tag == u"string"    ? Type::String
+                      : tag == u"integer" ? Type::Integer
+                      : tag == u"real"    ? Type::Real
+                      : tag == u"date"    ? Type::Date
+                      : tag == u"data"    ? Type::Data
+                                          : Type::Other;
+    // Containers are skipped unread; a skip is iterative however deep the value nests.
+    if (type == Type::Other) {
+        m_xml.skipCurrentElement();
+        return !m_xml.hasError();
+    }
+    value.text = m_xml.readElementText(QXmlStreamReader::ErrorOnUnexpectedElement);
+    if (m_xml.hasError())
         return false;
+    const bool faceField = field.faceField >= 0;
+    switch (type) {
+    case Type::String:
+        value.type = Type::String;
+        break;
+    case Type::Integer:
+        if (const std::optional<qint64> number = parseInteger(value.text)) {
+            value.type = Type::Integer;
+            value.integer = *number;
+        } else if (faceField) {
+            return false;
+        }
+        break;
+    case Type::Real: {
+        bool ok = false;
+        value.real = QLocale::c().toDouble(QStringView(value.text).trimmed(), &ok);
+        if (ok)
+            value.type = Type::Real;
+        break;
+    }
+    case Type::Date: {
+        // A face's dates only in the form that property lists write; any ISO date elsewhere.
+        if (faceField && !isStrictDate(value.text))
+            return false;
+        const QDateTime time = QDateTime::fromString(value.text.trimmed(), Qt::ISODate);
+        if (time.isValid()) {
+            value.type = Type::Date;
+            value.real = referenceSeconds(time);
+        }
+        break;
+    }
+    case Type::Data:
+        value.type = Type::Data;
+        value.data = QByteArray::fromBase64(value.text.toLatin1());
+        break;
+    default:
+        break;
     }
     return true;
 }
 
-std::optional<SavedProgress> Reader::readRecord()
+bool Reader::readRecord(XmlRecord &record)
 {
     if (m_xml.name() != u"dict") {
         m_xml.skipCurrentElement();
-        return std::nullopt;
+        return !m_xml.hasError();
     }
-    Value values[FieldCount];
-    QString key;
+    record.isDictionary = true;
     while (m_xml.readNextStartElement()) {
-        if (!readKey(key))
-            return std::nullopt;
-        const int field = fieldIndex(key);
-        const QStringView tag = m_xml.name();
-        const Kind kind = tag == u"string"    ? Kind::String
-                          : tag == u"integer" ? Kind::Integer
-                          : tag == u"real"    ? Kind::Real
-                          : tag == u"date"    ? Kind::Date
-                                              : Kind::Other;
-        // Values of other keys, and values of the wrong kind, are skipped unread; a skip is
-        // iterative however deep the value nests.
-        if (field < 0 || kind == Kind::Other) {
-            m_xml.skipCurrentElement();
-            if (field >= 0)
-                values[field] = {Kind::Other, {}};
-            continue;
-        }
-        Value value{kind, m_xml.readElementText(QXmlStreamReader::ErrorOnUnexpectedElement)};
-        if (m_xml.hasError())
-            return std::nullopt;
-        if ((kind == Kind::Integer && !parseInteger(value.text)) ||
-            (kind == Kind::Date && !isDate(value.text))) {
-            m_malformed = true;
-            return std::nullopt;
-        }
-        values[field] = std::move(value);
+        XmlField field;
+        if (!readKey(field.name))
+            return false;
+        field.faceField = faceFieldOf(field.name);
+        if (!readValue(field))
+            return false;
+        record.fields.push_back(std::move(field));
     }
-    if (m_xml.hasError())
-        return std::nullopt;
-
-    const auto integerIn = [&](const Value &value, qint64 low, qint64 high) {
-        const std::optional<qint64> number =
-            value.kind == Kind::Integer ? parseInteger(value.text) : std::nullopt;
-        return number && *number >= low && *number <= high ? number : std::nullopt;
-    };
-    const auto absentOr = [](const Value &value, Kind kind) {
-        return value.kind == Kind::Absent || value.kind == kind;
-    };
-
-    if (values[IdField].kind != Kind::String || values[TextField].kind != Kind::String)
-        return std::nullopt;
-    if (!absentOr(values[CardFaceIdField], Kind::Integer) ||
-        !absentOr(values[LastReviewField], Kind::Date) ||
-        !absentOr(values[NextReviewField], Kind::Date))
-        return std::nullopt;
-    if (!integerIn(values[ProgressRankField], 0, 255))
-        return std::nullopt;
-    const std::optional<qint64> rating = integerIn(values[RatingField], -128, 127);
-    if (!rating || values[ProgressField].kind != Kind::String)
-        return std::nullopt;
-    const std::optional<CardFaceProgress> progress =
-        cardFaceProgressFromRawValue(values[ProgressField].text);
-    if (!progress)
-        return std::nullopt;
-    SavedProgress result;
-    result.rating = qint8(*rating);
-    result.progress = *progress;
-    if (values[LastReviewField].kind == Kind::Date)
-        result.lastReview = parseDate(values[LastReviewField].text);
-    if (values[NextReviewField].kind == Kind::Date)
-        result.nextReview = parseDate(values[NextReviewField].text);
-    const auto integer = [&](StoredFaceField field) {
-        return values[field].kind == Kind::Integer ? parseInteger(values[field].text)
-                                                   : std::nullopt;
-    };
-    result.memory = storedReviewMemory(parseNumber(values[StabilityField]),
-                                       parseNumber(values[DifficultyField]), integer(ReviewsField),
-                                       integer(LapsesField), integer(LearningStepField));
-    return result;
+    return !m_xml.hasError();
 }
 
-std::optional<ProgressTable> Reader::read()
+RawString rawString(const QString &text)
+{
+    return {text.utf16(), text.size(), RawString::Utf16};
+}
+
+bool Reader::read(RawRecordVisitor &visitor)
 {
     if (!m_xml.readNextStartElement() || m_xml.name() != u"plist")
-        return std::nullopt;
+        return false;
     if (!m_xml.readNextStartElement() || m_xml.name() != u"dict")
-        return std::nullopt;
+        return false;
 
-    // Records are judged once all are read: of duplicate keys only the last counts.
-    QHash<QString, std::optional<SavedProgress>> records;
-    QString key;
+    // Every record is read before any is looked at: of duplicate keys only the last counts.
+    std::vector<XmlRecord> records;
     while (m_xml.readNextStartElement()) {
-        if (!readKey(key))
-            return std::nullopt;
-        std::optional<SavedProgress> record = readRecord();
-        if (m_malformed || m_xml.hasError())
-            return std::nullopt;
-        records.insert(key, record);
+        XmlRecord record;
+        if (!readKey(record.key) || !readRecord(record))
+            return false;
+        records.push_back(std::move(record));
     }
     if (m_xml.hasError())
-        return std::nullopt;
+        return false;
     // Only one object may follow <plist>; after it, nothing but the end of the document.
     if (m_xml.readNextStartElement())
-        return std::nullopt;
+        return false;
     while (!m_xml.atEnd())
         m_xml.readNext();
     if (m_xml.hasError())
-        return std::nullopt;
+        return false;
 
-    ProgressTable table;
-    table.reserve(records.size());
-    for (auto it = records.cbegin(); it != records.cend(); ++it) {
-        if (!it.value())
-            return std::nullopt;
-        if (const std::optional<FaceDigest> digest = digestFromFaceKey(it.key()))
-            table.insert(*digest, *it.value());
+    std::vector<RawField> fields;
+    for (size_t i = records.size(); i-- > 0;) {
+        const XmlRecord &record = records[i];
+        const RawString key = rawString(record.key);
+        if (!visitor.wants(key))
+            continue;
+        if (!record.isDictionary)
+            return false;
+        fields.clear();
+        for (const XmlField &field : record.fields) {
+            RawField raw;
+            raw.name = rawString(field.name);
+            raw.faceField = field.faceField;
+            raw.value.type = field.value.type;
+            raw.value.flag = field.value.flag;
+            raw.value.integer = field.value.integer;
+            raw.value.real = field.value.real;
+            if (field.value.type == RawValue::Type::Data)
+                raw.value.string = {field.value.data.constData(), field.value.data.size(),
+                                    RawString::Latin1};
+            else
+                raw.value.string = rawString(field.value.text);
+            fields.push_back(raw);
+        }
+        if (!visitor.record(key, quint64(i), false, fields))
+            return false;
     }
-    return table;
+    return true;
 }
 
 } // namespace
 
-std::optional<ProgressTable> readXmlProgressTable(QByteArrayView bytes)
+bool readXmlRecords(QByteArrayView bytes, RawRecordVisitor &visitor)
 {
-    return Reader(bytes).read();
+    return Reader(bytes).read(visitor);
 }

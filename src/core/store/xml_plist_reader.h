@@ -1,10 +1,9 @@
 #pragma once
 
-#include "core/store/progress_table.h"
+#include "core/store/raw_record.h"
 
 #include <QByteArrayView>
 
-#include <optional>
-
-// Reads an XML property list holding a progress table, as other tools write it.
-std::optional<ProgressTable> readXmlProgressTable(QByteArrayView bytes);
+// Walks the records of an XML property list holding a progress table, as other tools write it
+// (see readRawRecords).
+[[nodiscard]] bool readXmlRecords(QByteArrayView bytes, RawRecordVisitor &visitor);

@@ -4,8 +4,14 @@
 #include "core/store/property_list.h"
 #include "core/store/stored_record.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <algorithm>
+
+Q_DECLARE_METATYPE(StoredField)
 
 // Saves write the deck over the table on disk: what the deck does not own is kept.
 class TestProgressMerge : public QObject
@@ -177,6 +183,97 @@ private Q_SLOTS:
         QCOMPARE(table.value(faceDigest(u"other\n")).progress, CardFaceProgress::Mastered);
         QCOMPARE(table.value(faceDigest(u"mine\n")),
                  (SavedProgress{3, CardFaceProgress::Learning}));
+    }
+
+    // Records that no face claims come back field for field, whether or not they have the form
+    // that this version writes.
+    void unclaimedRecordsComeBackAsTheyWere_data()
+    {
+        QTest::addColumn<QList<StoredField>>("fields");
+        const auto f = [](const char *name, StoredValue value) {
+            return StoredField{QString::fromLatin1(name), std::move(value)};
+        };
+        const QList<StoredField> face{f("id", u"E621E1F8-C36C-495A-93FC-0C247A3E6E5F"_qs),
+                                      f("cardFaceID", qint64(4)),
+                                      f("text", u"other\n"_qs),
+                                      f("rating", qint64(-2)),
+                                      f("lastReview", PlistDate{789000000}),
+                                      f("progressRank", qint64(3)),
+                                      f("stability", 2.5),
+                                      f("difficulty", 4.25),
+                                      f("reviews", qint64(3)),
+                                      f("lapses", qint64(1)),
+                                      f("progress", u"mastered"_qs)};
+        const auto with = [&](int at, StoredField field) {
+            QList<StoredField> fields = face;
+            if (at < 0)
+                fields.append(field);
+            else
+                fields[at] = field;
+            return fields;
+        };
+        QTest::newRow("as a face writes it") << face;
+        QTest::newRow("another key") << with(-1, f("suspended", true));
+        QTest::newRow("lower-case id")
+            << with(0, f("id", u"e621e1f8-c36c-495a-93fc-0c247a3e6e5f"_qs));
+        QTest::newRow("date between milliseconds") << with(4, f("lastReview", PlistDate{0.0001}));
+        QTest::newRow("stability out of range") << with(6, f("stability", 50000.0));
+        QTest::newRow("stability an integer") << with(6, f("stability", qint64(3)));
+        QTest::newRow("counts without stability") << face.mid(0, 6) + face.mid(8);
+        QTest::newRow("rating as a face never has it")
+            << with(3, f("rating", qint64(100))) + QList{f("notes", QByteArray("\0\1", 2))};
+    }
+    void unclaimedRecordsComeBackAsTheyWere()
+    {
+        QFETCH(QList<StoredField>, fields);
+        QVERIFY(QDir().mkpath(m_folder));
+        const StoredRecord record{faceKey(u"other\n"), fields};
+        QFile file(progressPath());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(encodeProgressTable({}, {record}));
+        file.close();
+
+        QVERIFY(
+            save(rated(u"===\nmine"_qs, {{u"mine\n"_qs, 3}}), changed({u"mine\n"_qs}), m_start));
+        const QList<StoredRecord> all = records();
+        const StoredRecord *after = recordOf(all, u"other\n");
+        QVERIFY(after);
+        const auto byName = [](QList<StoredField> fields) {
+            std::sort(fields.begin(), fields.end(),
+                      [](const StoredField &a, const StoredField &b) { return a.name < b.name; });
+            return fields;
+        };
+        QCOMPARE(byName(after->fields),
+                 byName(fields + QList{StoredField{QString::fromUtf16(orphanedSinceKey),
+                                                   plistDateFromDateTime(m_start)}}));
+    }
+
+    void aValueThatCannotBeWrittenBackDoesNotPutTheFileAside()
+    {
+        // Another program's table, with a list under a key of its own: the save keeps the
+        // records and their other keys rather than move the whole file aside.
+        QVERIFY(QDir().mkpath(m_folder));
+        const QByteArray xml =
+            "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\"><dict><key>" +
+            faceKey(u"other\n").toUtf8() +
+            "</key><dict><key>id</key><string>x</string><key>text</key><string>other\n</string>"
+            "<key>rating</key><integer>2</integer><key>progressRank</key><integer>0</integer>"
+            "<key>progress</key><string>learning</string><key>tags</key><array><string>a"
+            "</string></array><key>ease</key><real>2.5</real></dict></dict></plist>\n";
+        QFile file(progressPath());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(xml);
+        file.close();
+
+        QVERIFY(
+            save(rated(u"===\nmine"_qs, {{u"mine\n"_qs, 3}}), changed({u"mine\n"_qs}), m_start));
+        QVERIFY(!QFileInfo::exists(progressPath() + u".corrupt"_qs));
+        const QList<StoredRecord> all = records();
+        const StoredRecord *other = recordOf(all, u"other\n");
+        QVERIFY(other);
+        QCOMPARE(*other->value(u"rating"), StoredValue(qint64(2)));
+        QCOMPARE(*other->value(u"ease"), StoredValue(2.5));
+        QVERIFY(!other->value(u"tags"));
     }
 
     void aSaveWritesOnlyTheFacesItChanged()
