@@ -49,101 +49,134 @@ bool markOrphan(QList<StoredField> &fields, const QDateTime &now)
     return true;
 }
 
-struct DeckFace
+// Where each face key of the disk table is: records written from faces first, then kept ones.
+// A table that this version wrote holds the deck's faces in deck order, so a face is first
+// looked for right after the record of the face before it, and the keys are only hashed when
+// that fails.
+class DiskSlots
 {
-    FaceDigest digest;
-    StoredFace record;
-};
+public:
+    explicit DiskSlots(const MergedTable &disk) : m_disk(disk) {}
 
-// The deck's faces, one per text; of faces with the same text the later one counts.
-QList<DeckFace> deckFaces(const QList<Card> &cards)
-{
-    qsizetype count = 0;
-    for (const Card &card : cards)
-        count += card.faces.size();
-    QList<DeckFace> faces;
-    faces.reserve(count);
-    QHash<FaceDigest, qsizetype> positions;
-    positions.reserve(count);
-    for (const Card &card : cards) {
-        for (const CardFace &face : card.faces) {
-            const FaceDigest digest = faceDigest(face.text);
-            const auto it = positions.constFind(digest);
-            if (it != positions.cend()) {
-                faces[*it].record.face = face;
-            } else {
-                positions.insert(digest, faces.size());
-                faces.append({digest, StoredFace{faceKey(digest), face}});
-            }
+    // The slot of the digest's record; -1 when the disk has none.
+    qsizetype find(const FaceDigest &digest)
+    {
+        if (m_next < m_disk.faces.size() && digestAt(m_next) == digest)
+            return m_next++;
+        if (!m_hashed)
+            hash();
+        const auto it = m_slots.constFind(digest);
+        if (it == m_slots.cend())
+            return -1;
+        m_next = *it + 1;
+        return *it;
+    }
+
+private:
+    std::optional<FaceDigest> digestAt(qsizetype slot) const
+    {
+        return slot < m_disk.faces.size()
+                   ? digestFromFaceKey(m_disk.faces.at(slot).key)
+                   : digestFromFaceKey(m_disk.kept.at(slot - m_disk.faces.size()).key);
+    }
+
+    void hash()
+    {
+        m_hashed = true;
+        m_slots.reserve(m_disk.size());
+        for (qsizetype slot = 0; slot < m_disk.size(); ++slot) {
+            if (const std::optional<FaceDigest> digest = digestAt(slot))
+                m_slots.insert(*digest, slot);
         }
     }
-    return faces;
-}
+
+    const MergedTable &m_disk;
+    qsizetype m_next = 0;
+    bool m_hashed = false;
+    QHash<FaceDigest, qsizetype> m_slots;
+};
 
 } // namespace
 
 MergedTable mergeProgress(const QList<Card> &cards, const MergedTable &disk,
                           const FaceChanges &changes, const QDateTime &now)
 {
-    // Where each face key of the disk is: records written from faces first, then kept ones.
-    QHash<FaceDigest, qsizetype> onDisk;
-    onDisk.reserve(disk.size());
-    for (qsizetype i = 0; i < disk.faces.size(); ++i) {
-        if (const auto digest = digestFromFaceKey(disk.faces.at(i).key))
-            onDisk.insert(*digest, i);
-    }
-    for (qsizetype i = 0; i < disk.kept.size(); ++i) {
-        if (const auto digest = digestFromFaceKey(disk.kept.at(i).key))
-            onDisk.insert(*digest, disk.faces.size() + i);
-    }
-    std::vector<bool> claimed(size_t(disk.size()), false);
+    DiskSlots slots(disk);
+    // Whether a face claims each record of the disk: by its text, or as its old text.
+    enum Claim : quint8 { Unclaimed, ByText, ByOldText };
+    std::vector<Claim> claimed(size_t(disk.size()), Unclaimed);
     const auto extraOf = [&](qsizetype slot) {
         return slot < disk.faces.size() ? keptFields(disk.faces.at(slot).extra)
                                         : keptFields(disk.kept.at(slot - disk.faces.size()).fields);
     };
+    // Of faces with the same text the later one counts, at the place of the first: where each
+    // record written from a face went, by its slot on disk or, for a face the disk lacks, by
+    // its digest.
+    std::vector<qsizetype> writtenAt(size_t(disk.size()), -1);
+    QHash<FaceDigest, qsizetype> newAt;
 
     MergedTable out;
-    const QList<DeckFace> faces = deckFaces(cards);
-    out.faces.reserve(faces.size());
-    for (const DeckFace &face : faces) {
-        const auto slot = onDisk.constFind(face.digest);
-        if (slot != onDisk.cend())
-            claimed[size_t(*slot)] = true;
-        if (slot == onDisk.cend() || changes.contains(face.digest)) {
-            StoredFace record = face.record;
-            if (slot != onDisk.cend())
-                record.extra = extraOf(*slot);
-            // The record of the face's old text moves to its new key.
-            const auto old = changes.reattached.constFind(face.digest);
-            if (old != changes.reattached.cend()) {
-                const auto oldSlot = onDisk.constFind(*old);
-                if (oldSlot != onDisk.cend() && !claimed[size_t(*oldSlot)]) {
-                    claimed[size_t(*oldSlot)] = true;
-                    if (slot == onDisk.cend())
-                        record.extra = extraOf(*oldSlot);
-                }
+    qsizetype faceCount = 0;
+    for (const Card &card : cards)
+        faceCount += card.faces.size();
+    out.faces.reserve(faceCount);
+    for (const Card &card : cards) {
+        for (const CardFace &face : card.faces) {
+            const FaceDigest digest = faceDigest(face.text);
+            const qsizetype slot = slots.find(digest);
+            const bool fromFace = slot < 0 || changes.contains(digest);
+            if (slot >= 0 && claimed[size_t(slot)] == ByText) {
+                // A face whose text came before.
+                if (fromFace && writtenAt[size_t(slot)] >= 0)
+                    out.faces[writtenAt[size_t(slot)]].face = face;
+                continue;
             }
-            out.faces.append(std::move(record));
-        } else if (*slot < disk.faces.size()) {
-            StoredFace record = disk.faces.at(*slot);
-            removeOrphanMark(record.extra);
-            out.faces.append(std::move(record));
-        } else {
-            StoredRecord record = disk.kept.at(*slot - disk.faces.size());
-            removeOrphanMark(record.fields);
-            out.kept.append(std::move(record));
+            if (slot < 0) {
+                const auto it = newAt.constFind(digest);
+                if (it != newAt.cend()) {
+                    out.faces[*it].face = face;
+                    continue;
+                }
+                newAt.insert(digest, out.faces.size());
+            } else {
+                claimed[size_t(slot)] = ByText;
+            }
+            if (fromFace) {
+                StoredFace record{faceKey(digest), face};
+                if (slot >= 0) {
+                    record.extra = extraOf(slot);
+                    writtenAt[size_t(slot)] = out.faces.size();
+                }
+                // The record of the face's old text moves to its new key.
+                const auto old = changes.reattached.constFind(digest);
+                if (old != changes.reattached.cend()) {
+                    const qsizetype oldSlot = slots.find(*old);
+                    if (oldSlot >= 0 && claimed[size_t(oldSlot)] == Unclaimed) {
+                        claimed[size_t(oldSlot)] = ByOldText;
+                        if (slot < 0)
+                            record.extra = extraOf(oldSlot);
+                    }
+                }
+                out.faces.append(std::move(record));
+            } else if (slot < disk.faces.size()) {
+                out.faces.append(disk.faces.at(slot));
+                removeOrphanMark(out.faces.last().extra);
+            } else {
+                out.kept.append(disk.kept.at(slot - disk.faces.size()));
+                removeOrphanMark(out.kept.last().fields);
+            }
         }
     }
 
     for (qsizetype i = 0; i < disk.faces.size(); ++i) {
-        if (claimed[size_t(i)])
+        if (claimed[size_t(i)] != Unclaimed)
             continue;
         StoredFace record = disk.faces.at(i);
         if (markOrphan(record.extra, now))
             out.faces.append(std::move(record));
     }
     for (qsizetype i = 0; i < disk.kept.size(); ++i) {
-        if (claimed[size_t(disk.faces.size() + i)])
+        if (claimed[size_t(disk.faces.size() + i)] != Unclaimed)
             continue;
         StoredRecord record = disk.kept.at(i);
         if (markOrphan(record.fields, now))
