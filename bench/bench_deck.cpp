@@ -117,7 +117,7 @@ int measure(const QString &path)
     QFile file(progressFileURL(url)->toLocalFile());
     file.open(QIODevice::ReadOnly);
     const QByteArray bytes = file.readAll();
-    const double decode = bestOf(3, [&] { decodeProgressTable(bytes); });
+    const double decode = bestOf(3, [&] { return decodeProgressTable(bytes).has_value(); });
     QList<StoredFace> records;
     for (const Card &card : deck.cards)
         for (const CardFace &face : card.faces)

@@ -1,6 +1,7 @@
 #include "core/store/property_list.h"
 
 #include "core/store/binary_plist_reader.h"
+#include "core/store/stored_face_fields.h"
 #include "core/store/xml_plist_reader.h"
 
 #include <QSet>
@@ -15,26 +16,11 @@ namespace {
 
 constexpr char binaryMagic[] = "bplist00";
 
-// The keys of a record, in the order they are written: the shared progress string last.
-enum Key {
-    IdKey,
-    CardFaceIdKey,
-    TextKey,
-    RatingKey,
-    LastReviewKey,
-    NextReviewKey,
-    ProgressRankKey,
-    StabilityKey,
-    DifficultyKey,
-    ReviewsKey,
-    LapsesKey,
-    LearningStepKey,
-    ProgressKey,
-    KeyCount
-};
-constexpr const char *keyNames[KeyCount] = {
-    "id",        "cardFaceID", "text",    "rating", "lastReview",   "nextReview", "progressRank",
-    "stability", "difficulty", "reviews", "lapses", "learningStep", "progress"};
+QString fieldName(int field)
+{
+    const std::string_view name = storedFaceFieldNames[field];
+    return QString::fromLatin1(name.data(), qsizetype(name.size()));
+}
 
 constexpr int progressCount = int(std::size(allCardFaceProgresses));
 
@@ -325,35 +311,36 @@ QByteArray encodeProgressTable(const QList<StoredFace> &records, const QList<Sto
     QHash<QString, int> otherNames;
     QList<QString> otherNameList;
     const auto nameIndex = [&](const QString &name) {
-        for (int i = 0; i < KeyCount; ++i) {
-            if (name == QLatin1StringView(keyNames[i]))
+        for (int i = 0; i < FieldCount; ++i) {
+            if (name == QLatin1StringView(storedFaceFieldNames[i].data(),
+                                          qsizetype(storedFaceFieldNames[i].size())))
                 return i;
         }
         const auto it = otherNames.constFind(name);
         if (it != otherNames.cend())
             return *it;
-        const int index = KeyCount + int(otherNameList.size());
+        const int index = FieldCount + int(otherNameList.size());
         otherNames.insert(name, index);
         otherNameList.append(name);
         return index;
     };
 
-    bool used[KeyCount + progressCount] = {};
-    for (Key key : {IdKey, TextKey, RatingKey, ProgressRankKey, ProgressKey})
+    bool used[FieldCount + progressCount] = {};
+    for (StoredFaceField key : {IdField, TextField, RatingField, ProgressRankField, ProgressField})
         used[key] = !records.isEmpty();
     quint64 recordObjects = 0;
     qsizetype sizeHint = 128;
     for (const StoredFace &record : records) {
         const CardFace &face = record.face;
-        used[CardFaceIdKey] = used[CardFaceIdKey] || face.cardFaceID;
-        used[LastReviewKey] = used[LastReviewKey] || face.lastReview;
-        used[NextReviewKey] = used[NextReviewKey] || face.nextReview;
+        used[CardFaceIdField] = used[CardFaceIdField] || face.cardFaceID;
+        used[LastReviewField] = used[LastReviewField] || face.lastReview;
+        used[NextReviewField] = used[NextReviewField] || face.nextReview;
         if (face.memory) {
-            for (Key key : {StabilityKey, DifficultyKey, ReviewsKey, LapsesKey})
+            for (StoredFaceField key : {StabilityField, DifficultyField, ReviewsField, LapsesField})
                 used[key] = true;
-            used[LearningStepKey] = used[LearningStepKey] || face.memory->learningStep;
+            used[LearningStepField] = used[LearningStepField] || face.memory->learningStep;
         }
-        used[KeyCount + int(face.progress)] = true;
+        used[FieldCount + int(face.progress)] = true;
         recordObjects += requiredObjects + optionalCount(face) + quint64(record.extra.size());
         sizeHint += 200 + record.key.size() + face.text.size();
         for (const StoredField &field : record.extra)
@@ -364,7 +351,7 @@ QByteArray encodeProgressTable(const QList<StoredFace> &records, const QList<Sto
         sizeHint += 64 + record.key.size() + 40 * record.fields.size();
         for (const StoredField &field : record.fields) {
             const int index = nameIndex(field.name);
-            if (index < KeyCount)
+            if (index < FieldCount)
                 used[index] = true;
             if (const QString *text = std::get_if<QString>(&field.value))
                 sizeHint += 2 * text->size();
@@ -372,9 +359,9 @@ QByteArray encodeProgressTable(const QList<StoredFace> &records, const QList<Sto
                 sizeHint += data->size();
         }
     }
-    quint64 sharedIndex[KeyCount + progressCount] = {};
+    quint64 sharedIndex[FieldCount + progressCount] = {};
     quint64 next = 1;
-    for (int i = 0; i < KeyCount + progressCount; ++i) {
+    for (int i = 0; i < FieldCount + progressCount; ++i) {
         if (used[i])
             sharedIndex[i] = next++;
     }
@@ -382,7 +369,8 @@ QByteArray encodeProgressTable(const QList<StoredFace> &records, const QList<Sto
     next += quint64(otherNameList.size());
     const quint64 firstRecordObject = next;
     const auto nameRef = [&](int index) {
-        return index < KeyCount ? sharedIndex[index] : firstOtherName + quint64(index - KeyCount);
+        return index < FieldCount ? sharedIndex[index]
+                                  : firstOtherName + quint64(index - FieldCount);
     };
 
     Writer out(firstRecordObject + recordObjects, sizeHint);
@@ -400,12 +388,12 @@ QByteArray encodeProgressTable(const QList<StoredFace> &records, const QList<Sto
         }
     }
 
-    for (int i = 0; i < KeyCount; ++i) {
+    for (int i = 0; i < FieldCount; ++i) {
         if (used[i])
-            out.writeString(QString::fromLatin1(keyNames[i]));
+            out.writeString(fieldName(i));
     }
     for (int i = 0; i < progressCount; ++i) {
-        if (used[KeyCount + i])
+        if (used[FieldCount + i])
             out.writeString(rawValue(CardFaceProgress(i)));
     }
     for (const QString &name : otherNameList)
@@ -416,25 +404,25 @@ QByteArray encodeProgressTable(const QList<StoredFace> &records, const QList<Sto
         const CardFace &face = record.face;
         out.writeString(record.key);
 
-        Key keys[KeyCount];
+        StoredFaceField keys[FieldCount];
         int keyCount = 0;
-        keys[keyCount++] = IdKey;
+        keys[keyCount++] = IdField;
         if (face.cardFaceID)
-            keys[keyCount++] = CardFaceIdKey;
-        keys[keyCount++] = TextKey;
-        keys[keyCount++] = RatingKey;
+            keys[keyCount++] = CardFaceIdField;
+        keys[keyCount++] = TextField;
+        keys[keyCount++] = RatingField;
         if (face.lastReview)
-            keys[keyCount++] = LastReviewKey;
+            keys[keyCount++] = LastReviewField;
         if (face.nextReview)
-            keys[keyCount++] = NextReviewKey;
-        keys[keyCount++] = ProgressRankKey;
+            keys[keyCount++] = NextReviewField;
+        keys[keyCount++] = ProgressRankField;
         if (face.memory) {
-            for (Key key : {StabilityKey, DifficultyKey, ReviewsKey, LapsesKey})
+            for (StoredFaceField key : {StabilityField, DifficultyField, ReviewsField, LapsesField})
                 keys[keyCount++] = key;
             if (face.memory->learningStep)
-                keys[keyCount++] = LearningStepKey;
+                keys[keyCount++] = LearningStepField;
         }
-        keys[keyCount++] = ProgressKey;
+        keys[keyCount++] = ProgressField;
 
         out.beginDictionary(quint64(keyCount + record.extra.size()));
         for (int i = 0; i < keyCount; ++i)
@@ -445,7 +433,7 @@ QByteArray encodeProgressTable(const QList<StoredFace> &records, const QList<Sto
         quint64 value = index + 2;
         for (int i = 0; i < keyCount - 1; ++i)
             out.writeRef(value++);
-        out.writeRef(sharedIndex[KeyCount + int(face.progress)]);
+        out.writeRef(sharedIndex[FieldCount + int(face.progress)]);
         for (qsizetype i = 0; i < record.extra.size(); ++i)
             out.writeRef(value++);
 

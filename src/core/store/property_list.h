@@ -27,7 +27,7 @@ struct StoredFace
 // list of that shape or any record breaks the stored form's rules. Of duplicate keys the last
 // counts; a key that is no face key is checked but not kept. Time and memory stay linear in the
 // size of the input, whatever it holds.
-std::optional<ProgressTable> decodeProgressTable(QByteArrayView bytes);
+[[nodiscard]] std::optional<ProgressTable> decodeProgressTable(QByteArrayView bytes);
 
 // Walks a binary ("bplist00") or XML property list holding a progress table; false when the
 // bytes are not one (or the visitor refused a record). Only the fixed shape is walked (root
