@@ -97,6 +97,9 @@ struct SavedState
 {
     QString progressFile;
     ProgressTable saved;
+    // The bytes the table was decoded from: the texts of records that no face claims are
+    // looked up there, not in the file read again (which may have changed meanwhile).
+    QByteArray bytes;
     // Faces whose journaled state the progress file does not hold yet.
     QSet<FaceDigest> changed;
 };
@@ -106,7 +109,14 @@ SavedState readSavedState(const QString &progressFile)
     SavedState state;
     state.progressFile = progressFile;
     // The progress file is a snapshot that may lag behind the journals of the deck.
-    state.saved = readProgressTable(progressFile);
+    // A file that is missing, unreadable or undecodable gives no saved progress.
+    FileRead read = readFileSafely(progressFile, maxProgressFileSize);
+    if (read.ok()) {
+        if (std::optional<ProgressTable> table = decodeProgressTable(read.bytes)) {
+            state.saved = *std::move(table);
+            state.bytes = std::move(read.bytes);
+        }
+    }
     const QList<JournalRecord> journal = readDeckJournal(progressFile).records;
     // Faces whose journaled state the progress file does not hold yet (a run that ended before
     // it was rewritten, or another process's changes): the next save writes them over it.
@@ -176,7 +186,6 @@ DataFile mergeSavedState(QList<Card> cards, const QUrl &url, std::optional<Saved
     deck.cards = std::move(cards);
     if (!state)
         return deck;
-    const QString &progressFile = state->progressFile;
     ProgressTable saved = std::move(state->saved);
     result.changes.changed = std::move(state->changed);
     if (saved.isEmpty() && !previous)
@@ -247,9 +256,7 @@ DataFile mergeSavedState(QList<Card> cards, const QUrl &url, std::optional<Saved
         }
     }
     if (!unclaimed.isEmpty()) {
-        const FileRead read = readFileSafely(progressFile, maxProgressFileSize);
-        const QList<StoredRecord> records =
-            read.ok() ? storedRecordsOf(read.bytes, unclaimed) : QList<StoredRecord>();
+        const QList<StoredRecord> records = storedRecordsOf(state->bytes, unclaimed);
         QList<ReattachText> recordTexts;
         QList<FaceDigest> recordDigests;
         for (const StoredRecord &record : records) {

@@ -98,8 +98,8 @@ private:
 
 } // namespace
 
-MergedTable mergeProgress(const QList<Card> &cards, const MergedTable &disk,
-                          const FaceChanges &changes, const QDateTime &now)
+MergedTable mergeProgress(const QList<Card> &cards, MergedTable disk, const FaceChanges &changes,
+                          const QDateTime &now)
 {
     DiskSlots slots(disk);
     // Whether a face claims each record of the disk: by its text, or as its old text.
@@ -159,10 +159,15 @@ MergedTable mergeProgress(const QList<Card> &cards, const MergedTable &disk,
                 }
                 out.faces.append(std::move(record));
             } else if (slot < disk.faces.size()) {
-                out.faces.append(disk.faces.at(slot));
+                // The record moves over; its key stays behind, for the faces after this one
+                // with the same text to find its slot.
+                StoredFace &record = disk.faces[slot];
+                out.faces.append(StoredFace{record.key, std::move(record.face),
+                                            std::move(record.extra), record.id});
                 removeOrphanMark(out.faces.last().extra);
             } else {
-                out.kept.append(disk.kept.at(slot - disk.faces.size()));
+                StoredRecord &record = disk.kept[slot - disk.faces.size()];
+                out.kept.append(StoredRecord{record.key, std::move(record.fields)});
                 removeOrphanMark(out.kept.last().fields);
             }
         }
@@ -171,14 +176,14 @@ MergedTable mergeProgress(const QList<Card> &cards, const MergedTable &disk,
     for (qsizetype i = 0; i < disk.faces.size(); ++i) {
         if (claimed[size_t(i)] != Unclaimed)
             continue;
-        StoredFace record = disk.faces.at(i);
+        StoredFace record = std::move(disk.faces[i]);
         if (markOrphan(record.extra, now))
             out.faces.append(std::move(record));
     }
     for (qsizetype i = 0; i < disk.kept.size(); ++i) {
         if (claimed[size_t(disk.faces.size() + i)] != Unclaimed)
             continue;
-        StoredRecord record = disk.kept.at(i);
+        StoredRecord record = std::move(disk.kept[i]);
         if (markOrphan(record.fields, now))
             out.kept.append(std::move(record));
     }

@@ -23,6 +23,8 @@ inline constexpr int orphanKeepDays = 180;
 // The table that a save of the deck writes over the table on disk. The deck's changed faces
 // (and every face the table lacks) are written from the deck; every other record of the disk
 // is kept: the deck's unchanged faces as the disk has them, records that no face claims marked
-// with the date since when none has, and dropped once that is orphanKeepDays past.
-MergedTable mergeProgress(const QList<Card> &cards, const MergedTable &disk,
-                          const FaceChanges &changes, const QDateTime &now);
+// with the date since when none has, and dropped once that is orphanKeepDays past. The records
+// of the disk table are moved into the result: pass a table that nothing else shares, or it is
+// copied first.
+MergedTable mergeProgress(const QList<Card> &cards, MergedTable disk, const FaceChanges &changes,
+                          const QDateTime &now);

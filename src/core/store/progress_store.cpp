@@ -39,13 +39,21 @@ QHash<QString, WrittenTable> &writtenTables()
     return tables;
 }
 
-std::optional<MergedTable> rememberedTable(const QString &path, const FileStamp &stamp)
+// The table is taken out rather than copied, so that the save can move its records: the save
+// remembers what it writes in its place (and one that fails reads the file again next time).
+std::optional<MergedTable> takeRememberedTable(const QString &path, const FileStamp &stamp)
 {
     QMutexLocker lock(&writtenMutex);
-    const auto it = writtenTables().constFind(path);
-    if (it == writtenTables().cend() || !(it->stamp == stamp))
+    const auto it = writtenTables().find(path);
+    if (it == writtenTables().end())
         return std::nullopt;
-    return it->table;
+    if (!(it->stamp == stamp)) {
+        writtenTables().erase(it);
+        return std::nullopt;
+    }
+    MergedTable table = std::move(it->table);
+    writtenTables().erase(it);
+    return table;
 }
 
 void rememberTable(const QString &path, MergedTable table)
@@ -101,7 +109,7 @@ private:
 std::variant<MergedTable, QString> tableOnDisk(const QString &path)
 {
     if (const std::optional<FileStamp> stamp = fileStamp(path)) {
-        if (std::optional<MergedTable> table = rememberedTable(path, *stamp))
+        if (std::optional<MergedTable> table = takeRememberedTable(path, *stamp))
             return *std::move(table);
     }
     const FileRead read = readFileSafely(path, maxProgressFileSize);
@@ -245,8 +253,7 @@ bool saveProgress(const QUrl &deckUrl, const QList<Card> &cards,
     std::variant<MergedTable, QString> disk = tableOnDisk(target);
     if (const QString *diskError = std::get_if<QString>(&disk))
         return failed(*diskError);
-    MergedTable table = mergeProgress(cards, std::get<MergedTable>(disk), changes, now);
-    disk = MergedTable{};
+    MergedTable table = mergeProgress(cards, std::get<MergedTable>(std::move(disk)), changes, now);
     if (!writeFileSafely(target, encodeProgressTable(table.faces, table.kept), error))
         return false;
     rememberTable(target, std::move(table));

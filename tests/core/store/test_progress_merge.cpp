@@ -2,6 +2,7 @@
 #include "core/store/deck_loader.h"
 #include "core/store/progress_store.h"
 #include "core/store/property_list.h"
+#include "core/store/safe_file.h"
 #include "core/store/stored_record.h"
 
 #include <QDir>
@@ -291,6 +292,29 @@ private Q_SLOTS:
         // The file of this process is read again when another replaced it.
         QVERIFY(save(first, changed({u"Q1\n"_qs}), m_start));
         QCOMPARE(loadDataFile(text, m_deck, m_folder).cards[1].faces[1].rating, 2);
+    }
+
+    void aRecordTakenFromDiskServesEveryFaceOfItsText()
+    {
+        // Two cards share a face text. The saves below change no face, so every record they
+        // write is the one on disk: decoded from a file another writer rewrote, then
+        // remembered from the save before.
+        const QString text = u"===\nQ1\n---\nSame\n===\nQ2\n---\nSame\n===\nQ3\n---\nA3"_qs;
+        QVERIFY(save(rated(text, {{u"Same\n"_qs, 3}, {u"Q2\n"_qs, 2}}), FaceChanges::everyFace(),
+                     m_start));
+        QVERIFY(writeFileSafely(progressPath(), encodeProgressTable({}, records())));
+        const QList<Card> cards = readCards(text);
+        for (int run = 0; run < 3; ++run) {
+            QVERIFY(save(cards, FaceChanges(), m_start));
+            const QList<StoredRecord> all = records();
+            QCOMPARE(all.size(), 5);
+            for (const StoredRecord &record : all)
+                QVERIFY(!record.value(orphanedSinceKey));
+            const DataFile deck = loadDataFile(text, m_deck, m_folder);
+            QCOMPARE(deck.cards[0].faces[1].rating, 3);
+            QCOMPARE(deck.cards[1].faces[1].rating, 3);
+            QCOMPARE(deck.cards[1].faces[0].rating, 2);
+        }
     }
 };
 
