@@ -12,6 +12,7 @@
 #include "core/store/safe_file.h"
 #include "core/store/stored_record.h"
 
+#include <QHash>
 #include <QSet>
 
 #include <QCoreApplication>
@@ -209,6 +210,36 @@ QByteArray deckDueJson(const DataFile &deck, const DueQueue &queue, const Schedu
     return out;
 }
 
+namespace {
+
+void appendOrphan(QByteArray &out, const QString &key, const std::optional<QString> &text,
+                  std::optional<qint64> rating, const std::optional<QString> &progress,
+                  const std::optional<QDateTime> &orphanedSince)
+{
+    out.append("  {\"key\": ");
+    appendJsonString(out, key);
+    out.append(", \"text\": ");
+    if (text)
+        appendJsonString(out, *text);
+    else
+        out.append("null");
+    out.append(", \"rating\": ");
+    out.append(rating ? QByteArray::number(*rating) : QByteArray("null"));
+    out.append(", \"progress\": ");
+    if (progress)
+        appendJsonString(out, *progress);
+    else
+        out.append("null");
+    out.append(", \"orphanedSince\": ");
+    if (orphanedSince)
+        appendJsonString(out, orphanedSince->toString(Qt::ISODate));
+    else
+        out.append("null");
+    out.append('}');
+}
+
+} // namespace
+
 QByteArray orphansJson(const DataFile &deck, const FaceChanges &reattached,
                        const QString &progressFilePath)
 {
@@ -219,45 +250,70 @@ QByteArray orphansJson(const DataFile &deck, const FaceChanges &reattached,
     for (const FaceDigest &old : reattached.reattached)
         claimed.insert(old);
     QList<StoredRecord> records;
+    // The newest change of each face in the journals, which holds over the progress file as a
+    // load replays it; faces in the order the journals first name them.
+    QHash<FaceDigest, JournalRecord> journaled;
+    QList<FaceDigest> journalOrder;
+    std::optional<qint64> fileWritten;
     if (!progressFilePath.isEmpty()) {
         const FileRead read = readFileSafely(progressFilePath, maxProgressFileSize);
         if (read.ok())
             records = decodeStoredRecords(read.bytes).value_or(QList<StoredRecord>());
+        for (const JournalRecord &record : readDeckJournal(progressFilePath).records) {
+            if (!journaled.contains(record.face))
+                journalOrder.append(record.face);
+            journaled.insert(record.face, record);
+        }
+        const QFileInfo file(progressFilePath);
+        if (file.exists())
+            fileWritten = file.lastModified().toMSecsSinceEpoch();
     }
 
     QByteArray out = "{\"progressFile\": ";
     appendJsonString(out, progressFilePath);
     out.append(", \"orphans\": [");
     bool first = true;
+    QSet<FaceDigest> inFile;
     for (const StoredRecord &record : records) {
         const auto digest = digestFromFaceKey(record.key);
+        if (digest)
+            inFile.insert(*digest);
         if (digest && claimed.contains(*digest))
             continue;
         out.append(first ? "\n" : ",\n");
         first = false;
-        out.append("  {\"key\": ");
-        appendJsonString(out, record.key);
-        out.append(", \"text\": ");
-        appendJsonString(out, record.text());
-        const StoredValue *rating = record.value(u"rating");
-        out.append(", \"rating\": ");
-        out.append(rating && std::holds_alternative<qint64>(*rating)
-                       ? QByteArray::number(std::get<qint64>(*rating))
-                       : QByteArray("null"));
-        const StoredValue *progress = record.value(u"progress");
-        out.append(", \"progress\": ");
-        if (progress && std::holds_alternative<QString>(*progress))
-            appendJsonString(out, std::get<QString>(*progress));
-        else
-            out.append("null");
+        std::optional<qint64> rating;
+        std::optional<QString> progress;
+        if (const auto newer = digest ? journaled.constFind(*digest) : journaled.cend();
+            newer != journaled.cend()) {
+            rating = newer->rating;
+            progress = rawValue(newer->progress);
+        } else {
+            const StoredValue *storedRating = record.value(u"rating");
+            if (storedRating && std::holds_alternative<qint64>(*storedRating))
+                rating = std::get<qint64>(*storedRating);
+            const StoredValue *storedProgress = record.value(u"progress");
+            if (storedProgress && std::holds_alternative<QString>(*storedProgress))
+                progress = std::get<QString>(*storedProgress);
+        }
         const StoredValue *since = record.value(orphanedSinceKey);
-        out.append(", \"orphanedSince\": ");
-        if (since && std::holds_alternative<PlistDate>(*since))
-            appendJsonString(
-                out, dateTimeFromPlistDate(std::get<PlistDate>(*since)).toString(Qt::ISODate));
-        else
-            out.append("null");
-        out.append('}');
+        appendOrphan(out, record.key, record.text(), rating, progress,
+                     since && std::holds_alternative<PlistDate>(*since)
+                         ? std::optional(dateTimeFromPlistDate(std::get<PlistDate>(*since)))
+                         : std::nullopt);
+    }
+    // Faces changed since the progress file was last written, which it does not hold yet (a run
+    // that ended before its rewrite). A journal does not hold texts. Older changes of faces the
+    // file lacks were dropped from it on purpose, after 180 days unclaimed.
+    for (const FaceDigest &digest : journalOrder) {
+        const JournalRecord &record = journaled[digest];
+        if (claimed.contains(digest) || inFile.contains(digest) ||
+            (fileWritten && record.time <= *fileWritten))
+            continue;
+        out.append(first ? "\n" : ",\n");
+        first = false;
+        appendOrphan(out, faceKey(digest), std::nullopt, record.rating, rawValue(record.progress),
+                     std::nullopt);
     }
     out.append(first ? "]}\n" : "\n]}\n");
     return out;

@@ -24,7 +24,9 @@ QByteArray deckDueJson(const DataFile &deck, const DueQueue &queue, const Schedu
                        const QDateTime &now);
 
 // The records of the progress file that no face of the deck claims (after re-attachment), as
-// JSON: key, text, rating, progress and the date since when they are unclaimed.
+// JSON: key, text, rating, progress and the date since when they are unclaimed. Rating and
+// progress are the newest the deck's journals hold; faces that only the journals know (changed
+// after the progress file was last written) follow, with no text and no date.
 QByteArray orphansJson(const DataFile &deck, const FaceChanges &reattached,
                        const QString &progressFilePath);
 

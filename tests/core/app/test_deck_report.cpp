@@ -109,6 +109,52 @@ private Q_SLOTS:
         QVERIFY(!QJsonDocument::fromJson(result.out).isNull());
     }
 
+    // The journals hold changes the progress file has not taken in yet; what was compacted
+    // before, and then dropped from the file, stays out.
+    void orphansListsWhatOnlyTheJournalsHold()
+    {
+        const QString deck = writeDeck(u"journaled.txt"_qs, "===\nkeep\n===\ncut away");
+        QDir().mkpath(progressFolder());
+        const QUrl url = QUrl::fromLocalFile(deck);
+        const DataFile saved = loadDataFile(*readUtf8File(deck), url, std::nullopt);
+        const QDateTime when(QDate(2026, 3, 1), QTime(12, 0), Qt::UTC);
+        QVERIFY(saveProgress(url, saved.cards, progressFolder(), FaceChanges::everyFace(), when));
+        const QString plist = progressFolder() + u"/journaled.plist"_qs;
+        const qint64 written = QFileInfo(plist).lastModified().toMSecsSinceEpoch();
+
+        QByteArray journal;
+        const auto append = [&](const QString &face, qint8 rating, qint64 time) {
+            JournalRecord record;
+            record.face = faceDigest(face);
+            record.time = time;
+            record.kind = JournalChange::Picker;
+            record.rating = rating;
+            record.progress = CardFaceProgress::Learning;
+            journal += encodeJournalRecord(record);
+        };
+        append(u"cut away\n"_qs, 2, written + 1000);         // newer than the file's record
+        append(u"pruned long ago\n"_qs, 1, written - 1000);  // compacted, then dropped
+        append(u"edited meanwhile\n"_qs, 3, written + 2000); // never compacted
+        QFile file(journalPath(plist, u"0123456789abcdef"_qs));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write(journal) == journal.size());
+        file.close();
+
+        writeDeck(u"journaled.txt"_qs, "===\nkeep");
+        const Result result = run({u"--orphans"_qs, deck});
+        QCOMPARE(result.status, 0);
+        const QJsonArray orphans =
+            QJsonDocument::fromJson(result.out).object()[u"orphans"_qs].toArray();
+        QCOMPARE(orphans.size(), 2);
+        QCOMPARE(orphans[0][u"key"_qs].toString(), faceKey(u"cut away\n"));
+        QCOMPARE(orphans[0][u"text"_qs].toString(), u"cut away\n"_qs);
+        QCOMPARE(orphans[0][u"rating"_qs].toInt(), 2);
+        QCOMPARE(orphans[0][u"progress"_qs].toString(), u"learning"_qs);
+        QCOMPARE(orphans[1][u"key"_qs].toString(), faceKey(u"edited meanwhile\n"));
+        QVERIFY(orphans[1][u"text"_qs].isNull());
+        QCOMPARE(orphans[1][u"rating"_qs].toInt(), 3);
+        QVERIFY(orphans[1][u"orphanedSince"_qs].isNull());
+    }
+
     void statsSummarisesWithoutWriting()
     {
         const QString deck = writeDeck(u"plain.txt"_qs, "===\na\n---\nb\n===\nc");
