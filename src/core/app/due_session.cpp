@@ -2,8 +2,11 @@
 
 #include "core/app/commands_coordinator.h"
 
+#include <QPromise>
+
 #include <algorithm>
 #include <chrono>
+#include <memory>
 
 DueSession::DueSession(CommandsCoordinator &coordinator, QObject *parent)
     : QObject(parent), m_coordinator(coordinator)
@@ -18,6 +21,8 @@ DueSession::DueSession(CommandsCoordinator &coordinator, QObject *parent)
     connect(&m_coordinator, &CommandsCoordinator::cardChanged, this, &DueSession::onFaceChanged);
     connect(&m_coordinator, &CommandsCoordinator::schedulerParametersChanged, this,
             &DueSession::refresh);
+    connect(&m_watcher, &QFutureWatcher<DueQueue>::finished, this, &DueSession::onBuilt);
+    m_builds.setMaxThreadCount(1);
     onDeckReplaced();
 }
 
@@ -40,6 +45,10 @@ void DueSession::onDeckReplaced()
                                : StudyMode::InOrder;
     const bool modeChanged = mode != m_mode;
     m_mode = mode;
+    // The positions of the queue built for the deck before mean nothing in this one.
+    m_queue = {};
+    m_building = false;
+    m_watcher.setFuture(QFuture<DueQueue>());
     rebuild(m_lastCard);
     if (modeChanged)
         Q_EMIT this->modeChanged();
@@ -73,7 +82,24 @@ std::optional<QueuedFace> DueSession::next()
 void DueSession::onFaceChanged(qsizetype card)
 {
     m_lastCard = card;
-    m_stale = true;
+    if (!inBackground()) {
+        m_stale = true;
+        m_settle.start();
+        return;
+    }
+    // One card changed: a full build would cost far more than moving its faces.
+    if (isBuilding())
+        m_changedMeanwhile.append(card);
+    const std::optional<DataFile> &deck = m_coordinator.dataFile();
+    if (!deck)
+        return;
+    const QDateTime now = m_coordinator.now();
+    const qsizetype newLimit = std::max<qsizetype>(
+        m_coordinator.schedulerParameters().newFacesPerDay - newFacesToday(), 0);
+    qsizetype passed = m_passedOver.size();
+    updateDueQueue(m_queue, *deck, card, now, m_coordinator.studyDayClock(), newLimit, passed);
+    keepPassedOverLast();
+    wakeUpLater();
     m_settle.start();
 }
 
@@ -96,7 +122,24 @@ void DueSession::passOver(qsizetype card, qsizetype face)
     const QueuedFace passed = *waiting;
     m_passedOver.removeAll(passed);
     m_passedOver.append(passed);
-    rebuild(card);
+    if (!inBackground()) {
+        rebuild(card);
+        return;
+    }
+    m_lastCard = card;
+    m_queue.faces.removeAt(waiting - m_queue.faces.cbegin());
+    m_queue.faces.append(passed);
+    // Another card first, where there is one.
+    const qsizetype end = m_queue.faces.size() - m_passedOver.size();
+    if (end > 1 && m_queue.faces.first().card == card) {
+        for (qsizetype i = 1; i < end; ++i) {
+            if (m_queue.faces.at(i).card != card) {
+                m_queue.faces.move(i, 0);
+                break;
+            }
+        }
+    }
+    Q_EMIT queueChanged();
 }
 
 DayReviews DueSession::reviewsToday() const
@@ -124,8 +167,89 @@ void DueSession::rebuild(std::optional<qsizetype> afterCard)
 {
     m_lastCard = afterCard;
     m_settle.stop();
+    if (inBackground()) {
+        startBuild();
+        return;
+    }
     buildQueue();
     Q_EMIT queueChanged();
+}
+
+bool DueSession::inBackground() const
+{
+    const std::optional<DataFile> &deck = m_coordinator.dataFile();
+    return deck && deck->cards.size() >= m_backgroundFrom;
+}
+
+void DueSession::startBuild()
+{
+    m_stale = false;
+    m_changedMeanwhile.clear();
+    m_building = true;
+    const std::optional<DataFile> &deck = m_coordinator.dataFile();
+    const qsizetype newLimit = std::max<qsizetype>(
+        m_coordinator.schedulerParameters().newFacesPerDay - newFacesToday(), 0);
+    // The deck's lists are shared, not copied; a change on this thread meanwhile detaches.
+    auto promise = std::make_shared<QPromise<DueQueue>>();
+    promise->start();
+    m_watcher.setFuture(promise->future());
+    m_builds.start([promise, snapshot = *deck, now = m_coordinator.now(),
+                    clock = m_coordinator.studyDayClock(), newLimit,
+                    afterCard = m_lastCard]() mutable {
+        promise->addResult(buildDueQueue(snapshot, now, clock, newLimit, afterCard));
+        promise->finish();
+        // Lets go of the deck here: if the window has moved on, freeing it is this thread's
+        // work.
+        snapshot = {};
+    });
+}
+
+void DueSession::onBuilt()
+{
+    const QFuture<DueQueue> future = m_watcher.future();
+    if (!m_building || !future.isFinished() || future.resultCount() == 0)
+        return;
+    m_building = false;
+    const std::optional<DataFile> &deck = m_coordinator.dataFile();
+    if (!deck)
+        return;
+    m_queue = future.result();
+    m_watcher.setFuture(QFuture<DueQueue>());
+    const QDateTime now = m_coordinator.now();
+    const qsizetype newLimit = std::max<qsizetype>(
+        m_coordinator.schedulerParameters().newFacesPerDay - newFacesToday(), 0);
+    qsizetype passed = 0;
+    for (qsizetype card : std::as_const(m_changedMeanwhile))
+        updateDueQueue(m_queue, *deck, card, now, m_coordinator.studyDayClock(), newLimit, passed);
+    m_changedMeanwhile.clear();
+    keepPassedOverLast();
+    wakeUpLater();
+    Q_EMIT queueChanged();
+}
+
+void DueSession::keepPassedOverLast()
+{
+    // Faces passed over go last, in the order they were passed; one that is no longer waiting
+    // (reviewed, or out of the deck) is forgotten.
+    QList<QueuedFace> stillWaiting;
+    for (const QueuedFace &face : std::as_const(m_passedOver)) {
+        if (m_queue.faces.removeOne(face))
+            stillWaiting.append(face);
+    }
+    m_passedOver = stillWaiting;
+    m_queue.faces.append(stillWaiting);
+}
+
+void DueSession::wakeUpLater()
+{
+    // Wakes up when a face falls due and at the start of the next study day, which brings new
+    // faces; at least hourly, so a clock changed meanwhile is noticed.
+    const QDateTime now = m_coordinator.now();
+    QDateTime wake = m_coordinator.studyDayClock().startOfNextDay(now);
+    if (m_queue.nextDue)
+        wake = std::min(wake, *m_queue.nextDue);
+    const qint64 ms = std::clamp<qint64>(now.msecsTo(wake) + 500, 1000, 3600 * 1000);
+    m_wakeUp.start(std::chrono::milliseconds(ms));
 }
 
 void DueSession::buildQueue()
@@ -143,22 +267,6 @@ void DueSession::buildQueue()
     const qsizetype newLimit = std::max<qsizetype>(
         m_coordinator.schedulerParameters().newFacesPerDay - newFacesToday(), 0);
     m_queue = buildDueQueue(*deck, now, clock, newLimit, m_lastCard);
-
-    // Faces passed over go last, in the order they were passed; one that is no longer waiting
-    // (reviewed, or out of the deck) is forgotten.
-    QList<QueuedFace> stillWaiting;
-    for (const QueuedFace &face : std::as_const(m_passedOver)) {
-        if (m_queue.faces.removeOne(face))
-            stillWaiting.append(face);
-    }
-    m_passedOver = stillWaiting;
-    m_queue.faces.append(stillWaiting);
-
-    // Wakes up when a face falls due and at the start of the next study day, which brings new
-    // faces; at least hourly, so a clock changed meanwhile is noticed.
-    QDateTime wake = clock.startOfNextDay(now);
-    if (m_queue.nextDue)
-        wake = std::min(wake, *m_queue.nextDue);
-    const qint64 ms = std::clamp<qint64>(now.msecsTo(wake) + 500, 1000, 3600 * 1000);
-    m_wakeUp.start(std::chrono::milliseconds(ms));
+    keepPassedOverLast();
+    wakeUpLater();
 }

@@ -3,7 +3,9 @@
 #include "core/app/study_settings.h"
 #include "core/schedule/due_queue.h"
 
+#include <QFutureWatcher>
 #include <QObject>
+#include <QThreadPool>
 #include <QTimer>
 #include <QUrl>
 
@@ -39,8 +41,15 @@ public:
     DayReviews reviewsToday() const;
     qsizetype newFacesToday() const;
 
-    // Builds the queue again for the current time.
+    // Builds the queue again for the current time. For a big deck the build runs in the
+    // background: the queue stays as it was until queueChanged() tells that it is ready.
     void refresh();
+
+    // Decks of at least this many cards are built in the background and kept up to date face
+    // by face; smaller ones are built at once, which is quicker than a round trip to a thread.
+    void setBackgroundFrom(qsizetype cards) { m_backgroundFrom = cards; }
+    // A background build is under way: its queue has not been taken yet.
+    bool isBuilding() const { return m_building; }
 
 Q_SIGNALS:
     void modeChanged();
@@ -55,6 +64,11 @@ private:
     void onDeckReplaced();
     void rebuild(std::optional<qsizetype> afterCard);
     void buildQueue();
+    bool inBackground() const;
+    void startBuild();
+    void onBuilt();
+    void keepPassedOverLast();
+    void wakeUpLater();
     void onFaceChanged(qsizetype card);
     void settle();
     QString deckTitle() const;
@@ -71,4 +85,11 @@ private:
     // a pause, so that a run of reviews in order costs one build, not one each.
     bool m_stale = false;
     QTimer m_settle;
+    qsizetype m_backgroundFrom = 50'000;
+    // Cards changed while a background build runs, brought up to date on its result.
+    QList<qsizetype> m_changedMeanwhile;
+    QFutureWatcher<DueQueue> m_watcher;
+    bool m_building = false;
+    // Last, so that it is waited for before the rest goes.
+    QThreadPool m_builds;
 };

@@ -31,12 +31,22 @@ struct DueQueue
     // When the next face that is not due yet will be: a learning step that ends later today,
     // or the start of the study day on which a learnt face falls due. None when nothing waits.
     std::optional<QDateTime> nextDue;
+    // New faces beyond the day's limit wait in the deck.
+    bool moreNew = false;
 };
 
 // `newLimit`: how many new faces may still be introduced this study day. `afterCard`: the card
 // just studied, whose faces wait for others where there are any.
 DueQueue buildDueQueue(const DataFile &deck, const QDateTime &now, const StudyDayClock &clock,
                        qsizetype newLimit, std::optional<qsizetype> afterCard = std::nullopt);
+
+// Brings the queue up to date after the faces of one card changed (a review, an undo, an
+// edit), without going through the whole deck: the card's faces leave the queue and each one
+// that is waiting goes back to where a full build would put it, new faces are taken up to the
+// day's limit, and `nextDue` moves earlier when one of them waits for later. The last
+// `passedOver` faces stay last; their count drops for those of the card that leave.
+void updateDueQueue(DueQueue &queue, const DataFile &deck, qsizetype card, const QDateTime &now,
+                    const StudyDayClock &clock, qsizetype newLimit, qsizetype &passedOver);
 
 // Whether a face is still in its learning steps (reviewed, not yet learnt).
 inline bool isLearning(const CardFace &face)

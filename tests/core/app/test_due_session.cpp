@@ -8,7 +8,9 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <algorithm>
 #include <memory>
+#include <tuple>
 
 class TestDueSession : public QObject
 {
@@ -34,6 +36,43 @@ private:
     }
 
     QList<QueuedFace> queued() const { return m_session->queue().faces; }
+
+    // The queue a full build gives now, passed-over faces aside.
+    DueQueue fullBuild() const
+    {
+        const qsizetype newLimit = std::max<qsizetype>(
+            m_coordinator->schedulerParameters().newFacesPerDay - m_session->newFacesToday(), 0);
+        return buildDueQueue(*m_coordinator->dataFile(), m_now, m_coordinator->studyDayClock(),
+                             newLimit);
+    }
+
+    // The same faces, counts and order of due times as a full build.
+    void compareWithFullBuild(qsizetype lastCard)
+    {
+        const DueQueue expected = fullBuild();
+        const DueQueue &actual = m_session->queue();
+        QList<QueuedFace> a = actual.faces;
+        QList<QueuedFace> b = expected.faces;
+        auto byPosition = [](const QueuedFace &x, const QueuedFace &y) {
+            return std::tie(x.card, x.face) < std::tie(y.card, y.face);
+        };
+        std::sort(a.begin(), a.end(), byPosition);
+        std::sort(b.begin(), b.end(), byPosition);
+        QCOMPARE(a, b);
+        QCOMPARE(actual.dueCount, expected.dueCount);
+        QCOMPARE(actual.newCount, expected.newCount);
+        QCOMPARE(actual.moreNew, expected.moreNew);
+        // Waking early costs a build; waking late would hide a due face.
+        if (expected.nextDue)
+            QVERIFY(actual.nextDue && *actual.nextDue <= *expected.nextDue);
+        if (actual.faces.size() > 1 && actual.faces.size() > m_passedOver) {
+            bool others = false;
+            for (qsizetype i = 0; i < actual.faces.size() - m_passedOver; ++i)
+                others = others || actual.faces.at(i).card != lastCard;
+            if (others)
+                QVERIFY(actual.faces.first().card != lastCard);
+        }
+    }
 
 private Q_SLOTS:
     void init()
@@ -143,7 +182,87 @@ private Q_SLOTS:
         QCOMPARE(changes.count(), 1);
     }
 
+    // A big deck's queue is built in the background and then follows each change of a face
+    // without a full build; it holds what a full build would at every step.
+    void bigDeckQueueFollowsChangesFaceByFace()
+    {
+        m_session->setBackgroundFrom(0);
+        SchedulerParameters parameters = m_coordinator->schedulerParameters();
+        parameters.newFacesPerDay = 5;
+        m_coordinator->setSchedulerParameters(parameters);
+        QSignalSpy changes(m_session.get(), &DueSession::queueChanged);
+        m_coordinator->open(makeFile(*m_dir, QStringLiteral("deck.txt"), deckText(8)));
+        // The counts come when the build is done; the window is not kept waiting for them.
+        QTRY_VERIFY(!m_session->isBuilding() && !queued().isEmpty());
+        compareWithFullBuild(-1);
+
+        struct Step
+        {
+            qsizetype card;
+            qsizetype face;
+            Grade grade;
+            qint64 waitSecs;
+        };
+        const QList<Step> steps = {
+            {0, 0, Grade::Again, 0},  {0, 1, Grade::Good, 0},  {1, 0, Grade::Easy, 0},
+            {2, 1, Grade::Again, 0},  {3, 0, Grade::Good, 30}, {0, 0, Grade::Good, 90},
+            {2, 1, Grade::Hard, 60},  {4, 0, Grade::Again, 0}, {4, 1, Grade::Again, 0},
+            {4, 0, Grade::Good, 700}, {7, 1, Grade::Good, 0},  {5, 0, Grade::Again, 0},
+        };
+        connect(m_coordinator.get(), &CommandsCoordinator::cardChanged, this,
+                [this](qsizetype card) { m_lastUndone = card; });
+        for (const Step &step : steps) {
+            if (step.waitSecs > 0) {
+                // As the wake-up does when a face falls due.
+                m_now = m_now.addSecs(step.waitSecs);
+                m_session->refresh();
+                QTRY_VERIFY(!m_session->isBuilding());
+                compareWithFullBuild(m_lastUndone);
+            }
+            QVERIFY(review(step.card, step.face, step.grade));
+            compareWithFullBuild(step.card);
+        }
+        // Undone, a new face is new again and takes its place among the new ones.
+        QVERIFY(m_coordinator->undo());
+        compareWithFullBuild(m_lastUndone);
+        QVERIFY(m_coordinator->undo());
+        compareWithFullBuild(m_lastUndone);
+
+        // A face passed over waits last; reviewed, it takes its own place again.
+        const QueuedFace passed = queued().first();
+        m_session->passOver(passed.card, passed.face);
+        QCOMPARE(queued().last(), passed);
+        m_passedOver = 1;
+        compareWithFullBuild(passed.card);
+        QVERIFY(review(passed.card, passed.face, Grade::Again));
+        m_passedOver = 0;
+        QVERIFY(!queued().contains(passed));
+        compareWithFullBuild(passed.card);
+
+        // Time passes: the refresh runs in the background and then agrees again.
+        m_now = m_now.addDays(3);
+        changes.clear();
+        m_session->refresh();
+        QTRY_VERIFY(!changes.isEmpty() && !m_session->isBuilding());
+        compareWithFullBuild(passed.card);
+    }
+
+    // A review made while the background build runs is not lost when its result arrives.
+    void changeDuringBackgroundBuildIsKept()
+    {
+        m_session->setBackgroundFrom(0);
+        m_coordinator->open(makeFile(*m_dir, QStringLiteral("deck.txt"), deckText(6)));
+        QTRY_VERIFY(!m_session->isBuilding());
+        m_session->refresh();
+        QVERIFY(review(0, 0, Grade::Again));
+        QVERIFY(review(3, 1, Grade::Good));
+        QTRY_VERIFY(!m_session->isBuilding());
+        compareWithFullBuild(3);
+    }
+
 private:
+    qsizetype m_passedOver = 0;
+    qsizetype m_lastUndone = -1;
     std::optional<QTemporaryDir> m_dir;
     std::optional<QSettings> m_settings;
     std::unique_ptr<RecentFiles> m_recent;
