@@ -373,17 +373,23 @@ void ProgressSaver::run()
 
         Pending job = m_pending.takeAt(due);
         const QString key = job.key;
-        if (job.openDeck) {
-            // A copy of the card list of our own, made here so that the owner's next edit does
-            // not have to detach its deck on its thread.
+        const bool openDeck = job.openDeck;
+        if (openDeck) {
+            // Shared under the lock, which costs nothing, so that an edit on the owner's
+            // thread never waits for the copy below.
             job.url = m_url;
-            job.cards = QList<Card>(m_deck->cards.cbegin(), m_deck->cards.cend());
+            job.cards = m_deck->cards;
             job.changes = std::exchange(m_changes, {});
         }
         const bool journalWasBehind = m_journalFailed;
         m_writing = true;
         m_writingKey = key;
         lock.unlock();
+        if (openDeck) {
+            // A card list of our own, so that the owner's edits while this save is written do
+            // not have to detach its deck on its thread.
+            job.cards = QList<Card>(job.cards.cbegin(), job.cards.cend());
+        }
 
         const auto started = Clock::now();
         QString error;
