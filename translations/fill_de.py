@@ -4,6 +4,8 @@ import pathlib
 import xml.etree.ElementTree as ET
 
 GERMAN = {
+    "Finding the faces that are due…": "Die fälligen Seiten werden gesucht …",
+    "Counting the faces due…": "Die fälligen Seiten werden gezählt …",
     "Card %1": "Karte %1",
     "Card:": "Karte:",
     "Previous": "Zurück",

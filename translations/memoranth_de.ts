@@ -49,6 +49,10 @@
         <source>Today: %1 reviewed, %2 % correct, %3 new.</source>
         <translation>Heute: %1 wiederholt, %2 % richtig, %3 neu.</translation>
     </message>
+    <message>
+        <source>Finding the faces that are due…</source>
+        <translation>Die fälligen Seiten werden gesucht …</translation>
+    </message>
 </context>
 <context>
     <name>CardViewControls</name>
@@ -971,6 +975,10 @@ Karteikarten aus einfachen Textdateien lernen.
     <message>
         <source>%1 due now · %2 new today</source>
         <translation>%1 jetzt fällig · %2 neu heute</translation>
+    </message>
+    <message>
+        <source>Counting the faces due…</source>
+        <translation>Die fälligen Seiten werden gezählt …</translation>
     </message>
 </context>
 </TS>

@@ -60,6 +60,7 @@ StudyModeSwitch::StudyModeSwitch(DueSession &session, QWidget *parent)
     connect(m_due, &QToolButton::clicked, this, [this] { m_session.setMode(StudyMode::Due); });
     connect(&m_session, &DueSession::modeChanged, this, &StudyModeSwitch::showMode);
     connect(&m_session, &DueSession::queueChanged, this, &StudyModeSwitch::showCounts);
+    connect(&m_session, &DueSession::deckReplaced, this, &StudyModeSwitch::showCounts);
     showMode();
     showCounts();
 }
@@ -73,6 +74,10 @@ void StudyModeSwitch::showMode()
 
 void StudyModeSwitch::showCounts()
 {
+    if (m_session.isBuilding()) {
+        m_counts->setText(tr("Counting the faces due…"));
+        return;
+    }
     const DueQueue &queue = m_session.queue();
     m_counts->setText(tr("%1 due now · %2 new today").arg(queue.dueCount).arg(queue.newCount));
 }

@@ -196,6 +196,11 @@ void CardView::updateNothingDueText()
 {
     if (!m_due)
         return;
+    if (m_due->isBuilding()) {
+        // A big deck's queue is still being built: there may well be faces due.
+        m_nothingDue->setText(tr("Finding the faces that are due…"));
+        return;
+    }
     const QLocale locale;
     QString text = tr("Nothing is left to study for now.");
     if (const std::optional<QDateTime> &next = m_due->queue().nextDue) {

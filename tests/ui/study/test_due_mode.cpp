@@ -103,6 +103,23 @@ private Q_SLOTS:
         QCOMPARE(at(), Pos(0, 0));
     }
 
+    // While a big deck's queue is being built the view does not claim that nothing is due; the
+    // face comes when the queue is ready.
+    void aQueueStillBeingBuiltIsNotNothingDue()
+    {
+        start(QStringLiteral("=== one\nAlpha\n=== two\nBeta\n"));
+        session->setMode(StudyMode::Due);
+        session->setBackgroundFrom(0);
+        host->coordinator->open(host->coordinator->activeFile());
+        // The view takes the new deck before the build's result is taken, however fast it is.
+        QCoreApplication::sendPostedEvents(host->view);
+        QVERIFY(session->isBuilding());
+        QVERIFY(nothingDue()->isVisible());
+        QCOMPARE(nothingDue()->text(), u"Finding the faces that are due…"_qs);
+        QTRY_VERIFY(!nothingDue()->isVisible());
+        QCOMPARE(at(), Pos(0, 0));
+    }
+
     // When nothing is left the view says when the next face is due and what the day brought;
     // a face falling due brings the faces back.
     void nothingLeftTellsTheNextDueTimeAndTheDay()
