@@ -81,6 +81,16 @@ bool fail(QString *error, const QString &text)
 
 namespace {
 
+// One read(), made again when a signal interrupts it before anything was read.
+ssize_t readRestarting(int fd, char *data, qint64 size)
+{
+    for (;;) {
+        const ssize_t n = ::read(fd, data, size_t(size));
+        if (n >= 0 || errno != EINTR)
+            return n;
+    }
+}
+
 // Reads the file as readFileSafely describes, handing its bytes to take() as they come: into
 // one buffer of the whole file, or a piece at a time into a buffer used again for each.
 FileRead readFileWith(const QString &path, qint64 maxSize, Links links, qsizetype pieceSize,
@@ -135,12 +145,9 @@ FileRead readFileWith(const QString &path, qint64 maxSize, Links links, qsizetyp
         QByteArray piece(pieceSize, Qt::Uninitialized);
         qint64 total = 0;
         for (;;) {
-            const ssize_t n = ::read(file.get(), piece.data(), size_t(piece.size()));
-            if (n < 0) {
-                if (errno == EINTR)
-                    continue;
+            const ssize_t n = readRestarting(file.get(), piece.data(), piece.size());
+            if (n < 0)
                 return failed(systemError(errno));
-            }
             if (n == 0)
                 break;
             total += n;
@@ -161,12 +168,9 @@ FileRead readFileWith(const QString &path, qint64 maxSize, Links links, qsizetyp
                 return grewTooBig();
             bytes.resize(std::min<qint64>(maxSize + 1, total * 2));
         }
-        const ssize_t n = ::read(file.get(), bytes.data() + total, size_t(bytes.size() - total));
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
+        const ssize_t n = readRestarting(file.get(), bytes.data() + total, bytes.size() - total);
+        if (n < 0)
             return failed(systemError(errno));
-        }
         if (n == 0)
             break;
         total += n;
