@@ -2,11 +2,10 @@
 
 #include "core/model/line_end.h"
 
-#include <QTextBoundaryFinder>
-
 #include <algorithm>
 
-MarkupPieces::MarkupPieces(const QString &text, Form form) : m_text(text), m_form(form)
+MarkupPieces::MarkupPieces(const QString &text, Form form)
+    : m_text(text), m_form(form), m_finder(QTextBoundaryFinder::Grapheme, m_text)
 {
 }
 
@@ -33,55 +32,39 @@ QString MarkupPieces::next(qsizetype maxLength, qsizetype maxLines)
     Cut space;
     qsizetype lines = 0;
 
-    // The finder works on a window of the text that reaches a little past the limit, so that it
-    // sees the whole of the last character: every boundary inside the window is one of the whole
-    // text. A character longer than the window (a letter with thousands of combining marks)
-    // widens it.
-    for (qsizetype slack = 64;; slack *= 2) {
-        qsizetype windowEnd = std::min(size, limit + slack);
-        if (windowEnd < size && m_text.at(windowEnd - 1).isHighSurrogate())
-            ++windowEnd;
-        QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, m_text.constData() + start,
-                                   windowEnd - start);
-        qsizetype from = start;
-        for (qsizetype boundary = finder.toNextBoundary(); boundary != -1;
-             boundary = finder.toNextBoundary()) {
-            const qsizetype end = start + boundary;
-            if (end == windowEnd && windowEnd < size)
-                break; // the window's last character may go on past it
-            if (end > limit && from > start)
-                break;
-            const QStringView c = QStringView(m_text).sliced(from, end - from);
-            from = end;
+    m_finder.setPosition(start);
+    qsizetype from = start;
+    for (qsizetype end = m_finder.toNextBoundary(); end != -1; end = m_finder.toNextBoundary()) {
+        if (end > limit && from > start)
+            break;
+        const QStringView c = QStringView(m_text).sliced(from, end - from);
+        from = end;
 
-            // A cluster is special only when it is exactly that one character: "{" followed by
-            // a combining mark is an ordinary character.
-            const bool isOpen = c == u"{";
-            const bool isClose = c == u"}";
-            if (isOpen || isClose) {
-                if (m_afterBackslash)
-                    result.append(c);
-                else if (m_form == Form::Masked)
-                    m_inside = isOpen;
-            } else if (m_inside) {
-                result.append(u'_');
-            } else {
+        // A cluster is special only when it is exactly that one character: "{" followed by a
+        // combining mark is an ordinary character.
+        const bool isOpen = c == u"{";
+        const bool isClose = c == u"}";
+        if (isOpen || isClose) {
+            if (m_afterBackslash)
                 result.append(c);
-            }
-            m_afterBackslash = c == u"\\";
-            m_position = end;
-
-            if (isLineEnd(c.back().unicode())) {
-                lineEnd = {end, result.size(), m_inside, m_afterBackslash};
-                if (++lines >= maxLines)
-                    break;
-            } else if (c == u" ") {
-                space = {end, result.size(), m_inside, m_afterBackslash};
-            }
-            if (end >= limit)
-                break;
+            else if (m_form == Form::Masked)
+                m_inside = isOpen;
+        } else if (m_inside) {
+            result.append(u'_');
+        } else {
+            result.append(c);
         }
-        if (from > start || windowEnd == size)
+        m_afterBackslash = c == u"\\";
+        m_position = end;
+
+        if (isLineEnd(c.back().unicode())) {
+            lineEnd = {end, result.size(), m_inside, m_afterBackslash};
+            if (++lines >= maxLines)
+                break;
+        } else if (c == u" ") {
+            space = {end, result.size(), m_inside, m_afterBackslash};
+        }
+        if (end >= limit)
             break;
     }
 

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringView>
+#include <QTextBoundaryFinder>
 
 // A face's text marks hidden passages with braces: "The capital of France is {Paris}."
 // A backslash right before a brace makes that brace an ordinary, visible character (the
@@ -16,10 +17,11 @@ QString maskedText(QStringView text);
 // The text with the unescaped braces removed.
 QString revealedText(QStringView text);
 
-// Renders a text in either form a piece at a time, so that a huge face costs only the part that
-// is shown. The pieces together are the whole masked or revealed text. A piece ends at a
+// Renders a text in either form a piece at a time, so that the labels of a huge face hold only the
+// part that is shown. The pieces together are the whole masked or revealed text. A piece ends at a
 // character boundary, after a line break or a space when one is near its end, and never cuts a
-// hidden passage's state: the next piece goes on where it stopped.
+// hidden passage's state: the next piece goes on where it stopped. Finding the characters
+// costs one pass over the whole text; the rendering, only the part that is shown.
 class MarkupPieces final
 {
 public:
@@ -39,6 +41,11 @@ public:
 private:
     QString m_text;
     Form m_form = Form::Masked;
+    // Over the whole text, found once (a few milliseconds a megabyte): Qt's rules look behind a
+    // character, so that a bracket after a letter takes the letter's script and a mark after it
+    // joins it. A finder over only part of the text could cut a character that the whole
+    // text keeps.
+    QTextBoundaryFinder m_finder;
     qsizetype m_position = 0;
     bool m_inside = false;
     bool m_afterBackslash = false;

@@ -44,6 +44,9 @@ private Q_SLOTS:
         row("flags", "{" + flags + "}", "__", flags);
         row("brace with combining mark is ordinary", QStringLiteral("{\u0301a}"),
             QStringLiteral("{\u0301a"), QStringLiteral("{\u0301a"));
+        // The bracket takes the script of the letter before it, and so the mark after it joins
+        // it; a piece that starts at the bracket must not cut them apart.
+        row("mark after a bracket", QStringLiteral("{a]\u1082}"), "__", QStringLiteral("a]\u1082"));
         row("backslash with combining mark escapes nothing", QStringLiteral("\\\u0301{a}"),
             QStringLiteral("\\\u0301_"), QStringLiteral("\\\u0301a"));
 
