@@ -4,11 +4,14 @@
 #include "core/model/flashcard_reader.h"
 #include "core/store/progress_store.h"
 #include "core/store/reattachment.h"
+#include "core/store/record_matcher.h"
 #include "core/store/review_journal.h"
 #include "core/store/safe_file.h"
 #include "core/store/stored_record.h"
 
+#include <algorithm>
 #include <future>
+#include <vector>
 
 namespace {
 
@@ -96,43 +99,22 @@ namespace {
 struct SavedState
 {
     QString progressFile;
-    ProgressTable saved;
-    // The bytes the table was decoded from: the texts of records that no face claims are
-    // looked up there, not in the file read again (which may have changed meanwhile).
+    // The progress file as read: walked beside the faces, and let go then. Empty when it is
+    // missing or cannot be read; the walk tells whether it is a progress table.
     QByteArray bytes;
-    // Faces whose journaled state the progress file does not hold yet.
-    QSet<FaceDigest> changed;
+    // The journals' records, in time order: the progress file is a snapshot that may lag
+    // behind them.
+    QList<JournalRecord> journal;
 };
 
 SavedState readSavedState(const QString &progressFile)
 {
     SavedState state;
     state.progressFile = progressFile;
-    // The progress file is a snapshot that may lag behind the journals of the deck.
-    // A file that is missing, unreadable or undecodable gives no saved progress.
     FileRead read = readFileSafely(progressFile, maxProgressFileSize);
-    if (read.ok()) {
-        if (std::optional<ProgressTable> table = decodeProgressTable(read.bytes)) {
-            state.saved = *std::move(table);
-            state.bytes = std::move(read.bytes);
-        }
-    }
-    const QList<JournalRecord> journal = readDeckJournal(progressFile).records;
-    // Faces whose journaled state the progress file does not hold yet (a run that ended before
-    // it was rewritten, or another process's changes): the next save writes them over it.
-    QHash<FaceDigest, std::optional<SavedProgress>> beforeReplay;
-    for (const JournalRecord &record : journal) {
-        if (!beforeReplay.contains(record.face)) {
-            const auto it = state.saved.constFind(record.face);
-            beforeReplay.insert(record.face,
-                                it == state.saved.cend() ? std::nullopt : std::optional(*it));
-        }
-    }
-    replayJournal(journal, &state.saved);
-    for (auto it = beforeReplay.cbegin(); it != beforeReplay.cend(); ++it) {
-        if (it.value() != state.saved.value(it.key()))
-            state.changed.insert(it.key());
-    }
+    if (read.ok())
+        state.bytes = std::move(read.bytes);
+    state.journal = readDeckJournal(progressFile).records;
     return state;
 }
 
@@ -175,6 +157,14 @@ std::optional<DataFile> loadDeckFile(const QString &path, const QUrl &url,
 
 namespace {
 
+// The state that the journals leave a face in, and the state the progress file gave it.
+struct JournaledFace
+{
+    SavedProgress after;
+    std::optional<SavedProgress> before;
+    bool met = false; // a face of the deck has its text
+};
+
 DataFile mergeSavedState(QList<Card> cards, const QUrl &url, std::optional<SavedState> state,
                          const DataFile *previous, LoadReport *report)
 {
@@ -184,108 +174,176 @@ DataFile mergeSavedState(QList<Card> cards, const QUrl &url, std::optional<Saved
     DataFile deck;
     deck.title = deckTitle(url);
     deck.cards = std::move(cards);
-    if (!state)
-        return deck;
-    ProgressTable saved = std::move(state->saved);
-    result.changes.changed = std::move(state->changed);
-    if (saved.isEmpty() && !previous)
+    if (!state || (state->bytes.isEmpty() && state->journal.isEmpty() && !previous))
         return deck;
 
-    // Faces whose text has a record take it back.
-    qsizetype faceCount = 0;
-    for (const Card &card : deck.cards)
-        faceCount += card.faces.size();
-    // Only a reading after an edit asks whether an old text is still in the deck: a first
-    // reading of a big deck need not hold a second set of every face's digest.
-    QSet<FaceDigest> deckDigests;
-    if (previous)
-        deckDigests.reserve(faceCount);
-    QSet<FaceDigest> claimed;
-    claimed.reserve(std::min(faceCount, saved.size()));
-    QList<std::pair<FacePlace, FaceDigest>> unmatched;
-    for (qsizetype c = 0; c < deck.cards.size(); ++c) {
-        for (qsizetype f = 0; f < deck.cards[c].faces.size(); ++f) {
-            CardFace &face = deck.cards[c].faces[f];
-            const FaceDigest digest = faceDigest(face.text);
-            if (previous)
-                deckDigests.insert(digest);
-            const auto it = saved.constFind(digest);
-            if (it != saved.cend()) {
-                applySavedProgress(face, *it);
-                claimed.insert(digest);
-            } else {
-                unmatched.append({{c, f}, digest});
+    // Every face in deck order, with the digest of its text and the first face of each card.
+    std::vector<CardFace *> faces;
+    std::vector<FaceDigest> digests;
+    std::vector<qsizetype> cardStarts;
+    {
+        qsizetype faceCount = 0;
+        for (const Card &card : std::as_const(deck.cards))
+            faceCount += card.faces.size();
+        faces.reserve(size_t(faceCount));
+        digests.reserve(size_t(faceCount));
+        cardStarts.reserve(size_t(deck.cards.size()));
+        for (Card &card : deck.cards) {
+            cardStarts.push_back(qsizetype(faces.size()));
+            for (CardFace &face : card.faces) {
+                faces.push_back(&face);
+                digests.push_back(faceDigest(face.text));
             }
         }
     }
+    const qsizetype faceCount = qsizetype(faces.size());
+    const auto placeOf = [&](qsizetype face) {
+        const qsizetype card =
+            qsizetype(std::upper_bound(cardStarts.cbegin(), cardStarts.cend(), face) -
+                      cardStarts.cbegin()) -
+            1;
+        return FacePlace{card, face - cardStarts[size_t(card)]};
+    };
+
+    // Faces whose text has a record take it back. A file that is no progress table gives none.
+    MatchedRecords matched;
+    if (state->bytes.isEmpty() || !matchSavedRecords(state->bytes, faces, digests, &matched))
+        matched.sources.assign(size_t(faceCount), FaceRecord::None);
+    state->bytes = QByteArray();
+    std::vector<FaceRecord> &sources = matched.sources;
+    DigestTable<LooseRecord> &loose = matched.loose;
+
+    // The journals have the last word. Faces whose journaled state the progress file does not
+    // hold yet (a run that ended before it was rewritten, or another process's changes) are
+    // changed: the next save writes them over it.
+    if (!state->journal.isEmpty()) {
+        ProgressTable replayed;
+        replayJournal(state->journal, &replayed);
+        DigestTable<JournaledFace> journaled;
+        for (auto it = replayed.cbegin(); it != replayed.cend(); ++it)
+            journaled.insert(it.key(), JournaledFace{*it, std::nullopt, false});
+        for (qsizetype i = 0; i < faceCount; ++i) {
+            JournaledFace *entry = journaled.find(digests[size_t(i)]);
+            if (!entry)
+                continue;
+            CardFace &face = *faces[size_t(i)];
+            if (!entry->met) {
+                entry->met = true;
+                if (sources[size_t(i)] != FaceRecord::None)
+                    entry->before = savedProgressOfFace(face);
+            }
+            applySavedProgress(face, entry->after);
+            if (sources[size_t(i)] == FaceRecord::None)
+                sources[size_t(i)] = FaceRecord::Journal;
+        }
+        for (auto &[digest, entry] : journaled.entries()) {
+            if (!entry.met) {
+                // A record that no face has: the file's, or one the journals alone know.
+                auto [record, added] = loose.insert(digest, LooseRecord());
+                if (added)
+                    record->inFile = false;
+                else
+                    entry.before = record->saved;
+                record->saved = entry.after;
+            }
+            if (entry.before != entry.after)
+                result.changes.changed.insert(digest);
+        }
+    }
+
+    // Faces that no record claims: a face whose text was edited may take over the record of
+    // its old text.
+    QList<qsizetype> unmatched;
+    for (qsizetype i = 0; i < faceCount; ++i) {
+        if (sources[size_t(i)] == FaceRecord::None)
+            unmatched.append(i);
+    }
+    DigestTable<bool> reattachedRecords;
     const auto reattachFace = [&](qsizetype index, const FaceDigest &old) {
-        result.changes.reattached.insert(unmatched[index].second, old);
-        result.reattachedPlaces.append({unmatched[index].first.card, unmatched[index].first.face});
-        claimed.insert(old);
+        const FacePlace place = placeOf(unmatched[index]);
+        result.changes.reattached.insert(digests[size_t(unmatched[index])], old);
+        result.reattachedPlaces.append({place.card, place.face});
+        reattachedRecords.insert(old, true);
+        if (LooseRecord *record = loose.find(old))
+            record->use = LooseRecord::Use::Taken;
         ++result.reattachedFaces;
     };
 
-    // An edit seen by this process: the face that stood at the same place had the old text.
+    // An edit seen by this process: the face that stood at the same place had the old text,
+    // unless that text is still in the deck.
     QList<bool> done(unmatched.size(), false);
     if (previous && !unmatched.isEmpty()) {
-        QHash<qsizetype, qsizetype> unmatchedAt; // card * 2^20 + face -> index
+        QHash<qsizetype, qsizetype> unmatchedAt; // face -> index
         for (qsizetype i = 0; i < unmatched.size(); ++i)
-            unmatchedAt.insert(unmatched[i].first.card * (1 << 20) + unmatched[i].first.face, i);
+            unmatchedAt.insert(unmatched[i], i);
+        struct Candidate
+        {
+            qsizetype index;
+            FacePlace before;
+            FaceDigest old;
+        };
+        QList<Candidate> candidates;
+        DigestTable<bool> oldInDeck;
         for (const auto &[before, after] : facesAtTheSamePlace(previous->cards, deck.cards)) {
-            const auto index = unmatchedAt.constFind(after.card * (1 << 20) + after.face);
+            const auto index = unmatchedAt.constFind(cardStarts[size_t(after.card)] + after.face);
             if (index == unmatchedAt.cend())
                 continue;
-            const CardFace &old = previous->cards[before.card].faces[before.face];
-            const FaceDigest oldDigest = faceDigest(old.text);
-            CardFace &face = deck.cards[after.card].faces[after.face];
-            if (deckDigests.contains(oldDigest) || claimed.contains(oldDigest) ||
+            const FaceDigest old = faceDigest(previous->cards[before.card].faces[before.face].text);
+            candidates.append({*index, before, old});
+            oldInDeck.insert(old, false);
+        }
+        if (!candidates.isEmpty()) {
+            for (const FaceDigest &digest : digests) {
+                if (bool *inDeck = oldInDeck.find(digest))
+                    *inDeck = true;
+            }
+        }
+        for (const Candidate &candidate : std::as_const(candidates)) {
+            const CardFace &old =
+                previous->cards[candidate.before.card].faces[candidate.before.face];
+            CardFace &face = *faces[size_t(unmatched[candidate.index])];
+            if (*oldInDeck.find(candidate.old) || reattachedRecords.contains(candidate.old) ||
                 !nearlySameText(face.text, old.text))
                 continue;
             takeProgress(face, old);
-            done[*index] = true;
-            reattachFace(*index, oldDigest);
+            done[candidate.index] = true;
+            reattachFace(candidate.index, candidate.old);
         }
     }
 
-    // Otherwise a record that no face claims and whose text is nearly the face's.
-    QSet<FaceDigest> unclaimed;
+    // Otherwise a record of the file that no face claims and whose text is nearly the face's,
+    // the records taken in file order.
     if (done.count(false) > 0) {
-        for (auto it = saved.cbegin(); it != saved.cend(); ++it) {
-            if (!claimed.contains(it.key()))
-                unclaimed.insert(it.key());
-        }
-    }
-    if (!unclaimed.isEmpty()) {
-        const QList<StoredRecord> records = storedRecordsOf(state->bytes, unclaimed);
         QList<ReattachText> recordTexts;
-        QList<FaceDigest> recordDigests;
-        for (const StoredRecord &record : records) {
-            const StoredValue *number = record.value(u"cardFaceID");
-            const qint64 *position = number ? std::get_if<qint64>(number) : nullptr;
-            recordTexts.append({record.text(), position ? std::optional(*position) : std::nullopt});
-            recordDigests.append(*digestFromFaceKey(record.key));
+        QList<const std::pair<FaceDigest, LooseRecord> *> records;
+        const auto &entries = loose.entries();
+        for (auto it = entries.crbegin(); it != entries.crend(); ++it) {
+            if (it->second.use == LooseRecord::Use::Free && it->second.inFile) {
+                recordTexts.append({it->second.text, it->second.position});
+                records.append(&*it);
+            }
         }
         QList<ReattachText> faceTexts;
         QList<qsizetype> faceIndexes;
-        for (qsizetype i = 0; i < unmatched.size(); ++i) {
-            if (done[i])
-                continue;
-            const CardFace &face =
-                deck.cards[unmatched[i].first.card].faces[unmatched[i].first.face];
-            faceTexts.append({face.text, face.cardFaceID});
-            faceIndexes.append(i);
+        if (!records.isEmpty()) {
+            for (qsizetype i = 0; i < unmatched.size(); ++i) {
+                if (done[i])
+                    continue;
+                const CardFace &face = *faces[size_t(unmatched[i])];
+                faceTexts.append({face.text, face.cardFaceID});
+                faceIndexes.append(i);
+            }
         }
         for (const Reattached &pair : reattach(faceTexts, recordTexts)) {
             const qsizetype index = faceIndexes[pair.face];
-            const FaceDigest &old = recordDigests[pair.record];
-            CardFace &face =
-                deck.cards[unmatched[index].first.card].faces[unmatched[index].first.face];
-            applySavedProgress(face, saved.value(old));
+            const FaceDigest old = records[pair.record]->first;
+            applySavedProgress(*faces[size_t(unmatched[index])],
+                               records[pair.record]->second.saved);
             reattachFace(index, old);
         }
     }
-    for (auto it = saved.cbegin(); it != saved.cend(); ++it)
-        result.unclaimedRecords += claimed.contains(it.key()) ? 0 : 1;
+    for (const auto &[digest, record] : loose.entries())
+        result.unclaimedRecords += record.use == LooseRecord::Use::Free ? 1 : 0;
     return deck;
 }
 

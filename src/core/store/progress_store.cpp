@@ -216,6 +216,15 @@ void applySavedProgress(CardFace &face, const SavedProgress &saved)
     face.memory = saved.memory;
 }
 
+SavedProgress savedProgressOfFace(const CardFace &face)
+{
+    SavedProgress saved(face.rating, face.progress);
+    saved.lastReview = face.lastReview;
+    saved.nextReview = face.nextReview;
+    saved.memory = face.memory;
+    return saved;
+}
+
 CardFace mergeSavedProgress(CardFace face, const ProgressTable &table)
 {
     if (table.isEmpty())

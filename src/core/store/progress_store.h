@@ -52,6 +52,8 @@ ProgressTable readProgressTable(const QString &progressFilePath);
 
 // Gives the face what a saved record gives back: rating, progress and schedule.
 void applySavedProgress(CardFace &face, const SavedProgress &saved);
+// What of the face a saved record gives back.
+SavedProgress savedProgressOfFace(const CardFace &face);
 // The face with the saved rating, progress and schedule of its text, if the table has them.
 CardFace mergeSavedProgress(CardFace face, const ProgressTable &table);
 

@@ -1,0 +1,375 @@
+#include "core/store/record_matcher.h"
+
+#include "core/store/progress_store.h"
+#include "core/store/property_list.h"
+#include "core/store/stored_face_fields.h"
+
+#include <QHash>
+#include <QSet>
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+// Faces looked at beyond the one that the next record is expected for: a few faces added
+// without a record (a new card) do not break the walk.
+constexpr qsizetype nearbyFaces = 8;
+// After this many records in a row that met no face nearby, the faces ahead are found by digest
+// in a window of this many, so that a long run of new faces is stepped over too.
+constexpr int missesBeforeWindow = 8;
+constexpr qsizetype windowFaces = 4096;
+
+// Two bits per digest in a bit set: whether a digest was given to a face in order before. A
+// file written by this program holds each key once; another writer's file may repeat a key, and
+// only then does a face of a repeated text need a second look.
+class SeenFilter
+{
+public:
+    explicit SeenFilter(qsizetype expected)
+    {
+        size_t bits = 1024;
+        while (bits < size_t(expected) * 16)
+            bits *= 2;
+        m_words.assign(bits / 64, 0);
+    }
+
+    // Whether the digest may have been added before; adds it.
+    bool testAndAdd(const FaceDigest &digest)
+    {
+        const auto [low, high] = hashes(digest);
+        const bool was = test(low) && test(high);
+        set(low);
+        set(high);
+        return was;
+    }
+    // Whether the digest may have been added; false: it never was.
+    bool mayHold(const FaceDigest &digest) const
+    {
+        const auto [low, high] = hashes(digest);
+        return test(low) && test(high);
+    }
+
+private:
+    static std::pair<quint64, quint64> hashes(const FaceDigest &digest)
+    {
+        quint64 low;
+        quint64 high;
+        std::memcpy(&low, digest.bytes.data(), 8);
+        std::memcpy(&high, digest.bytes.data() + 8, 8);
+        return {low, high};
+    }
+    size_t bitOf(quint64 hash) const { return size_t(hash) & (m_words.size() * 64 - 1); }
+    bool test(quint64 hash) const
+    {
+        const size_t bit = bitOf(hash);
+        return (m_words[bit / 64] >> (bit % 64)) & 1;
+    }
+    void set(quint64 hash)
+    {
+        const size_t bit = bitOf(hash);
+        m_words[bit / 64] |= quint64(1) << (bit % 64);
+    }
+
+    std::vector<quint64> m_words;
+};
+
+class InOrderMatcher final : public RawRecordVisitor
+{
+public:
+    InOrderMatcher(qsizetype fileSize, std::span<CardFace *const> faces,
+                   std::span<const FaceDigest> digests, MatchedRecords &result)
+        // Keys that are no face key are made into strings: bounded like the walk itself.
+        : m_budget(4 * quint64(fileSize) + 1024), m_faces(faces), m_digests(digests),
+          m_sources(result.sources), m_loose(result.loose), m_seen(qsizetype(faces.size())),
+          m_cursor(qsizetype(faces.size()) - 1)
+    {
+        m_sources.assign(faces.size(), FaceRecord::None);
+    }
+
+    bool wants(const RawString &key) override
+    {
+        m_digest = key.faceDigest();
+        if (m_digest)
+            return !m_loose.contains(*m_digest);
+        if (quint64(key.size) > m_budget) {
+            m_refused = true; // by the record that follows
+            return true;
+        }
+        m_budget -= quint64(key.size);
+        m_otherKey = key.toString();
+        return !m_otherKeys.contains(m_otherKey);
+    }
+
+    bool record(const RawString &, quint64 record, bool shared,
+                std::span<const RawField> fields) override
+    {
+        if (m_refused)
+            return false;
+        std::optional<SavedProgress> saved = savedProgressOf(fields);
+        if (shared) {
+            Shared &kept = m_shared[record];
+            kept.saved = saved;
+            looseText(fields, &kept.text, &kept.position);
+            return accept(kept.saved, kept.text, kept.position);
+        }
+        if (!saved || !m_digest)
+            return accept(saved, {}, {});
+        const qsizetype face = faceInOrder(*m_digest);
+        if (face >= 0) {
+            give(face, *m_digest, *saved);
+            return true;
+        }
+        LooseRecord loose;
+        loose.saved = *std::move(saved);
+        looseText(fields, &loose.text, &loose.position);
+        m_loose.insert(*m_digest, std::move(loose));
+        return true;
+    }
+
+    bool sharedRecord(const RawString &, quint64 record) override
+    {
+        const auto it = m_shared.constFind(record);
+        if (m_refused || it == m_shared.cend())
+            return false;
+        return accept(it->saved, it->text, it->position);
+    }
+
+    // What the walk cannot know while it walks; false when the file is refused after all.
+    bool finish();
+
+private:
+    struct Shared
+    {
+        std::optional<SavedProgress> saved;
+        QString text;
+        std::optional<qint64> position;
+    };
+    // A record that breaks the stored form, of a key that may have come before.
+    struct Doubtful
+    {
+        FaceDigest digest;
+        qsizetype cursor; // where the walk stood
+    };
+
+    static LooseRecord looseRecord(const SavedProgress &saved, const QString &text,
+                                   const std::optional<qint64> &position)
+    {
+        LooseRecord loose;
+        loose.saved = saved;
+        loose.text = text;
+        loose.position = position;
+        return loose;
+    }
+
+    static void looseText(std::span<const RawField> fields, QString *text,
+                          std::optional<qint64> *position)
+    {
+        const RawValue *textValue = nullptr;
+        const RawValue *positionValue = nullptr;
+        for (const RawField &field : fields) {
+            if (field.faceField == TextField)
+                textValue = &field.value;
+            else if (field.faceField == CardFaceIdField)
+                positionValue = &field.value;
+        }
+        *text = textValue ? textValue->string.toString() : QString();
+        if (positionValue && positionValue->type == RawValue::Type::Integer)
+            *position = positionValue->integer;
+        else
+            position->reset();
+    }
+
+    // The record of the current key, read or broken: given to the face that stands beside it,
+    // else kept by its digest.
+    bool accept(const std::optional<SavedProgress> &saved, const QString &text,
+                const std::optional<qint64> &position)
+    {
+        if (!saved) {
+            // An earlier record of a key that a face took further on is no part of the table;
+            // anything else refuses the file.
+            if (!m_digest || !m_seen.mayHold(*m_digest))
+                return false;
+            m_doubtful.append({*m_digest, m_cursor});
+            return true;
+        }
+        if (!m_digest) {
+            m_otherKeys.insert(m_otherKey);
+            return true;
+        }
+        const qsizetype face = faceInOrder(*m_digest);
+        if (face >= 0)
+            give(face, *m_digest, *saved);
+        else
+            m_loose.insert(*m_digest, looseRecord(*saved, text, position));
+        return true;
+    }
+
+    void give(qsizetype face, const FaceDigest &digest, const SavedProgress &saved)
+    {
+        applySavedProgress(*m_faces[size_t(face)], saved);
+        m_sources[size_t(face)] = FaceRecord::InOrder;
+        if (m_seen.testAndAdd(digest))
+            m_repeated.append(digest);
+    }
+
+    // The face that the record of the digest belongs to in file order, if there is one ahead;
+    // the walk goes on after it. -1 otherwise.
+    qsizetype faceInOrder(const FaceDigest &digest)
+    {
+        const qsizetype last = std::max<qsizetype>(m_cursor - nearbyFaces, 0);
+        for (qsizetype face = m_cursor; face >= last; --face) {
+            if (m_digests[size_t(face)] == digest)
+                return takeFace(face);
+        }
+        if (m_cursor < 0 || ++m_misses < missesBeforeWindow)
+            return -1;
+        // The window holds the faces from m_windowLow to m_windowHigh; it is made again once
+        // the walk has gone through half of it.
+        if (m_windowHigh < 0 || m_cursor < m_windowHigh - windowFaces / 2) {
+            m_window.clear();
+            m_windowHigh = m_cursor;
+            m_windowLow = std::max<qsizetype>(m_cursor - windowFaces + 1, 0);
+            // From the end, so that of faces with the same text the nearest one is kept.
+            for (qsizetype face = m_windowHigh; face >= m_windowLow; --face)
+                m_window.insert(m_digests[size_t(face)], face);
+        }
+        const qsizetype *face = m_window.find(digest);
+        if (face && *face <= m_cursor)
+            return takeFace(*face);
+        return -1;
+    }
+
+    qsizetype takeFace(qsizetype face)
+    {
+        m_cursor = face - 1;
+        m_misses = 0;
+        return face;
+    }
+
+    quint64 m_budget;
+    bool m_refused = false;
+    std::span<CardFace *const> m_faces;
+    std::span<const FaceDigest> m_digests;
+    std::vector<FaceRecord> &m_sources;
+    DigestTable<LooseRecord> &m_loose;
+    SeenFilter m_seen;
+    // Digests that the filter had seen when a face took them: maybe a key the file repeats.
+    QList<FaceDigest> m_repeated;
+    QList<Doubtful> m_doubtful;
+    // The face the next record is expected for; the walk goes from the last face to the first,
+    // as the readers hand the records over from the end of the file.
+    qsizetype m_cursor;
+    int m_misses = 0;
+    DigestTable<qsizetype> m_window;
+    qsizetype m_windowLow = -1;
+    qsizetype m_windowHigh = -1;
+    std::optional<FaceDigest> m_digest;
+    QString m_otherKey;
+    QSet<QString> m_otherKeys;
+    // Records that several keys hold, by their place in the file.
+    QHash<quint64, Shared> m_shared;
+};
+
+bool InOrderMatcher::finish()
+{
+    const qsizetype count = qsizetype(m_faces.size());
+    const auto isInOrder = [&](qsizetype face) {
+        return m_sources[size_t(face)] == FaceRecord::InOrder;
+    };
+    // A broken record is only an older one of a key whose later record a face took before it.
+    if (!m_doubtful.isEmpty()) {
+        DigestTable<qsizetype> takenAt;
+        for (const Doubtful &doubtful : m_doubtful)
+            takenAt.insert(doubtful.digest, -1);
+        for (qsizetype face = 0; face < count; ++face) {
+            if (isInOrder(face)) {
+                if (qsizetype *at = takenAt.find(m_digests[size_t(face)]))
+                    *at = std::max(*at, face);
+            }
+        }
+        for (const Doubtful &doubtful : m_doubtful) {
+            if (*takenAt.find(doubtful.digest) <= doubtful.cursor)
+                return false;
+        }
+    }
+    // A key that the file repeats went to faces of the same text more than once: the last
+    // record in the file, which the walk met first and gave to the face furthest on, counts.
+    if (!m_repeated.isEmpty()) {
+        DigestTable<qsizetype> first;
+        for (const FaceDigest &digest : m_repeated)
+            first.insert(digest, -1);
+        for (qsizetype face = count - 1; face >= 0; --face) {
+            qsizetype *at = isInOrder(face) ? first.find(m_digests[size_t(face)]) : nullptr;
+            if (!at)
+                continue;
+            if (*at < 0)
+                *at = face;
+            else
+                applySavedProgress(*m_faces[size_t(face)],
+                                   savedProgressOfFace(*m_faces[size_t(*at)]));
+        }
+    }
+    // Any record of the same key that the walk met after a face took one is an older one.
+    if (!m_loose.isEmpty()) {
+        for (qsizetype face = 0; face < count; ++face) {
+            if (isInOrder(face)) {
+                if (LooseRecord *loose = m_loose.find(m_digests[size_t(face)]))
+                    loose->use = LooseRecord::Use::Superseded;
+            }
+        }
+    }
+    // Faces that met no record in order: a record kept by digest, or the record that another
+    // face of the same text took.
+    DigestTable<qsizetype> twins;
+    for (qsizetype face = 0; face < count; ++face) {
+        if (m_sources[size_t(face)] != FaceRecord::None)
+            continue;
+        const FaceDigest &digest = m_digests[size_t(face)];
+        LooseRecord *loose = m_loose.find(digest);
+        if (loose && loose->use != LooseRecord::Use::Superseded) {
+            applySavedProgress(*m_faces[size_t(face)], loose->saved);
+            loose->use = LooseRecord::Use::Taken;
+            m_sources[size_t(face)] = FaceRecord::ByDigest;
+        } else if (loose || m_seen.mayHold(digest)) {
+            twins.insert(digest, -1);
+        }
+    }
+    if (!twins.isEmpty()) {
+        for (qsizetype face = 0; face < count; ++face) {
+            if (isInOrder(face)) {
+                if (qsizetype *twin = twins.find(m_digests[size_t(face)]); twin && *twin < 0)
+                    *twin = face;
+            }
+        }
+        for (qsizetype face = 0; face < count; ++face) {
+            if (m_sources[size_t(face)] != FaceRecord::None)
+                continue;
+            const qsizetype *twin = twins.find(m_digests[size_t(face)]);
+            if (twin && *twin >= 0) {
+                applySavedProgress(*m_faces[size_t(face)],
+                                   savedProgressOfFace(*m_faces[size_t(*twin)]));
+                m_sources[size_t(face)] = FaceRecord::ByDigest;
+            }
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+bool matchSavedRecords(QByteArrayView bytes, std::span<CardFace *const> faces,
+                       std::span<const FaceDigest> digests, MatchedRecords *result)
+{
+    *result = MatchedRecords();
+    InOrderMatcher matcher(bytes.size(), faces, digests, *result);
+    if (readRawRecords(bytes, matcher) && matcher.finish())
+        return true;
+    for (size_t face = 0; face < faces.size(); ++face) {
+        if (result->sources[face] != FaceRecord::None)
+            applySavedProgress(*faces[face], SavedProgress());
+    }
+    *result = MatchedRecords();
+    result->sources.assign(faces.size(), FaceRecord::None);
+    return false;
+}
