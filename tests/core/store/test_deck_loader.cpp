@@ -1,0 +1,363 @@
+#include "core/model/flashcard_reader.h"
+#include "core/store/deck_loader.h"
+#include "core/store/progress_store.h"
+#include "core/store/property_list.h"
+#include "core/store/review_journal.h"
+
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <algorithm>
+
+namespace {
+
+// One record of a progress file: the one line of the face it is kept for and what it gives
+// back. A rating out of the stored range makes a record that breaks the stored form.
+struct Record
+{
+    QString text;
+    int rating = 0;
+    CardFaceProgress progress = CardFaceProgress::Learning;
+};
+
+// A face's text: its line.
+QString faceText(const QString &line)
+{
+    return line + u'\n';
+}
+
+FaceDigest digestOf(const QString &line)
+{
+    return faceDigest(faceText(line));
+}
+
+// The records in the given order, duplicates and all, as another writer may write them.
+QByteArray xmlFile(const QList<Record> &records)
+{
+    QString xml =
+        u"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n"_qs;
+    for (const Record &record : records) {
+        xml += u"<key>%1</key><dict><key>id</key><string>A</string><key>text</key>"
+               u"<string>%2</string><key>rating</key><integer>%3</integer>"
+               u"<key>progressRank</key><integer>0</integer><key>progress</key>"
+               u"<string>%4</string></dict>\n"_qs
+                   .arg(faceKey(faceText(record.text)), faceText(record.text).toHtmlEscaped())
+                   .arg(record.rating)
+                   .arg(rawValue(record.progress));
+    }
+    xml += u"</dict>\n</plist>\n"_qs;
+    return xml.toUtf8();
+}
+
+QByteArray binaryFile(const QList<Record> &records)
+{
+    QList<StoredFace> faces;
+    for (const Record &record : records) {
+        CardFace face(faceText(record.text));
+        face.rating = qint8(record.rating);
+        face.progress = record.progress;
+        faces.append({faceKey(face.text), face});
+    }
+    return encodeProgressTable(faces);
+}
+
+QString deckText(const QList<QList<QString>> &cards)
+{
+    QString text;
+    for (const QList<QString> &card : cards) {
+        text += u"===\n"_qs;
+        for (qsizetype i = 0; i < card.size(); ++i)
+            text += (i ? u"---\n"_qs : QString()) + faceText(card[i]);
+    }
+    // The last face of a file that ends with a line break ends with two.
+    text.chop(1);
+    return text;
+}
+
+QList<std::pair<int, CardFaceProgress>> progressOf(const QList<Card> &cards)
+{
+    QList<std::pair<int, CardFaceProgress>> result;
+    for (const Card &card : cards)
+        for (const CardFace &face : card.faces)
+            result.append({face.rating, face.progress});
+    return result;
+}
+
+// What the deck should read, by the whole decoded table: the last record of each text.
+QList<std::pair<int, CardFaceProgress>> expectedProgress(const QList<Card> &cards,
+                                                         const QByteArray &file)
+{
+    const std::optional<ProgressTable> table = decodeProgressTable(file);
+    QList<std::pair<int, CardFaceProgress>> result;
+    for (const Card &card : cards) {
+        for (const CardFace &face : card.faces) {
+            const CardFace merged = table ? mergeSavedProgress(face, *table) : face;
+            result.append({merged.rating, merged.progress});
+        }
+    }
+    return result;
+}
+
+qsizetype expectedUnclaimed(const QList<Card> &cards, const QByteArray &file)
+{
+    const std::optional<ProgressTable> table = decodeProgressTable(file);
+    if (!table)
+        return 0;
+    QSet<FaceDigest> inDeck;
+    for (const Card &card : cards)
+        for (const CardFace &face : card.faces)
+            inDeck.insert(faceDigest(face.text));
+    qsizetype unclaimed = 0;
+    for (auto it = table->cbegin(); it != table->cend(); ++it)
+        unclaimed += inDeck.contains(it.key()) ? 0 : 1;
+    return unclaimed;
+}
+
+JournalRecord journaled(const QString &text, int rating, CardFaceProgress progress, qint64 time)
+{
+    JournalRecord record;
+    record.time = time;
+    record.face = digestOf(text);
+    record.rating = qint8(rating);
+    record.progress = progress;
+    return record;
+}
+
+} // namespace
+
+class TestDeckLoader : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    QString m_folder;
+    const QUrl m_deck = QUrl::fromLocalFile(u"/decks/capitals.txt"_qs);
+
+    QString progressPath() const { return progressFileURL(m_deck, m_folder).toLocalFile(); }
+
+    void writeFile(const QString &path, const QByteArray &bytes)
+    {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QCOMPARE(file.write(bytes), bytes.size());
+    }
+
+    void writeJournal(const QList<JournalRecord> &records)
+    {
+        QByteArray bytes;
+        for (const JournalRecord &record : records)
+            bytes += encodeJournalRecord(record);
+        writeFile(journalPath(progressPath(), u"0000000000000001"_qs), bytes);
+    }
+
+    DataFile load(const QString &text, LoadReport *report, const DataFile *previous = nullptr)
+    {
+        return loadDataFile(text, m_deck, m_folder, previous, report);
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_folder = m_dir.filePath(QString::fromLatin1(QTest::currentTestFunction()));
+        QVERIFY(QDir().mkpath(m_folder));
+    }
+
+    void eachFaceGetsTheLastRecordOfItsText_data()
+    {
+        QTest::addColumn<QList<QList<QString>>>("cards");
+        QTest::addColumn<QList<Record>>("records");
+        QTest::addColumn<bool>("xml");
+        // Each face's rating.
+        QTest::addColumn<QList<int>>("ratings");
+        const QList<QList<QString>> deck = {{u"a"_qs, u"b"_qs}, {u"c"_qs}, {u"d"_qs, u"e"_qs}};
+        const auto r = [](const char *text, int rating) {
+            return Record{QString::fromLatin1(text), rating, CardFaceProgress::Mastered};
+        };
+        // Rated above 100: a record that breaks the stored form.
+        const auto broken = [](const char *text) {
+            return Record{QString::fromLatin1(text), 700, CardFaceProgress::Mastered};
+        };
+        using Cards = QList<QList<QString>>;
+        using Records = QList<Record>;
+        using Ratings = QList<int>;
+        const Cards twice = {{u"a"_qs, u"b"_qs}, {u"a"_qs}};
+        QTest::newRow("in deck order")
+            << deck << Records{r("a", 1), r("b", 2), r("c", 3), r("d", -1), r("e", 5)} << false
+            << Ratings{1, 2, 3, -1, 5};
+        QTest::newRow("reversed") << deck
+                                  << Records{r("e", 5), r("d", -1), r("c", 3), r("b", 2), r("a", 1)}
+                                  << false << Ratings{1, 2, 3, -1, 5};
+        QTest::newRow("records of other texts between")
+            << deck << Records{r("x", 9),  r("a", 1), r("y", 9), r("b", 2), r("c", 3),
+                               r("d", -1), r("z", 9), r("e", 5), r("w", 9)}
+            << false << Ratings{1, 2, 3, -1, 5};
+        QTest::newRow("faces without records")
+            << deck << Records{r("b", 2), r("e", 5)} << false << Ratings{0, 2, 0, 0, 5};
+        QTest::newRow("a face twice, one record")
+            << Cards{{u"a"_qs, u"b"_qs}, {u"a"_qs}, {u"c"_qs}}
+            << Records{r("a", 1), r("b", 2), r("c", 3)} << false << Ratings{1, 2, 1, 3};
+        QTest::newRow("a record twice")
+            << deck << Records{r("a", 7), r("b", 2), r("c", 3), r("d", -1), r("e", 5), r("a", 1)}
+            << true << Ratings{1, 2, 3, -1, 5};
+        QTest::newRow("a record twice, each beside a face of its text")
+            << twice << Records{r("a", 7), r("b", 2), r("a", 1)} << true << Ratings{1, 2, 1};
+        QTest::newRow("a record twice, in binary")
+            << twice << Records{r("a", 7), r("b", 2), r("a", 1)} << false << Ratings{1, 2, 1};
+        QTest::newRow("a broken record before the last one of its text")
+            << twice << Records{broken("a"), r("b", 2), r("a", 1)} << true << Ratings{1, 2, 1};
+        QTest::newRow("a broken record refuses the file")
+            << deck << Records{r("a", 1), broken("b"), r("c", 3)} << true << Ratings{0, 0, 0, 0, 0};
+        QTest::newRow("a broken record after the last good one refuses the file")
+            << twice << Records{r("a", 1), r("b", 2), broken("a")} << true << Ratings{0, 0, 0};
+    }
+
+    void eachFaceGetsTheLastRecordOfItsText()
+    {
+        QFETCH(QList<QList<QString>>, cards);
+        QFETCH(QList<Record>, records);
+        QFETCH(bool, xml);
+        QFETCH(QList<int>, ratings);
+        const QByteArray file = xml ? xmlFile(records) : binaryFile(records);
+        writeFile(progressPath(), file);
+        LoadReport report;
+        const DataFile deck = load(deckText(cards), &report);
+        QList<int> loaded;
+        for (const auto &[rating, progress] : progressOf(deck.cards))
+            loaded.append(rating);
+        QCOMPARE(loaded, ratings);
+        QCOMPARE(progressOf(deck.cards), expectedProgress(deck.cards, file));
+        QCOMPARE(report.unclaimedRecords, expectedUnclaimed(deck.cards, file));
+        QCOMPARE(report.reattachedFaces, 0);
+    }
+
+    // Decks and files of every sort, against the table decoded whole.
+    void randomDecksMatchTheWholeTable()
+    {
+        QRandomGenerator random(20261207);
+        for (int round = 0; round < 300; ++round) {
+            const int pool = 4 + int(random.bounded(12));
+            const auto text = [&] { return u"text %1"_qs.arg(random.bounded(pool)); };
+            QList<QList<QString>> cards(1 + random.bounded(6));
+            for (QList<QString> &card : cards)
+                for (int f = 1 + int(random.bounded(3)); f > 0; --f)
+                    card.append(text());
+            const bool xml = random.bounded(2) == 0;
+            QList<Record> records;
+            for (const QList<QString> &card : cards) {
+                for (const QString &face : card) {
+                    if (random.bounded(10) < 8)
+                        records.append({face, int(random.bounded(6)) - 1,
+                                        allCardFaceProgresses[random.bounded(5)]});
+                    if (random.bounded(10) == 0)
+                        records.append({text(), int(random.bounded(6)), CardFaceProgress::New});
+                    if (xml && random.bounded(40) == 0)
+                        records.append({text(), 900, CardFaceProgress::New}); // broken
+                }
+            }
+            if (!records.isEmpty() && random.bounded(3) == 0) {
+                const qsizetype from = random.bounded(records.size());
+                const qsizetype to = from + random.bounded(records.size() - from) + 1;
+                std::shuffle(records.begin() + from, records.begin() + to, random);
+            }
+            const QByteArray file = xml ? xmlFile(records) : binaryFile(records);
+            writeFile(progressPath(), file);
+            LoadReport report;
+            const DataFile deck = load(deckText(cards), &report);
+            const QByteArray context = deckText(cards).toUtf8() + "\n" + file;
+            QVERIFY2(progressOf(deck.cards) == expectedProgress(deck.cards, file),
+                     context.constData());
+            QVERIFY2(report.unclaimedRecords == expectedUnclaimed(deck.cards, file),
+                     context.constData());
+        }
+    }
+
+    // Long runs of new faces and a block of cards moved far: the walk finds its way back.
+    void bigEditsOfABigDeck()
+    {
+        QList<QList<QString>> cards;
+        QList<Record> records;
+        for (int c = 0; c < 3000; ++c) {
+            const QString face = u"card %1"_qs.arg(c);
+            cards.append({face});
+            records.append({face, c % 7 - 1, CardFaceProgress::Learning});
+        }
+        for (int c = 0; c < 60; ++c)
+            cards.insert(1500, {u"new %1"_qs.arg(c)});
+        for (int c = 0; c < 40; ++c)
+            cards.append(cards.takeAt(10));
+        for (int c = 0; c < 30; ++c)
+            records.insert(2500, {u"gone %1"_qs.arg(c), 4, CardFaceProgress::Archived});
+        const QByteArray file = binaryFile(records);
+        writeFile(progressPath(), file);
+        LoadReport report;
+        const DataFile deck = load(deckText(cards), &report);
+        QCOMPARE(progressOf(deck.cards), expectedProgress(deck.cards, file));
+        QCOMPARE(report.unclaimedRecords, 30);
+    }
+
+    void journalHasTheLastWordOverFacesMatchedInOrder()
+    {
+        const QList<QList<QString>> cards = {{u"a"_qs, u"b"_qs}, {u"c"_qs}};
+        writeFile(progressPath(), binaryFile({{u"a"_qs, 1, CardFaceProgress::Learning},
+                                              {u"b"_qs, 2, CardFaceProgress::Learning},
+                                              {u"c"_qs, 3, CardFaceProgress::Learning},
+                                              {u"gone"_qs, 1, CardFaceProgress::Learning}}));
+        writeJournal({journaled(u"a"_qs, 4, CardFaceProgress::Mastered, 1),
+                      // The same state as the file's: nothing to write over it.
+                      journaled(u"b"_qs, 2, CardFaceProgress::Learning, 2),
+                      journaled(u"only journaled"_qs, 1, CardFaceProgress::Learning, 3),
+                      journaled(u"gone"_qs, 0, CardFaceProgress::Abandoned, 4)});
+        LoadReport report;
+        const DataFile deck = load(deckText(cards), &report);
+        QCOMPARE(progressOf(deck.cards),
+                 (QList<std::pair<int, CardFaceProgress>>{{4, CardFaceProgress::Mastered},
+                                                          {2, CardFaceProgress::Learning},
+                                                          {3, CardFaceProgress::Learning}}));
+        QCOMPARE(report.changes.changed,
+                 (QSet<FaceDigest>{digestOf(u"a"_qs), digestOf(u"only journaled"_qs),
+                                   digestOf(u"gone"_qs)}));
+        QCOMPARE(report.unclaimedRecords, 2);
+    }
+
+    void anEditedFaceTakesTheRecordOfItsOldText()
+    {
+        const QString old = u"The capital of France is Paris."_qs;
+        const QString edited = u"The capital of France is Paris!"_qs;
+        writeFile(progressPath(), binaryFile({{u"a"_qs, 1, CardFaceProgress::Learning},
+                                              {old, 3, CardFaceProgress::Mastered},
+                                              {u"c"_qs, 2, CardFaceProgress::Learning}}));
+        // The journal moved the old text's record on since the file was written.
+        writeJournal({journaled(old, 4, CardFaceProgress::Mastered, 1)});
+        LoadReport report;
+        const DataFile deck = load(deckText({{u"a"_qs}, {u"c"_qs, edited}}), &report);
+        QCOMPARE(progressOf(deck.cards),
+                 (QList<std::pair<int, CardFaceProgress>>{{1, CardFaceProgress::Learning},
+                                                          {2, CardFaceProgress::Learning},
+                                                          {4, CardFaceProgress::Mastered}}));
+        QCOMPARE(report.reattachedFaces, 1);
+        QCOMPARE(report.reattachedPlaces, (QList<std::pair<qsizetype, qsizetype>>{{1, 1}}));
+        QCOMPARE(report.changes.reattached.value(digestOf(edited)), digestOf(old));
+        QCOMPARE(report.unclaimedRecords, 0);
+    }
+
+    void anEditSeenInMemoryTakesTheFaceThatStoodThere()
+    {
+        const QString old = u"The capital of Spain is Madrid"_qs;
+        const QString before = deckText({{u"a"_qs}, {old}, {u"c"_qs}});
+        writeFile(progressPath(), binaryFile({{u"a"_qs, 1, CardFaceProgress::Learning},
+                                              {old, 3, CardFaceProgress::Mastered},
+                                              {u"c"_qs, 2, CardFaceProgress::Learning}}));
+        LoadReport report;
+        DataFile previous = load(before, &report);
+        previous.cards[1].faces[0].rating = 5;
+        const DataFile deck =
+            load(deckText({{u"a"_qs}, {old + u'!'}, {u"c"_qs}}), &report, &previous);
+        QCOMPARE(deck.cards[1].faces[0].rating, 5);
+        QCOMPARE(report.reattachedPlaces, (QList<std::pair<qsizetype, qsizetype>>{{1, 0}}));
+        QCOMPARE(report.unclaimedRecords, 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDeckLoader)
+#include "test_deck_loader.moc"
