@@ -14,6 +14,7 @@ GERMAN = {
     "Show next card (%1)": "Nächste Karte zeigen (%1)",
     "memoranth: %1 cannot be read as UTF-8 text.\n":
         "memoranth: %1 lässt sich nicht als UTF-8-Text lesen.\n",
+    "cannot write the report: %1": "Der Bericht lässt sich nicht schreiben: %1",
     "Drop another flashcard file here": "Weitere Karteikartendatei hier ablegen",
     "Show previous face of card (%1)": "Vorherige Seite der Karte zeigen (%1)",
     "Show next face of card (%1)": "Nächste Seite der Karte zeigen (%1)",

@@ -170,6 +170,10 @@ Karteikarten aus einfachen Textdateien lernen.
         <translation>Weitere Informationen mit „memoranth --help“.
 </translation>
     </message>
+    <message>
+        <source>cannot write the report: %1</source>
+        <translation>Der Bericht lässt sich nicht schreiben: %1</translation>
+    </message>
 </context>
 <context>
     <name>DropZone</name>

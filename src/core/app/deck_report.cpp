@@ -16,44 +16,97 @@
 #include <QSet>
 
 #include <QCoreApplication>
+#include <QFileDevice>
 #include <QFileInfo>
 #include <QLocale>
 
+#include <charconv>
+#include <iterator>
 #include <utility>
 
 namespace {
 
 void appendJsonString(QByteArray &out, QStringView text)
 {
-    out.append('"');
-    // Plain characters go over in runs; only the ones JSON needs escaped are looked at alone.
-    qsizetype run = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t u = text[i].unicode();
-        const char *escape = u == u'"'    ? "\\\""
-                             : u == u'\\' ? "\\\\"
-                             : u == u'\n' ? "\\n"
-                             : u == u'\r' ? "\\r"
-                             : u == u'\t' ? "\\t"
-                                          : nullptr;
-        // Surrogates are escaped one by one, which keeps a lone one representable.
-        const bool numeric = !escape && (u < 0x20 || (u >= 0xD800 && u <= 0xDFFF));
-        if (!escape && !numeric)
-            continue;
-        out.append(text.sliced(run, i - run).toUtf8());
-        run = i + 1;
-        if (escape)
-            out.append(escape);
-        else
-            out.append("\\u").append(QByteArray::number(u, 16).rightJustified(4, '0'));
+    // Encoded in place, into room for the longest form of every character (six bytes, an
+    // escape), then cut to what was written: a dump encodes every face of the deck.
+    const qsizetype start = out.size();
+    out.resize(start + 2 + 6 * text.size());
+    char *to = out.data() + start;
+    *to++ = '"';
+    static constexpr char hexDigits[] = "0123456789abcdef";
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u >= 0x20 && u < 0x80) {
+            if (u == u'"' || u == u'\\')
+                *to++ = '\\';
+            *to++ = char(u);
+        } else if (u == u'\n' || u == u'\r' || u == u'\t') {
+            *to++ = '\\';
+            *to++ = u == u'\n' ? 'n' : u == u'\r' ? 'r' : 't';
+        } else if (u < 0x20 || (u >= 0xD800 && u <= 0xDFFF)) {
+            // Surrogates are escaped one by one, which keeps a lone one representable.
+            *to++ = '\\';
+            *to++ = 'u';
+            for (int shift = 12; shift >= 0; shift -= 4)
+                *to++ = hexDigits[(u >> shift) & 0xF];
+        } else if (u < 0x800) {
+            *to++ = char(0xC0 | (u >> 6));
+            *to++ = char(0x80 | (u & 0x3F));
+        } else {
+            *to++ = char(0xE0 | (u >> 12));
+            *to++ = char(0x80 | ((u >> 6) & 0x3F));
+            *to++ = char(0x80 | (u & 0x3F));
+        }
     }
-    out.append(text.sliced(run).toUtf8());
-    out.append('"');
+    *to++ = '"';
+    out.truncate(to - out.constData());
+}
+
+void appendInteger(QByteArray &out, qint64 value)
+{
+    char digits[24];
+    const auto end = std::to_chars(std::begin(digits), std::end(digits), value).ptr;
+    out.append(digits, end - digits);
 }
 
 void appendDate(QByteArray &out, const QDateTime &date)
 {
-    out.append('"').append(date.toUTC().toString(Qt::ISODateWithMs).toLatin1()).append('"');
+    // Written by hand for the years of four digits, in what Qt's ISO form with milliseconds
+    // gives in UTC: a dump writes two dates for every face with a schedule, and Qt's formatting
+    // costs far more than the rest of the face.
+    constexpr qint64 msPerDay = 24 * 60 * 60 * 1000;
+    const qint64 ms = date.isValid() ? date.toMSecsSinceEpoch() : 0;
+    const qint64 days = ms >= 0 ? ms / msPerDay : -((-ms + msPerDay - 1) / msPerDay);
+    const qint64 inDay = ms - days * msPerDay;
+    // The civil date of a count of days since 1970-01-01, in the proleptic Gregorian calendar.
+    const qint64 shifted = days + 719468;
+    const qint64 era = (shifted >= 0 ? shifted : shifted - 146096) / 146097;
+    const qint64 dayOfEra = shifted - era * 146097;
+    const qint64 yearOfEra =
+        (dayOfEra - dayOfEra / 1460 + dayOfEra / 36524 - dayOfEra / 146096) / 365;
+    const qint64 dayOfYear = dayOfEra - (365 * yearOfEra + yearOfEra / 4 - yearOfEra / 100);
+    const qint64 shiftedMonth = (5 * dayOfYear + 2) / 153;
+    const qint64 day = dayOfYear - (153 * shiftedMonth + 2) / 5 + 1;
+    const qint64 month = shiftedMonth < 10 ? shiftedMonth + 3 : shiftedMonth - 9;
+    const qint64 year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
+    if (!date.isValid() || year < 1 || year > 9999) {
+        out.append('"').append(date.toUTC().toString(Qt::ISODateWithMs).toLatin1()).append('"');
+        return;
+    }
+    char text[] = "\"0000-00-00T00:00:00.000Z\"";
+    const auto put = [&text](int at, qint64 value, int width) {
+        for (int i = at + width - 1; i >= at; --i, value /= 10)
+            text[i] = char('0' + value % 10);
+    };
+    put(1, year, 4);
+    put(6, month, 2);
+    put(9, day, 2);
+    put(12, inDay / 3'600'000, 2);
+    put(15, inDay / 60'000 % 60, 2);
+    put(18, inDay / 1000 % 60, 2);
+    put(21, inDay % 1000, 3);
+    out.append(text, sizeof text - 1);
 }
 
 void appendNumber(QByteArray &out, double value)
@@ -72,10 +125,10 @@ void appendSchedule(QByteArray &out, const CardFace &face)
         return;
     appendNumber(out.append(", \"stability\": "), face.memory->stability);
     appendNumber(out.append(", \"difficulty\": "), face.memory->difficulty);
-    out.append(", \"reviews\": ").append(QByteArray::number(face.memory->reviews));
-    out.append(", \"lapses\": ").append(QByteArray::number(face.memory->lapses));
+    appendInteger(out.append(", \"reviews\": "), face.memory->reviews);
+    appendInteger(out.append(", \"lapses\": "), face.memory->lapses);
     if (face.memory->learningStep)
-        out.append(", \"learningStep\": ").append(QByteArray::number(*face.memory->learningStep));
+        appendInteger(out.append(", \"learningStep\": "), *face.memory->learningStep);
 }
 
 // The key and numbers of a queued face.
@@ -92,25 +145,19 @@ void appendPlace(QByteArray &out, const DataFile &deck, const QueuedFace &place)
 
 } // namespace
 
-QString deckStatsText(const DataFile &deck, const QString &progressFilePath, bool progressFound)
+QString deckStatsText(const DataFile &deck, const QString &progressFilePath, bool progressFound,
+                      const StatsFigures &figures)
 {
-    qsizetype faces = 0;
-    qint64 ratingSum = 0;
-    QHash<CardFaceProgress, qsizetype> byProgress;
-    for (const Card &card : deck.cards) {
-        faces += card.faces.size();
-        for (const CardFace &face : card.faces) {
-            ratingSum += face.rating;
-            ++byProgress[face.progress];
-        }
-    }
+    const qsizetype faces = faceCountOf(figures);
+    const qint64 ratingSum = figures.ratingSum;
     QString text;
     QTextStream out(&text);
     out << "Title: " << deck.title << '\n';
     out << "Cards: " << deck.cards.size() << '\n';
     out << "Faces: " << faces << '\n';
     for (CardFaceProgress progress : allCardFaceProgresses)
-        out << "  " << rawValue(progress) << ": " << byProgress.value(progress) << '\n';
+        out << "  " << rawValue(progress) << ": " << figures.facesPerProgress[int(progress)]
+            << '\n';
     out << "Mean rating: "
         << (faces ? QString::number(double(ratingSum) / double(faces), 'f', 2)
                   : QStringLiteral("-"))
@@ -125,6 +172,9 @@ void writeDeckDumpJson(const DataFile &deck, const QString &progressFilePath,
 {
     // Handed on in pieces: the dump of a big deck is several times the size of its file.
     constexpr qsizetype pieceSize = 64 * 1024;
+    QByteArray progressNames[std::size(allCardFaceProgresses)];
+    for (CardFaceProgress progress : allCardFaceProgresses)
+        appendJsonString(progressNames[int(progress)], rawValue(progress));
     QByteArray out;
     out.reserve(pieceSize + 4096);
     out.append("{\"title\": ");
@@ -137,20 +187,20 @@ void writeDeckDumpJson(const DataFile &deck, const QString &progressFilePath,
         if (c)
             out.append(", ");
         out.append("{\"cardID\": ");
-        out.append(QByteArray::number(card.cardID.value_or(c)));
+        appendInteger(out, card.cardID.value_or(c));
         out.append(", \"faces\": [");
         for (qsizetype f = 0; f < card.faces.size(); ++f) {
             const CardFace &face = card.faces[f];
             if (f)
                 out.append(", ");
             out.append("{\"cardFaceID\": ");
-            out.append(QByteArray::number(face.cardFaceID.value_or(f)));
+            appendInteger(out, face.cardFaceID.value_or(f));
             out.append(", \"text\": ");
             appendJsonString(out, face.text);
             out.append(", \"rating\": ");
-            out.append(QByteArray::number(face.rating));
+            appendInteger(out, face.rating);
             out.append(", \"progress\": ");
-            appendJsonString(out, rawValue(face.progress));
+            out.append(progressNames[int(face.progress)]);
             out.append(", \"key\": ");
             appendJsonString(out, faceKey(face.text));
             appendSchedule(out, face);
@@ -359,6 +409,7 @@ int runCommandLine(const CommandLine &commandLine, QTextStream &out, QTextStream
         return 1;
     }
     const DataFile &deck = *read;
+    bool written = true;
     if (commandLine.action == CommandLine::Action::Orphans) {
         out << QString::fromUtf8(orphansJson(deck, report.changes, progressPath));
     } else if (commandLine.action == CommandLine::Action::ExportReviews) {
@@ -366,9 +417,18 @@ int runCommandLine(const CommandLine &commandLine, QTextStream &out, QTextStream
             progressPath.isEmpty() ? QList<JournalRecord>() : readDeckJournal(progressPath).records;
         out << QString::fromUtf8(reviewLogCsv(journal));
     } else if (commandLine.action == CommandLine::Action::Dump) {
+        // Straight to the stream's file when it has one: the dump is UTF-8 already, and that of
+        // a big deck runs to hundreds of megabytes.
         out.flush();
-        writeDeckDumpJson(deck, progressPath,
-                          [&](const QByteArray &piece) { out << QString::fromUtf8(piece); });
+        QIODevice *device = out.device();
+        writeDeckDumpJson(deck, progressPath, [&](const QByteArray &piece) {
+            if (!device)
+                out << QString::fromUtf8(piece);
+            else if (written && device->write(piece) != piece.size())
+                written = false;
+        });
+        if (auto *file = qobject_cast<QFileDevice *>(device); file && written)
+            written = file->flush();
     } else if (commandLine.action == CommandLine::Action::Due) {
         // As the window would show it now, with the user's settings; nothing is written.
         const QSettings &preferences = applicationPreferences();
@@ -389,8 +449,18 @@ int runCommandLine(const CommandLine &commandLine, QTextStream &out, QTextStream
         if (commandLine.json)
             out << QString::fromUtf8(deckStatsJson(deck, progressPath, found, figures));
         else
-            out << deckStatsText(deck, progressPath, found) << statsFiguresText(figures, deck);
+            out << deckStatsText(deck, progressPath, found, figures)
+                << statsFiguresText(figures, deck);
     }
     out.flush();
+    // A report cut short (a full disk, a closed pipe) is no report: say so, and fail.
+    if (!written || out.status() != QTextStream::Ok) {
+        const QIODevice *device = out.device();
+        err << "memoranth: "
+            << QCoreApplication::translate("DeckReport", "cannot write the report: %1")
+                   .arg(device ? device->errorString() : QString())
+            << '\n';
+        return 1;
+    }
     return 0;
 }

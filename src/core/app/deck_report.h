@@ -4,6 +4,7 @@
 #include "core/model/records.h"
 #include "core/schedule/due_queue.h"
 #include "core/schedule/scheduler.h"
+#include "core/stats/deck_statistics.h"
 #include "core/store/face_changes.h"
 
 #include <QStringList>
@@ -14,7 +15,8 @@
 // The read-only command-line views of a deck: a human summary and a JSON dump. Neither ever
 // writes a progress file.
 
-QString deckStatsText(const DataFile &deck, const QString &progressFilePath, bool progressFound);
+QString deckStatsText(const DataFile &deck, const QString &progressFilePath, bool progressFound,
+                      const StatsFigures &figures);
 QByteArray deckDumpJson(const DataFile &deck, const QString &progressFilePath);
 // The same JSON handed to write() piece by piece, so that it never has to be held whole.
 void writeDeckDumpJson(const DataFile &deck, const QString &progressFilePath,

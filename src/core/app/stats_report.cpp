@@ -67,13 +67,21 @@ RetentionTotal retentionTotal(const StatsFigures &figures)
 
 } // namespace
 
+qsizetype faceCountOf(const StatsFigures &figures)
+{
+    qsizetype faces = 0;
+    for (int count : figures.facesPerProgress)
+        faces += count;
+    return faces;
+}
+
 StatsFigures deckFigures(const DataFile &deck, const QString &progressFilePath,
                          const QDateTime &now, const SchedulerParameters &parameters,
                          const StudyDayClock &clock)
 {
     // The deck as loaded has every journal replayed over it: its faces are up to date.
     DeckStatistics statistics(parameters, clock, now);
-    statistics.setDeck(deck);
+    statistics.tallyDeck(deck);
     statistics.setCounts(countDeckReviews(progressFilePath, clock).counts, {});
     return statistics.figures();
 }
@@ -129,13 +137,8 @@ QString statsFiguresText(const StatsFigures &figures, const DataFile &deck)
 QByteArray deckStatsJson(const DataFile &deck, const QString &progressFilePath, bool progressFound,
                          const StatsFigures &figures)
 {
-    qsizetype faceCount = 0;
-    qint64 ratingSum = 0;
-    for (const Card &card : deck.cards) {
-        faceCount += card.faces.size();
-        for (const CardFace &face : card.faces)
-            ratingSum += face.rating;
-    }
+    const qsizetype faceCount = faceCountOf(figures);
+    const qint64 ratingSum = figures.ratingSum;
 
     QJsonObject root;
     root[u"title"_qs] = deck.title;

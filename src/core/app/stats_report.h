@@ -15,6 +15,9 @@ StatsFigures deckFigures(const DataFile &deck, const QString &progressFilePath,
                          const QDateTime &now, const SchedulerParameters &parameters = {},
                          const StudyDayClock &clock = StudyDayClock());
 
+// Every face of the deck counts under one progress state.
+qsizetype faceCountOf(const StatsFigures &figures);
+
 QString statsFiguresText(const StatsFigures &figures, const DataFile &deck);
 // The deck's summary and the figures as one JSON object.
 QByteArray deckStatsJson(const DataFile &deck, const QString &progressFilePath, bool progressFound,

@@ -106,6 +106,35 @@ void DeckStatistics::setDeck(const DataFile &deck)
     resetFaceFigures();
 }
 
+void DeckStatistics::tallyDeck(const DataFile &deck)
+{
+    m_faces = {};
+    m_cardOffsets = {};
+    m_slotsByDigest.clear();
+    resetFaceFigures();
+    for (qsizetype c = 0; c < deck.cards.size(); ++c) {
+        const QList<CardFace> &faces = deck.cards[c].faces;
+        for (qsizetype f = 0; f < faces.size(); ++f) {
+            const StatsFace face = statsFace(faces[f], c, f);
+            tallyFace(face, +1);
+            keepIfHard(face);
+        }
+    }
+}
+
+// Faces come in deck order: one with as many lapses as the last kept stays behind it.
+void DeckStatistics::keepIfHard(const StatsFace &face)
+{
+    const qint64 lapses = face.memory ? face.memory->lapses : 0;
+    if (lapses <= 0 || (m_hardest.size() == hardestFaceCount && m_hardest.last().lapses >= lapses))
+        return;
+    const auto at = std::find_if(m_hardest.begin(), m_hardest.end(),
+                                 [lapses](const HardFace &kept) { return kept.lapses < lapses; });
+    m_hardest.insert(at, {face.card, face.face, lapses});
+    if (m_hardest.size() > hardestFaceCount)
+        m_hardest.removeLast();
+}
+
 void DeckStatistics::setCounts(ReviewCounts counts, FaceSlots slots)
 {
     m_counts = std::move(counts);
@@ -164,6 +193,7 @@ void DeckStatistics::tallyFace(const StatsFace &face, int sign)
 {
     m_progress[std::size_t(face.progress)] += sign;
     m_ratings[std::size_t(std::clamp<int>(face.rating, 0, 3))] += sign;
+    m_ratingSum += sign * face.rating;
     if (face.memory) {
         const double stability = face.memory->stability;
         const auto edge =
@@ -219,6 +249,7 @@ void DeckStatistics::resetFaceFigures()
     m_retentionCount = 0;
     m_progress = {};
     m_ratings = {};
+    m_ratingSum = 0;
     m_stability = QList<int>(stabilityBinCount, 0);
     m_difficulty = QList<int>(difficultyBinCount, 0);
     for (const StatsFace &face : std::as_const(m_faces))
@@ -300,6 +331,7 @@ StatsFigures DeckStatistics::figures() const
 
     figures.facesPerProgress = m_progress;
     figures.facesPerRating = m_ratings;
+    figures.ratingSum = m_ratingSum;
     figures.stabilityHistogram = m_stability;
     figures.difficultyHistogram = m_difficulty;
     figures.hardest = m_hardest;

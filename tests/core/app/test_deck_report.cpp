@@ -10,6 +10,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -29,9 +30,12 @@ class TestDeckReport : public QObject
         QByteArray err;
     };
 
-    Result run(const QStringList &arguments, const QString &language = u"en"_qs)
+    Result run(const QStringList &arguments, const QString &language = u"en"_qs,
+               const QString &outputFile = QString())
     {
         QProcess process;
+        if (!outputFile.isEmpty())
+            process.setStandardOutputFile(outputFile);
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(u"LANGUAGE"_qs, language);
         env.insert(u"HOME"_qs, m_home.path());
@@ -397,6 +401,93 @@ private Q_SLOTS:
         QCOMPARE(result.status, status);
         QVERIFY(result.out.isEmpty());
         QVERIFY(!result.err.isEmpty());
+    }
+
+    // A report that does not reach its reader (here a full disk) is a failure, not a success.
+    void unwritableReportFails_data()
+    {
+        QTest::addColumn<QStringList>("options");
+        QTest::newRow("dump") << QStringList{u"--dump"_qs};
+        QTest::newRow("stats") << QStringList{u"--stats"_qs};
+        QTest::newRow("stats as JSON") << QStringList{u"--json"_qs, u"--stats"_qs};
+    }
+    void unwritableReportFails()
+    {
+        QFETCH(QStringList, options);
+        if (!QFileInfo::exists(u"/dev/full"_qs))
+            QSKIP("no /dev/full here");
+        const Result result = run(options << writeDeck(u"full.txt"_qs, "===\nQ\n---\nA\n"),
+                                  u"en"_qs, u"/dev/full"_qs);
+        QCOMPARE(result.status, 1);
+        QVERIFY2(result.err.contains("cannot write the report"), result.err.constData());
+    }
+
+    // Texts as JSON strings, byte for byte: the escapes JSON needs, UTF-8 otherwise, and every
+    // surrogate escaped on its own, so that a lone one stays representable.
+    void dumpWritesTextsAsJsonStrings_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("json");
+        QTest::newRow("empty") << QString() << QByteArray("\"\"");
+        QTest::newRow("quote and backslash")
+            << u"say \"hi\" \\"_qs << QByteArray("\"say \\\"hi\\\" \\\\\"");
+        QTest::newRow("line ends and tab") << u"a\nb\r\tc"_qs << QByteArray("\"a\\nb\\r\\tc\"");
+        QTest::newRow("other controls") << QString(QChar(1)) + QChar(0x1f) + QChar(0x7f)
+                                        << QByteArray("\"\\u0001\\u001f\x7f\"");
+        QTest::newRow("two bytes")
+            << u"\u0080\u00e9\u07ff"_qs << QByteArray("\"\xc2\x80\xc3\xa9\xdf\xbf\"");
+        QTest::newRow("three bytes")
+            << u"\u0800\u6771\uffff"_qs << QByteArray("\"\xe0\xa0\x80\xe6\x9d\xb1\xef\xbf\xbf\"");
+        QTest::newRow("surrogate pair") << u"\U0001F600"_qs << QByteArray("\"\\ud83d\\ude00\"");
+        QTest::newRow("lone surrogates")
+            << QString(QChar(0xd800)) + u'x' + QChar(0xdfff) << QByteArray("\"\\ud800x\\udfff\"");
+    }
+    void dumpWritesTextsAsJsonStrings()
+    {
+        QFETCH(QString, text);
+        QFETCH(QByteArray, json);
+        DataFile deck;
+        deck.title = text;
+        QCOMPARE(deckDumpJson(deck, QString()),
+                 "{\"title\": " + json + ", \"progressFile\": \"\", \"cards\": []}\n");
+    }
+
+    // Dates as Qt writes an instant in ISO form with milliseconds in UTC, across the calendar:
+    // before 1970, leap days, the first and last years of four digits and beyond them.
+    void dumpWritesDatesAsQtDoes()
+    {
+        QList<QDateTime> dates = {
+            QDateTime::fromMSecsSinceEpoch(0, Qt::UTC),
+            QDateTime::fromMSecsSinceEpoch(-1, Qt::UTC),
+            QDateTime(QDate(2024, 2, 29), QTime(23, 59, 59, 999), Qt::UTC),
+            QDateTime(QDate(2000, 2, 29), QTime(0, 0), Qt::UTC),
+            QDateTime(QDate(1900, 3, 1), QTime(0, 0), Qt::UTC),
+            QDateTime(QDate(1, 1, 1), QTime(0, 0), Qt::UTC),
+            QDateTime(QDate(999, 12, 31), QTime(12, 0), Qt::UTC),
+            QDateTime(QDate(9999, 12, 31), QTime(23, 59, 59, 999), Qt::UTC),
+            QDateTime(QDate(10000, 1, 1), QTime(0, 0), Qt::UTC),
+            QDateTime(QDate(-1, 12, 31), QTime(0, 0), Qt::UTC),
+            QDateTime(QDate(2026, 3, 29), QTime(2, 30), QTimeZone("Europe/Berlin")),
+        };
+        QRandomGenerator random(13);
+        const qint64 first = QDateTime(QDate(1, 1, 1), QTime(0, 0), Qt::UTC).toMSecsSinceEpoch();
+        const qint64 last =
+            QDateTime(QDate(9999, 12, 31), QTime(23, 59), Qt::UTC).toMSecsSinceEpoch();
+        for (int i = 0; i < 2000; ++i)
+            dates.append(QDateTime::fromMSecsSinceEpoch(random.bounded(first, last), Qt::UTC));
+        DataFile deck;
+        for (const QDateTime &date : std::as_const(dates)) {
+            CardFace face(u"f"_qs);
+            face.lastReview = date;
+            deck.cards.append(Card({face}));
+        }
+        const QJsonArray cards =
+            QJsonDocument::fromJson(deckDumpJson(deck, QString())).object()[u"cards"_qs].toArray();
+        QCOMPARE(cards.size(), dates.size());
+        for (qsizetype i = 0; i < dates.size(); ++i) {
+            const QString written = cards[i][u"faces"_qs][0][u"lastReview"_qs].toString();
+            QCOMPARE(written, dates[i].toUTC().toString(Qt::ISODateWithMs));
+        }
     }
 
     // A named pipe where the progress file should be: reading it would block the report for

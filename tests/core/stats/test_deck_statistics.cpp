@@ -489,6 +489,46 @@ private Q_SLOTS:
         QCOMPARE(parts.figures(), expected);
     }
 
+    // A report tallies the faces as it reads the deck, without keeping them; it must find
+    // what keeping them finds, the hardest faces and their ties included.
+    void tallyingTheDeckMatchesKeepingIt()
+    {
+        const qint64 now = at(berlin, "2026-06-10T20:00:00");
+        const qint64 day = 86400000;
+        DataFile deck;
+        for (int c = 0; c < 12; ++c) {
+            QList<CardFace> faces;
+            for (int f = 0; f < 1 + c % 3; ++f) {
+                CardFace face(QStringLiteral("%1.%2").arg(c).arg(f));
+                const int i = c * 3 + f;
+                face.rating = qint8(i % 6 - 1); // one below and past the dots
+                face.progress = CardFaceProgress(i % 5);
+                if (i % 4 != 0) {
+                    // Lapses rise and fall, so that later faces overtake and tie earlier ones.
+                    face.memory = ReviewMemory{0.3 + i * 7.5, 1.0 + i % 10, 4, (i * 5) % 7,
+                                               i % 3 ? std::nullopt : std::optional<qint64>(1)};
+                    face.lastReview = instant(now - (i % 9) * day);
+                    face.nextReview = instant(now + (i % 11 - 3) * day);
+                }
+                faces.append(face);
+            }
+            deck.cards.append(Card(faces));
+        }
+        DeckStatistics kept({}, StudyDayClock(QTime(4, 0), berlin), instant(now));
+        kept.setDeck(deck);
+        DeckStatistics tallied({}, StudyDayClock(QTime(4, 0), berlin), instant(now));
+        tallied.tallyDeck(deck);
+        const StatsFigures expected = kept.figures();
+        QCOMPARE(expected.hardest.size(), hardestFaceCount);
+        QVERIFY(expected.hardest[0].lapses == expected.hardest[1].lapses);
+        QVERIFY(expected.ratingSum != 0);
+        const StatsFigures actual = tallied.figures();
+        QCOMPARE(actual.hardest, expected.hardest);
+        QCOMPARE(actual.forecast, expected.forecast);
+        QCOMPARE(actual.ratingSum, expected.ratingSum);
+        QVERIFY(actual == expected);
+    }
+
     // A new study day moves the heatmap and the forecast on.
     void nextDay()
     {
