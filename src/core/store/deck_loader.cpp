@@ -2,6 +2,7 @@
 
 #include "core/model/deck_title.h"
 #include "core/model/flashcard_reader.h"
+#include "core/store/mapped_file.h"
 #include "core/store/progress_store.h"
 #include "core/store/reattachment.h"
 #include "core/store/record_matcher.h"
@@ -99,8 +100,9 @@ namespace {
 struct SavedState
 {
     QString progressFile;
-    // The progress file as read: walked beside the faces, and let go then. Empty when it is
-    // missing or cannot be read; the walk tells whether it is a progress table.
+    // The progress file, mapped or else read: walked beside the faces, and let go then. Neither
+    // when it is missing or cannot be read; the walk tells whether it is a progress table.
+    std::unique_ptr<MappedFile> mapped;
     QByteArray bytes;
     // The journals' records, in time order: the progress file is a snapshot that may lag
     // behind them.
@@ -111,9 +113,12 @@ SavedState readSavedState(const QString &progressFile)
 {
     SavedState state;
     state.progressFile = progressFile;
-    FileRead read = readFileSafely(progressFile, maxProgressFileSize);
-    if (read.ok())
-        state.bytes = std::move(read.bytes);
+    state.mapped = MappedFile::map(progressFile, maxProgressFileSize);
+    if (!state.mapped) {
+        FileRead read = readFileSafely(progressFile, maxProgressFileSize);
+        if (read.ok())
+            state.bytes = std::move(read.bytes);
+    }
     state.journal = readDeckJournal(progressFile).records;
     return state;
 }
@@ -174,7 +179,8 @@ DataFile mergeSavedState(QList<Card> cards, const QUrl &url, std::optional<Saved
     DataFile deck;
     deck.title = deckTitle(url);
     deck.cards = std::move(cards);
-    if (!state || (state->bytes.isEmpty() && state->journal.isEmpty() && !previous))
+    if (!state ||
+        (!state->mapped && state->bytes.isEmpty() && state->journal.isEmpty() && !previous))
         return deck;
 
     // Every face in deck order, with the digest of its text and the first face of each card.
@@ -207,9 +213,31 @@ DataFile mergeSavedState(QList<Card> cards, const QUrl &url, std::optional<Saved
 
     // Faces whose text has a record take it back. A file that is no progress table gives none.
     MatchedRecords matched;
-    if (state->bytes.isEmpty() || !matchSavedRecords(state->bytes, faces, digests, &matched))
-        matched.sources.assign(size_t(faceCount), FaceRecord::None);
+    bool walked = false;
+    if (state->mapped) {
+        MappedFile &file = *state->mapped;
+        walked =
+            matchSavedRecords(file.bytes(), faces, digests, &matched,
+                              [&file](qsizetype from, qsizetype to) { file.release(from, to); });
+        if (file.wasCut()) {
+            // Cut short in place while it was walked: what was read is no file. Read as it is
+            // now.
+            for (qsizetype i = 0; walked && i < faceCount; ++i) {
+                if (matched.sources[size_t(i)] != FaceRecord::None)
+                    applySavedProgress(*faces[size_t(i)], SavedProgress());
+            }
+            walked = false;
+            FileRead read = readFileSafely(state->progressFile, maxProgressFileSize);
+            if (read.ok())
+                state->bytes = std::move(read.bytes);
+        }
+        state->mapped.reset();
+    }
+    if (!walked && !state->bytes.isEmpty())
+        walked = matchSavedRecords(state->bytes, faces, digests, &matched);
     state->bytes = QByteArray();
+    if (!walked)
+        matched.sources.assign(size_t(faceCount), FaceRecord::None);
     std::vector<FaceRecord> &sources = matched.sources;
     DigestTable<LooseRecord> &loose = matched.loose;
 

@@ -19,6 +19,8 @@ constexpr qsizetype nearbyFaces = 8;
 // in a window of this many, so that a long run of new faces is stepped over too.
 constexpr int missesBeforeWindow = 8;
 constexpr qsizetype windowFaces = 4096;
+// How far the walk goes before it tells which bytes it has gone past.
+constexpr qsizetype releaseStep = qsizetype(8) << 20;
 
 // Two bits per digest in a bit set: whether a digest was given to a face in order before. A
 // file written by this program holds each key once; another writer's file may repeat a key, and
@@ -77,18 +79,21 @@ private:
 class InOrderMatcher final : public RawRecordVisitor
 {
 public:
-    InOrderMatcher(qsizetype fileSize, std::span<CardFace *const> faces,
-                   std::span<const FaceDigest> digests, MatchedRecords &result)
+    InOrderMatcher(QByteArrayView bytes, std::span<CardFace *const> faces,
+                   std::span<const FaceDigest> digests, MatchedRecords &result,
+                   const std::function<void(qsizetype, qsizetype)> &walkedPast)
         // Keys that are no face key are made into strings: bounded like the walk itself.
-        : m_budget(4 * quint64(fileSize) + 1024), m_faces(faces), m_digests(digests),
-          m_sources(result.sources), m_loose(result.loose), m_seen(qsizetype(faces.size())),
-          m_cursor(qsizetype(faces.size()) - 1)
+        : m_budget(4 * quint64(bytes.size()) + 1024), m_bytes(bytes), m_walkedPast(walkedPast),
+          m_faces(faces), m_digests(digests), m_sources(result.sources), m_loose(result.loose),
+          m_seen(qsizetype(faces.size())), m_cursor(qsizetype(faces.size()) - 1)
     {
         m_sources.assign(faces.size(), FaceRecord::None);
     }
 
     bool wants(const RawString &key) override
     {
+        if (m_walkedPast)
+            tellWalkedPast(key.data);
         m_digest = key.faceDigest();
         if (m_digest)
             return !m_loose.contains(*m_digest);
@@ -240,6 +245,24 @@ private:
         return -1;
     }
 
+    // The records come from the end of the file to its start, each after its key: the bytes
+    // from the key of this one to that of the first are done with, in a file as a save writes
+    // it. (In any other, they are read again if needed.)
+    void tellWalkedPast(const void *key)
+    {
+        const auto address = reinterpret_cast<quintptr>(key);
+        const auto start = reinterpret_cast<quintptr>(m_bytes.data());
+        if (address < start || address - start >= quintptr(m_bytes.size()))
+            return;
+        const qsizetype offset = qsizetype(address - start);
+        if (m_walkedFrom < 0)
+            m_walkedFrom = offset;
+        if (offset + releaseStep <= m_walkedFrom) {
+            m_walkedPast(offset, m_walkedFrom);
+            m_walkedFrom = offset;
+        }
+    }
+
     qsizetype takeFace(qsizetype face)
     {
         m_cursor = face - 1;
@@ -249,6 +272,9 @@ private:
 
     quint64 m_budget;
     bool m_refused = false;
+    QByteArrayView m_bytes;
+    const std::function<void(qsizetype, qsizetype)> &m_walkedPast;
+    qsizetype m_walkedFrom = -1;
     std::span<CardFace *const> m_faces;
     std::span<const FaceDigest> m_digests;
     std::vector<FaceRecord> &m_sources;
@@ -359,10 +385,11 @@ bool InOrderMatcher::finish()
 } // namespace
 
 bool matchSavedRecords(QByteArrayView bytes, std::span<CardFace *const> faces,
-                       std::span<const FaceDigest> digests, MatchedRecords *result)
+                       std::span<const FaceDigest> digests, MatchedRecords *result,
+                       const std::function<void(qsizetype, qsizetype)> &walkedPast)
 {
     *result = MatchedRecords();
-    InOrderMatcher matcher(bytes.size(), faces, digests, *result);
+    InOrderMatcher matcher(bytes, faces, digests, *result, walkedPast);
     if (readRawRecords(bytes, matcher) && matcher.finish())
         return true;
     for (size_t face = 0; face < faces.size(); ++face) {

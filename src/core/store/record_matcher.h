@@ -5,6 +5,7 @@
 
 #include <QByteArrayView>
 
+#include <functional>
 #include <span>
 #include <vector>
 
@@ -52,5 +53,10 @@ struct MatchedRecords
 // with the faces as they were, when the bytes are not a progress table that
 // decodeProgressTable would read (any record breaking the stored form refuses the whole file,
 // as there). Time and memory stay linear in the size of the input and the number of faces.
-[[nodiscard]] bool matchSavedRecords(QByteArrayView bytes, std::span<CardFace *const> faces,
-                                     std::span<const FaceDigest> digests, MatchedRecords *result);
+// walkedPast, if given, is told now and then of a stretch of the bytes [from, to) that the walk
+// has gone past and is not expected to read again; nothing taken from the bytes points into
+// them.
+[[nodiscard]] bool
+matchSavedRecords(QByteArrayView bytes, std::span<CardFace *const> faces,
+                  std::span<const FaceDigest> digests, MatchedRecords *result,
+                  const std::function<void(qsizetype from, qsizetype to)> &walkedPast = {});
