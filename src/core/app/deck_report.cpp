@@ -369,7 +369,8 @@ QByteArray orphansJson(const DataFile &deck, const FaceChanges &reattached,
     return out;
 }
 
-int runCommandLine(const CommandLine &commandLine, QTextStream &out, QTextStream &err)
+int runCommandLine(const CommandLine &commandLine, QTextStream &out, QTextStream &err,
+                   std::optional<DataFile> *keptDeck)
 {
     switch (commandLine.action) {
     case CommandLine::Action::Help:
@@ -401,9 +402,10 @@ int runCommandLine(const CommandLine &commandLine, QTextStream &out, QTextStream
         folder.isEmpty() ? QString() : progressFileURL(url, folder).toLocalFile();
     LoadReport report;
     QString error;
-    const std::optional<DataFile> read =
-        loadDeckFile(path, url, folder.isEmpty() ? std::nullopt : std::optional(folder), nullptr,
-                     &report, &error);
+    std::optional<DataFile> ownDeck;
+    std::optional<DataFile> &read = keptDeck ? *keptDeck : ownDeck;
+    read = loadDeckFile(path, url, folder.isEmpty() ? std::nullopt : std::optional(folder), nullptr,
+                        &report, &error);
     if (!read) {
         err << "memoranth: " << error << '\n';
         return 1;

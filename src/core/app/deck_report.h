@@ -11,6 +11,7 @@
 #include <QTextStream>
 
 #include <functional>
+#include <optional>
 
 // The read-only command-line views of a deck: a human summary and a JSON dump. Neither ever
 // writes a progress file.
@@ -33,6 +34,8 @@ QByteArray orphansJson(const DataFile &deck, const FaceChanges &reattached,
                        const QString &progressFilePath);
 
 // Answers a command line that needs no window: --stats, --dump, --due, --orphans, --help,
-// --version or one that was refused. Returns the exit status: 0 done, 1 unreadable file, 2 usage
-// error.
-int runCommandLine(const CommandLine &commandLine, QTextStream &out, QTextStream &err);
+// --version or one that was refused. Returns the exit status: 0 done, 1 unreadable file or a
+// report that could not be written, 2 usage error. The deck read is left in keptDeck when one is
+// given, for a process that ends next to leave it to the system instead of freeing it.
+int runCommandLine(const CommandLine &commandLine, QTextStream &out, QTextStream &err,
+                   std::optional<DataFile> *keptDeck = nullptr);
