@@ -20,19 +20,24 @@
 #include <QFileInfo>
 #include <QLocale>
 
+#include <algorithm>
 #include <charconv>
 #include <iterator>
 #include <utility>
 
 namespace {
 
-void appendJsonString(QByteArray &out, QStringView text)
+// The most bytes that writeJsonString writes for a text: six for each character (an escape),
+// and the quotes.
+qsizetype jsonStringBound(QStringView text)
 {
-    // Encoded in place, into room for the longest form of every character (six bytes, an
-    // escape), then cut to what was written: a dump encodes every face of the deck.
-    const qsizetype start = out.size();
-    out.resize(start + 2 + 6 * text.size());
-    char *to = out.data() + start;
+    return 2 + 6 * text.size();
+}
+
+// Writes the text as a JSON string at `to`, which has room for jsonStringBound(text) bytes;
+// returns the end of what it wrote.
+char *writeJsonString(char *to, QStringView text)
+{
     *to++ = '"';
     static constexpr char hexDigits[] = "0123456789abcdef";
     for (const QChar c : text) {
@@ -60,17 +65,33 @@ void appendJsonString(QByteArray &out, QStringView text)
         }
     }
     *to++ = '"';
-    out.truncate(to - out.constData());
+    return to;
+}
+
+void appendJsonString(QByteArray &out, QStringView text)
+{
+    const qsizetype start = out.size();
+    out.resize(start + jsonStringBound(text));
+    out.truncate(writeJsonString(out.data() + start, text) - out.constData());
+}
+
+constexpr qsizetype integerBound = 20;
+
+char *writeInteger(char *to, qint64 value)
+{
+    return std::to_chars(to, to + integerBound, value).ptr;
 }
 
 void appendInteger(QByteArray &out, qint64 value)
 {
-    char digits[24];
-    const auto end = std::to_chars(std::begin(digits), std::end(digits), value).ptr;
-    out.append(digits, end - digits);
+    char digits[integerBound];
+    out.append(digits, writeInteger(digits, value) - digits);
 }
 
-void appendDate(QByteArray &out, const QDateTime &date)
+// Every date Qt writes in ISO form fits, quoted (the years of more than four digits too).
+constexpr qsizetype dateBound = 48;
+
+char *writeDate(char *to, const QDateTime &date)
 {
     // Written by hand for the years of four digits, in what Qt's ISO form with milliseconds
     // gives in UTC: a dump writes two dates for every face with a schedule, and Qt's formatting
@@ -91,13 +112,18 @@ void appendDate(QByteArray &out, const QDateTime &date)
     const qint64 month = shiftedMonth < 10 ? shiftedMonth + 3 : shiftedMonth - 9;
     const qint64 year = yearOfEra + era * 400 + (month <= 2 ? 1 : 0);
     if (!date.isValid() || year < 1 || year > 9999) {
-        out.append('"').append(date.toUTC().toString(Qt::ISODateWithMs).toLatin1()).append('"');
-        return;
+        const QByteArray text = date.toUTC().toString(Qt::ISODateWithMs).toLatin1();
+        const qsizetype length = std::min(text.size(), dateBound - 2);
+        *to++ = '"';
+        to = std::copy_n(text.constData(), length, to);
+        *to++ = '"';
+        return to;
     }
-    char text[] = "\"0000-00-00T00:00:00.000Z\"";
-    const auto put = [&text](int at, qint64 value, int width) {
+    static constexpr char form[] = "\"0000-00-00T00:00:00.000Z\"";
+    std::copy_n(form, sizeof form - 1, to);
+    const auto put = [to](int at, qint64 value, int width) {
         for (int i = at + width - 1; i >= at; --i, value /= 10)
-            text[i] = char('0' + value % 10);
+            to[i] = char('0' + value % 10);
     };
     put(1, year, 4);
     put(6, month, 2);
@@ -106,7 +132,13 @@ void appendDate(QByteArray &out, const QDateTime &date)
     put(15, inDay / 60'000 % 60, 2);
     put(18, inDay / 1000 % 60, 2);
     put(21, inDay % 1000, 3);
-    out.append(text, sizeof text - 1);
+    return to + sizeof form - 1;
+}
+
+void appendDate(QByteArray &out, const QDateTime &date)
+{
+    char text[dateBound];
+    out.append(text, writeDate(text, date) - text);
 }
 
 void appendNumber(QByteArray &out, double value)
@@ -114,21 +146,35 @@ void appendNumber(QByteArray &out, double value)
     out.append(QByteArray::number(value, 'g', QLocale::FloatingPointShortest));
 }
 
+template <std::size_t size> char *writeLiteral(char *to, const char (&text)[size])
+{
+    return std::copy_n(text, size - 1, to);
+}
+
+// The most bytes the stored schedule of a face takes: its names, two dates and the digits of
+// two reals and three integers.
+constexpr qsizetype scheduleBound = 128 + 2 * dateBound + 2 * 32 + 3 * integerBound;
+
 // The stored schedule of a face, as far as it has one.
-void appendSchedule(QByteArray &out, const CardFace &face)
+char *writeSchedule(char *to, const CardFace &face)
 {
     if (face.lastReview)
-        appendDate(out.append(", \"lastReview\": "), *face.lastReview);
+        to = writeDate(writeLiteral(to, ", \"lastReview\": "), *face.lastReview);
     if (face.nextReview)
-        appendDate(out.append(", \"nextReview\": "), *face.nextReview);
+        to = writeDate(writeLiteral(to, ", \"nextReview\": "), *face.nextReview);
     if (!face.memory)
-        return;
-    appendNumber(out.append(", \"stability\": "), face.memory->stability);
-    appendNumber(out.append(", \"difficulty\": "), face.memory->difficulty);
-    appendInteger(out.append(", \"reviews\": "), face.memory->reviews);
-    appendInteger(out.append(", \"lapses\": "), face.memory->lapses);
+        return to;
+    const auto writeNumber = [](char *at, double value) {
+        const QByteArray digits = QByteArray::number(value, 'g', QLocale::FloatingPointShortest);
+        return std::copy_n(digits.constData(), std::min<qsizetype>(digits.size(), 32), at);
+    };
+    to = writeNumber(writeLiteral(to, ", \"stability\": "), face.memory->stability);
+    to = writeNumber(writeLiteral(to, ", \"difficulty\": "), face.memory->difficulty);
+    to = writeInteger(writeLiteral(to, ", \"reviews\": "), face.memory->reviews);
+    to = writeInteger(writeLiteral(to, ", \"lapses\": "), face.memory->lapses);
     if (face.memory->learningStep)
-        appendInteger(out.append(", \"learningStep\": "), *face.memory->learningStep);
+        to = writeInteger(writeLiteral(to, ", \"learningStep\": "), *face.memory->learningStep);
+    return to;
 }
 
 // The key and numbers of a queued face.
@@ -138,9 +184,8 @@ void appendPlace(QByteArray &out, const DataFile &deck, const QueuedFace &place)
     const CardFace &face = card.faces.at(place.face);
     out.append("{\"key\": ");
     appendJsonString(out, faceKey(face.text));
-    out.append(", \"cardID\": ").append(QByteArray::number(card.cardID.value_or(place.card)));
-    out.append(", \"cardFaceID\": ")
-        .append(QByteArray::number(face.cardFaceID.value_or(place.face)));
+    appendInteger(out.append(", \"cardID\": "), card.cardID.value_or(place.card));
+    appendInteger(out.append(", \"cardFaceID\": "), face.cardFaceID.value_or(place.face));
 }
 
 } // namespace
@@ -170,48 +215,59 @@ QString deckStatsText(const DataFile &deck, const QString &progressFilePath, boo
 void writeDeckDumpJson(const DataFile &deck, const QString &progressFilePath,
                        const std::function<void(const QByteArray &)> &write)
 {
-    // Handed on in pieces: the dump of a big deck is several times the size of its file.
+    // Handed on in pieces: the dump of a big deck is several times the size of its file. Each
+    // face is written into room made for its longest form, without a check at every field.
     constexpr qsizetype pieceSize = 64 * 1024;
     QByteArray progressNames[std::size(allCardFaceProgresses)];
     for (CardFaceProgress progress : allCardFaceProgresses)
         appendJsonString(progressNames[int(progress)], rawValue(progress));
     QByteArray out;
-    out.reserve(pieceSize + 4096);
     out.append("{\"title\": ");
     appendJsonString(out, deck.title);
     out.append(", \"progressFile\": ");
     appendJsonString(out, progressFilePath);
     out.append(", \"cards\": [");
+    qsizetype used = out.size();
+    out.resize(std::max(used, pieceSize) * 2);
+    const auto room = [&](qsizetype bytes) {
+        if (used + bytes > out.size())
+            out.resize(used + bytes + pieceSize);
+        return out.data() + used;
+    };
     for (qsizetype c = 0; c < deck.cards.size(); ++c) {
         const Card &card = deck.cards[c];
+        char *to = room(64);
         if (c)
-            out.append(", ");
-        out.append("{\"cardID\": ");
-        appendInteger(out, card.cardID.value_or(c));
-        out.append(", \"faces\": [");
+            to = writeLiteral(to, ", ");
+        to = writeInteger(writeLiteral(to, "{\"cardID\": "), card.cardID.value_or(c));
+        to = writeLiteral(to, ", \"faces\": [");
+        used = to - out.constData();
         for (qsizetype f = 0; f < card.faces.size(); ++f) {
             const CardFace &face = card.faces[f];
+            const QString key = faceKey(face.text);
+            to = room(256 + jsonStringBound(face.text) + jsonStringBound(key) + scheduleBound);
             if (f)
-                out.append(", ");
-            out.append("{\"cardFaceID\": ");
-            appendInteger(out, face.cardFaceID.value_or(f));
-            out.append(", \"text\": ");
-            appendJsonString(out, face.text);
-            out.append(", \"rating\": ");
-            appendInteger(out, face.rating);
-            out.append(", \"progress\": ");
-            out.append(progressNames[int(face.progress)]);
-            out.append(", \"key\": ");
-            appendJsonString(out, faceKey(face.text));
-            appendSchedule(out, face);
-            out.append('}');
+                to = writeLiteral(to, ", ");
+            to = writeInteger(writeLiteral(to, "{\"cardFaceID\": "), face.cardFaceID.value_or(f));
+            to = writeJsonString(writeLiteral(to, ", \"text\": "), face.text);
+            to = writeInteger(writeLiteral(to, ", \"rating\": "), face.rating);
+            const QByteArray &progress = progressNames[int(face.progress)];
+            to = std::copy_n(progress.constData(), progress.size(),
+                             writeLiteral(to, ", \"progress\": "));
+            to = writeJsonString(writeLiteral(to, ", \"key\": "), key);
+            to = writeLiteral(writeSchedule(to, face), "}");
+            used = to - out.constData();
         }
-        out.append("]}");
-        if (out.size() >= pieceSize) {
+        to = writeLiteral(room(2), "]}");
+        used = to - out.constData();
+        if (used >= pieceSize) {
+            out.truncate(used);
             write(out);
-            out.truncate(0);
+            used = 0;
+            out.resize(pieceSize * 2);
         }
     }
+    out.truncate(used);
     out.append("]}\n");
     write(out);
 }
