@@ -511,7 +511,7 @@ int runCommandLine(const CommandLine &commandLine, QTextStream &out, QTextStream
                 << statsFiguresText(figures, deck);
     }
     out.flush();
-    // A report cut short (a full disk, a closed pipe) is no report: say so, and fail.
+    // A report cut short (a full disk) is no report: say so, and fail.
     if (!written || out.status() != QTextStream::Ok) {
         const QIODevice *device = out.device();
         err << "memoranth: "
