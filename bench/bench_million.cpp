@@ -6,6 +6,7 @@
 #include "core/store/journal_writer.h"
 #include "core/store/progress_store.h"
 #include "core/store/property_list.h"
+#include "core/store/record_matcher.h"
 #include "core/store/safe_file.h"
 
 #include <QCoreApplication>
@@ -16,6 +17,7 @@
 #include <QTextStream>
 
 #include <algorithm>
+#include <vector>
 
 #include <sys/resource.h>
 
@@ -169,18 +171,31 @@ int phases(const QString &path)
     timer.restart();
     QList<Card> cards = *readCardsFromFile(path);
     lap("read it, decode it, cut it in cards:");
+    std::vector<CardFace *> faces;
+    std::vector<FaceDigest> digests;
     quint8 mix = 0;
-    for (const Card &card : cards)
-        for (const CardFace &face : card.faces)
-            mix ^= faceDigest(face.text).bytes[0];
+    for (Card &card : cards) {
+        for (CardFace &face : card.faces) {
+            faces.push_back(&face);
+            digests.push_back(faceDigest(face.text));
+            mix ^= digests.back().bytes[0];
+        }
+    }
     lap("one MD5 per face:");
     const QString progressFile = progressFileURL(url)->toLocalFile();
     FileRead progressBytes = readFileSafely(progressFile, maxProgressFileSize);
     lap("read the progress file's bytes:");
-    std::optional<ProgressTable> table = decodeProgressTable(progressBytes.bytes);
-    lap("decode the progress table:");
-    const qsizetype records = table ? table->size() : -1;
-    table.reset();
+    MatchedRecords matched;
+    const bool walked = matchSavedRecords(progressBytes.bytes, faces, digests, &matched);
+    lap("walk its records beside the faces:");
+    qsizetype records = -1;
+    if (walked)
+        records = matched.loose.size() +
+                  std::count_if(matched.sources.cbegin(), matched.sources.cend(),
+                                [](FaceRecord source) { return source == FaceRecord::InOrder; });
+    matched = MatchedRecords();
+    faces = {};
+    digests = {};
     progressBytes = FileRead();
     cards.clear();
     timer.restart();

@@ -45,7 +45,7 @@ public:
           // would otherwise cost time quadratic in their size.
           m_budget(4 * quint64(bytes.size()) + 1024), m_visitor(visitor)
     {
-        m_names.fill({RawValue::noObject, -1});
+        m_names.fill({RawValue::noObject, {}, -1});
     }
 
     bool read();
@@ -58,7 +58,13 @@ private:
     bool spend(quint64 work);
     RawString string(const Object &obj) const;
     RawValue value(quint64 index) const;
-    int faceField(quint64 index, const RawString &name);
+    struct Name
+    {
+        quint64 object;
+        RawString name;
+        int faceField;
+    };
+    const Name *name(quint64 index);
     bool record(const RawString &key, quint64 index, bool shared);
 
     const uchar *m_data;
@@ -72,7 +78,7 @@ private:
     quint64 m_tableOffset = 0; // objects lie in [headerSize, m_tableOffset)
     std::vector<RawField> m_fields;
     // The records share a handful of name strings: what each is, by object, in a small cache.
-    std::array<std::pair<quint64, int>, 64> m_names;
+    std::array<Name, 64> m_names;
 };
 
 // Big-endian unsigned integer of 1..8 bytes; the caller has checked the bounds.
@@ -235,18 +241,21 @@ RawValue Walker::value(quint64 index) const
     return result;
 }
 
-int Walker::faceField(quint64 index, const RawString &name)
+// The name string of a field and the face field it is; nothing when the object is no string.
+const Walker::Name *Walker::name(quint64 index)
 {
-    std::pair<quint64, int> &cached = m_names[index % m_names.size()];
-    if (cached.first == index)
-        return cached.second;
-    int field = -1;
-    for (int i = 0; i < FieldCount && field < 0; ++i) {
-        if (name.equals(storedFaceFieldNames[i]))
-            field = i;
+    Name &cached = m_names[index % m_names.size()];
+    if (cached.object == index)
+        return &cached;
+    const std::optional<Object> nameObject = object(index);
+    if (!nameObject || !nameObject->isString())
+        return nullptr;
+    cached = {index, string(*nameObject), -1};
+    for (int i = 0; i < FieldCount && cached.faceField < 0; ++i) {
+        if (cached.name.equals(storedFaceFieldNames[i]))
+            cached.faceField = i;
     }
-    cached = {index, field};
-    return field;
+    return &cached;
 }
 
 bool Walker::record(const RawString &key, quint64 index, bool shared)
@@ -257,16 +266,16 @@ bool Walker::record(const RawString &key, quint64 index, bool shared)
     m_fields.clear();
     const quint64 refSize = quint64(m_refSize);
     for (quint64 i = 0; i < obj->count; ++i) {
-        const std::optional<quint64> name = reference(obj->start + i * refSize);
+        const std::optional<quint64> nameRef = reference(obj->start + i * refSize);
         const std::optional<quint64> valueRef = reference(obj->start + (obj->count + i) * refSize);
-        if (!name || !valueRef)
+        if (!nameRef || !valueRef)
             return false;
-        const std::optional<Object> nameObject = object(*name);
-        if (!nameObject || !nameObject->isString())
+        const Name *fieldName = name(*nameRef);
+        if (!fieldName)
             return false;
         RawField field;
-        field.name = string(*nameObject);
-        field.faceField = faceField(*name, field.name);
+        field.name = fieldName->name;
+        field.faceField = fieldName->faceField;
         field.value = value(*valueRef);
         m_fields.push_back(field);
     }

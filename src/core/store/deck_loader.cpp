@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <future>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -162,6 +163,28 @@ std::optional<DataFile> loadDeckFile(const QString &path, const QUrl &url,
 
 namespace {
 
+// The digest of each face's text. One MD5 per face is most of the work of matching a big deck
+// with its records: it is shared out between threads.
+std::vector<FaceDigest> digestsOf(const std::vector<CardFace *> &faces)
+{
+    std::vector<FaceDigest> digests(faces.size());
+    const auto digest = [&](size_t from, size_t to) {
+        for (size_t i = from; i < to; ++i)
+            digests[i] = faceDigest(faces[i]->text);
+    };
+    constexpr size_t facesPerThread = 100'000;
+    const size_t threads = std::min<size_t>(
+        {std::max(std::thread::hardware_concurrency(), 1u), 4, faces.size() / facesPerThread + 1});
+    std::vector<std::future<void>> others;
+    for (size_t t = 1; t < threads; ++t)
+        others.push_back(std::async(std::launch::async, digest, faces.size() * t / threads,
+                                    faces.size() * (t + 1) / threads));
+    digest(0, faces.size() / threads);
+    for (std::future<void> &other : others)
+        other.get();
+    return digests;
+}
+
 // The state that the journals leave a face in, and the state the progress file gave it.
 struct JournaledFace
 {
@@ -192,15 +215,13 @@ DataFile mergeSavedState(QList<Card> cards, const QUrl &url, std::optional<Saved
         for (const Card &card : std::as_const(deck.cards))
             faceCount += card.faces.size();
         faces.reserve(size_t(faceCount));
-        digests.reserve(size_t(faceCount));
         cardStarts.reserve(size_t(deck.cards.size()));
         for (Card &card : deck.cards) {
             cardStarts.push_back(qsizetype(faces.size()));
-            for (CardFace &face : card.faces) {
+            for (CardFace &face : card.faces)
                 faces.push_back(&face);
-                digests.push_back(faceDigest(face.text));
-            }
         }
+        digests = digestsOf(faces);
     }
     const qsizetype faceCount = qsizetype(faces.size());
     const auto placeOf = [&](qsizetype face) {
