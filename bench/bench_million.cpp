@@ -1,7 +1,11 @@
 // Generates a deck of a million cards (one to four faces of 20 to 200 characters each, every face
 // with a saved record), then times what a study session does with it: loading it with its
-// progress, a whole save of the progress file and one journal append made durable.
+// progress, a whole save of the progress file and one journal append made durable. Progress
+// files are read and written only in the folder given, or in a temporary one: never in the
+// user's own progress folder.
 #include "core/model/flashcard_reader.h"
+#include "core/schedule/due_queue.h"
+#include "core/schedule/study_day.h"
 #include "core/store/deck_loader.h"
 #include "core/store/journal_writer.h"
 #include "core/store/progress_store.h"
@@ -10,13 +14,16 @@
 #include "core/store/safe_file.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QTemporaryDir>
 #include <QTextStream>
 
 #include <algorithm>
+#include <optional>
 #include <vector>
 
 #include <sys/resource.h>
@@ -37,8 +44,21 @@ qint64 peakMiB()
     return usage.ru_maxrss / 1024;
 }
 
-int generate(const QString &path, int cards)
+// The progress folder given, or else a temporary one that is gone when the program ends.
+QString progressFolderOr(const QString &given, std::optional<QTemporaryDir> &temporary)
 {
+    if (!given.isEmpty())
+        return QFileInfo(given).absoluteFilePath();
+    temporary.emplace();
+    return temporary->filePath(QStringLiteral("progress"));
+}
+
+int generate(const QString &path, int cards, const QString &folder)
+{
+    if (!QDir().mkpath(folder)) {
+        out << "cannot make " << folder << '\n';
+        return 1;
+    }
     static const char *const words[] = {
         "capital", "river",  "mountain", "ocean",  "language", "currency", "city",   "border",
         "island",  "desert", "forest",   "valley", "century",  "empire",   "treaty", "harbour"};
@@ -74,19 +94,21 @@ int generate(const QString &path, int cards)
     file.close();
 
     const QUrl url = deckUrl(path);
-    DataFile deck = loadDataFile(*readUtf8File(path), url);
+    DataFile deck = loadDataFile(*readUtf8File(path), url, folder);
     for (Card &card : deck.cards) {
         for (CardFace &face : card.faces) {
             face.rating = qint8(random.bounded(4));
             face.progress = allCardFaceProgresses[random.bounded(5)];
         }
     }
-    if (QString error; !saveProgress(url, deck.cards, &error)) {
+    if (QString error; !saveProgress(url, deck.cards, folder, &error)) {
         out << error << '\n';
         return 1;
     }
-    out << "deck: " << QFileInfo(path).size() / (1024 * 1024) << " MiB, progress file: "
-        << QFileInfo(progressFileURL(url)->toLocalFile()).size() / (1024 * 1024) << " MiB\n";
+    const QString progressFile = progressFileURL(url, folder).toLocalFile();
+    out << "deck: " << QFileInfo(path).size() / (1024 * 1024)
+        << " MiB, progress file: " << QFileInfo(progressFile).size() / (1024 * 1024) << " MiB, "
+        << progressFile << '\n';
     return 0;
 }
 
@@ -95,12 +117,12 @@ double milliseconds(const QElapsedTimer &timer)
     return double(timer.nsecsElapsed()) / 1e6;
 }
 
-int measure(const QString &path)
+int measure(const QString &path, const QString &folder)
 {
     const QUrl url = deckUrl(path);
     QElapsedTimer timer;
     timer.start();
-    DataFile deck = loadDataFile(*readUtf8File(path), url);
+    DataFile deck = loadDataFile(*readUtf8File(path), url, folder);
     const double load = milliseconds(timer);
     const qint64 loadPeak = peakMiB();
     qsizetype faces = 0;
@@ -110,12 +132,12 @@ int measure(const QString &path)
     // One change of one face, written as a whole save of the progress file.
     deck.cards[0].faces[0].rating = qint8((deck.cards[0].faces[0].rating + 1) % 4);
     timer.restart();
-    if (QString error; !saveProgress(url, deck.cards, &error))
+    if (QString error; !saveProgress(url, deck.cards, folder, &error))
         out << error << '\n';
     const double save = milliseconds(timer);
 
     // The same change as one journal record made durable.
-    const QString progressFile = progressFileURL(url)->toLocalFile();
+    const QString progressFile = progressFileURL(url, folder).toLocalFile();
     JournalWriter writer;
     QString error;
     timer.restart();
@@ -152,7 +174,7 @@ int measure(const QString &path)
 }
 
 // Each step of a load timed on its own, one after the other, with the process's peak memory so far.
-int phases(const QString &path)
+int phases(const QString &path, const QString &folder)
 {
     const QUrl url = deckUrl(path);
     QElapsedTimer timer;
@@ -182,7 +204,7 @@ int phases(const QString &path)
         }
     }
     lap("one MD5 per face:");
-    const QString progressFile = progressFileURL(url)->toLocalFile();
+    const QString progressFile = progressFileURL(url, folder).toLocalFile();
     FileRead progressBytes = readFileSafely(progressFile, maxProgressFileSize);
     lap("read the progress file's bytes:");
     MatchedRecords matched;
@@ -200,14 +222,34 @@ int phases(const QString &path)
     cards.clear();
     timer.restart();
     std::optional<DataFile> deck =
-        withSavedProgress(*readCardsFromFile(path), url, progressDirectory(), nullptr, nullptr);
+        withSavedProgress(*readCardsFromFile(path), url, folder, nullptr, nullptr);
     lap("the load, one step after the other:");
     const qsizetype cardCount = deck->cards.size();
     deck.reset();
+    // The share of the load told as it goes, to see whether it moves at an even pace.
+    QList<std::pair<double, double>> told; // milliseconds, share
     timer.restart();
-    deck = *loadDeckFile(path, url, progressDirectory(), nullptr, nullptr);
+    {
+        LoadProgress progress([&](double share) { told.append({milliseconds(timer), share}); });
+        deck = *loadDeckFile(path, url, folder, nullptr, nullptr, nullptr, &progress);
+    }
+    const double whole = milliseconds(timer);
     lap("the load, deck and progress together:");
-    out << "records: " << records << ", cards: " << cardCount << " (" << mix << ")\n";
+    QStringList shares;
+    for (int tenth = 1; tenth <= 10; ++tenth) {
+        double share = 0;
+        for (const auto &[at, value] : std::as_const(told))
+            if (at <= whole * tenth / 10)
+                share = value;
+        shares.append(QString::number(share, 'f', 2));
+    }
+    out << "share told at each tenth of the load: " << shares.join(u' ') << '\n';
+    timer.restart();
+    const DueQueue queue =
+        buildDueQueue(*deck, QDateTime::currentDateTimeUtc(), StudyDayClock(), 20);
+    lap("build the due queue:");
+    out << "records: " << records << ", cards: " << cardCount << ", due: " << queue.faces.size()
+        << " (" << mix << ")\n";
     return 0;
 }
 
@@ -217,12 +259,18 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
-    if (args.size() == 4 && args[1] == u"generate")
-        return generate(args[2], args[3].toInt());
-    if (args.size() == 3 && args[1] == u"measure")
-        return measure(args[2]);
-    if (args.size() == 3 && args[1] == u"phases")
-        return phases(args[2]);
-    out << "usage: bench_million generate DECK CARDS | measure DECK | phases DECK\n";
+    const QString mode = args.value(1);
+    std::optional<QTemporaryDir> temporary;
+    if ((args.size() == 4 || args.size() == 5) && mode == u"generate")
+        return generate(args[2], args[3].toInt(), progressFolderOr(args.value(4), temporary));
+    if ((args.size() == 3 || args.size() == 4) && mode == u"measure")
+        return measure(args[2], progressFolderOr(args.value(3), temporary));
+    if ((args.size() == 3 || args.size() == 4) && mode == u"phases")
+        return phases(args[2], progressFolderOr(args.value(3), temporary));
+    out << "usage: bench_million generate DECK CARDS [PROGRESS-FOLDER]\n"
+           "       bench_million measure DECK [PROGRESS-FOLDER]\n"
+           "       bench_million phases DECK [PROGRESS-FOLDER]\n"
+           "Progress files are read and written in PROGRESS-FOLDER only; without it, in a\n"
+           "temporary folder that is removed at the end.\n";
     return 2;
 }

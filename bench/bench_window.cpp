@@ -30,6 +30,7 @@
 #include <algorithm>
 
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
@@ -260,6 +261,42 @@ qint64 peakMiB()
     return usage.ru_maxrss / 1024;
 }
 
+// The memory the process holds now, in MiB.
+qint64 residentMiB()
+{
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return -1;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.value(1).toLongLong() * qint64(::sysconf(_SC_PAGESIZE)) / (1024 * 1024);
+}
+
+// The most memory held at once while it watches, and when, sampled every few milliseconds.
+class MemoryWatch final : public QObject
+{
+public:
+    MemoryWatch()
+    {
+        m_clock.start();
+        connect(&m_timer, &QTimer::timeout, this, &MemoryWatch::sample);
+        m_timer.start(20);
+    }
+    void sample()
+    {
+        const qint64 now = residentMiB();
+        if (now > most) {
+            most = now;
+            mostAt = double(m_clock.nsecsElapsed()) / 1e6;
+        }
+    }
+    qint64 most = 0;
+    double mostAt = 0;
+
+private:
+    QElapsedTimer m_clock;
+    QTimer m_timer;
+};
+
 // A deck with its progress folder opened into a shown window, as at a start: how long until
 // the window shows the deck, and the longest the window went without answering meanwhile; then
 // the same for a reading after an outside edit.
@@ -296,14 +333,24 @@ int openInWindow(const QUrl &deck, const QString &progressFolder)
     out << "peak memory so far:             " << peakMiB() << " MiB\n";
     out.flush();
 
+    // Settled: the load's garbage freed, the due queue built.
+    for (int i = 0; i < 50; ++i)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    const qint64 before = residentMiB();
     timer.restart();
     stalls.restart();
+    MemoryWatch memory;
     coordinator.reloadActiveFile();
     while (coordinator.isLoading())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    const double read = timer.nsecsElapsed() / 1e6;
+    const qint64 atPublish = residentMiB();
     QCoreApplication::processEvents();
-    out << "reload after an edit:           " << timer.nsecsElapsed() / 1e6 << " ms\n";
+    out << "reload after an edit:           " << read << " ms\n";
     out << "longest the window was frozen:  " << stalls.longest << " ms\n";
+    out << "memory held: before the reload " << before << " MiB, most while it was read "
+        << memory.most << " MiB (at " << memory.mostAt << " ms), when it was shown " << atPublish
+        << " MiB\n";
     out << "peak memory:                    " << peakMiB() << " MiB\n";
     return 0;
 }

@@ -91,9 +91,9 @@ CommandsCoordinator::CommandsCoordinator(QSettings *preferences, ProgressLocatio
       m_scheduler(storedSchedulerParameters(*preferences))
 {
     m_deckReader = [this](const QUrl &file, const DataFile *previous, LoadReport *report,
-                          const std::function<void(double)> &progress) {
+                          LoadProgress &progress) {
         // A reading after an outside edit stays quiet about a file caught half-written.
-        return readDeck(file, previous == nullptr, previous, report, progress);
+        return readDeck(file, previous == nullptr, previous, report, &progress);
     };
     // Readings of files given up on may still be running beside the current one.
     m_loadThreads.setMaxThreadCount(4);
@@ -347,7 +347,7 @@ void CommandsCoordinator::storeBookmark(const QUrl &file)
 
 std::optional<DataFile> CommandsCoordinator::readDeck(const QUrl &file, bool reportFailure,
                                                       const DataFile *previous, LoadReport *report,
-                                                      const std::function<void(double)> &progress)
+                                                      LoadProgress *progress)
 {
     if (!file.isLocalFile())
         return std::nullopt;
@@ -357,15 +357,10 @@ std::optional<DataFile> CommandsCoordinator::readDeck(const QUrl &file, bool rep
     // ratings, which the next save would write over the newer ones.
     if (!m_saver.waitForJournal())
         m_saver.waitForPendingSave(file);
-    // Reading the deck is most of the work; matching the progress to its faces the rest.
-    constexpr double read = 0.8;
     QString error;
-    std::optional<DataFile> deck =
-        m_location.loadFile(file, previous, report, &error, [&progress](double fraction) {
-            if (progress)
-                progress(read * fraction);
-        });
-    if (!deck && reportFailure)
+    std::optional<DataFile> deck = m_location.loadFile(file, previous, report, &error, progress);
+    // A reading given up on has nothing to say.
+    if (!deck && reportFailure && !error.isEmpty())
         printLine(error);
     return deck;
 }
@@ -421,14 +416,15 @@ void CommandsCoordinator::startLoad(const QUrl &file, bool reload)
 
     const DeckReader reader = m_deckReader;
     m_loadThreads.start([this, job, reader] {
-        const auto progress = [this, job](double fraction) {
+        const auto told = [this, job](double fraction) {
             const int thousandths = std::clamp(int(fraction * 1000), 0, 1000);
             if (job->cancelled || job->reported.exchange(thousandths) == thousandths)
                 return;
             QMetaObject::invokeMethod(
                 this,
                 [this, job, thousandths] {
-                    if (job != m_load)
+                    // Told in order; a share that is not more than the last is old news.
+                    if (job != m_load || thousandths / 1000.0 <= m_loadProgress)
                         return;
                     m_loadProgress = thousandths / 1000.0;
                     Q_EMIT loadProgressChanged();
@@ -436,9 +432,13 @@ void CommandsCoordinator::startLoad(const QUrl &file, bool reload)
                 Qt::QueuedConnection);
         };
         LoadReport report;
-        const DataFile *previous = job->reload && job->current ? &*job->current : nullptr;
-        std::optional<DataFile> deck = reader(job->file, previous, &report, progress);
-        progress(1);
+        std::optional<DataFile> deck;
+        {
+            LoadProgress progress(told, [&job] { return job->cancelled.load(); });
+            const DataFile *previous = job->reload && job->current ? &*job->current : nullptr;
+            deck = reader(job->file, previous, &report, progress);
+        }
+        told(1);
         if (deck && job->current && !job->cancelled)
             keepUnsavedProgress(*job->current, job->unsaved, *deck);
         // Let go here: should the deck on screen be gone by now, freeing it takes long.

@@ -81,11 +81,11 @@ public:
     // smaller ones at once, which keeps the window from flashing a loading view for them.
     void setBackgroundLoadThreshold(qint64 bytes) { m_backgroundLoadThreshold = bytes; }
     // What reads a deck on the loading thread: the file, the deck before an edit of the same file
-    // (or none), what the reading found, and a function told how far it got (0 to 1). Nothing
+    // (or none), what the reading found, and where it tells how far it got and learns that it is
+    // no longer wanted (then it should stop soon; whatever it gives is thrown away). Nothing
     // when the file cannot be read. Tests hold the reading with their own.
     using DeckReader = std::function<std::optional<DataFile>(
-        const QUrl &file, const DataFile *previous, LoadReport *report,
-        const std::function<void(double)> &progress)>;
+        const QUrl &file, const DataFile *previous, LoadReport *report, LoadProgress &progress)>;
     void setDeckReader(DeckReader reader) { m_deckReader = std::move(reader); }
 
     // Replaces the whole deck and saves its progress. Emits dataFileChanged.
@@ -193,14 +193,15 @@ private:
     std::optional<DataFile> readDeck(const QUrl &file, bool reportFailure = true,
                                      const DataFile *previous = nullptr,
                                      LoadReport *report = nullptr,
-                                     const std::function<void(double)> &progress = {});
+                                     LoadProgress *progress = nullptr);
     // Whether the file is big enough to be read in the background.
     bool loadsInBackground(const QUrl &file) const;
     // Reads the file on the loading thread; the deck on screen stays open when reloading.
     void startLoad(const QUrl &file, bool reload);
     void finishLoad(const std::shared_ptr<LoadJob> &job, std::optional<DataFile> deck,
                     LoadReport report);
-    // Drops the reading in the background, if any; its result is thrown away.
+    // Drops the reading in the background, if any: it stops at its next step, and whatever it
+    // read is thrown away.
     void cancelLoad();
     // Faces changed while a reload was being read keep that change in the deck it gives.
     void keepChangesDuringLoad(DataFile &deck, FaceChanges &changes) const;

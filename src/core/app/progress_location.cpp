@@ -24,9 +24,9 @@ DataFile ProgressLocation::loadDeck(QStringView text, const QUrl &url, const Dat
     return loadDataFile(text, url, currentFolder(), previous, report, progress);
 }
 
-std::optional<DataFile>
-ProgressLocation::loadFile(const QUrl &url, const DataFile *previous, LoadReport *report,
-                           QString *error, const std::function<void(double)> &progress) const
+std::optional<DataFile> ProgressLocation::loadFile(const QUrl &url, const DataFile *previous,
+                                                   LoadReport *report, QString *error,
+                                                   LoadProgress *progress) const
 {
     return loadDeckFile(url.toLocalFile(), url, currentFolder(), previous, report, error, progress);
 }

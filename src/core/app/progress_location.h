@@ -31,8 +31,7 @@ public:
                       const std::function<void(double)> &progress = {}) const;
     // The deck of the local file at url with its progress (see loadDeckFile).
     std::optional<DataFile> loadFile(const QUrl &url, const DataFile *previous, LoadReport *report,
-                                     QString *error,
-                                     const std::function<void(double)> &progress = {}) const;
+                                     QString *error, LoadProgress *progress = nullptr) const;
     // False on failure, error then says why.
     [[nodiscard]] bool saveDeck(const QUrl &url, const QList<Card> &cards,
                                 const FaceChanges &changes, QString *error) const;

@@ -10,6 +10,8 @@
 #include "core/store/safe_file.h"
 #include "core/store/stored_record.h"
 
+#include <QFileInfo>
+
 #include <algorithm>
 #include <future>
 #include <thread>
@@ -58,6 +60,29 @@ QList<std::pair<FacePlace, FacePlace>> facesAtTheSamePlace(const QList<Card> &be
     return pairs;
 }
 
+// Cards of the deck after an edit whose faces read as those of the card at the same place before
+// it (cards the same at the start and the end of the file) take the texts the deck before holds:
+// until the new deck is shown, both are held, and an unchanged text is then held once.
+void shareUnchangedTexts(const QList<Card> &before, QList<Card> &after)
+{
+    const auto share = [&](qsizetype old, qsizetype now) {
+        const QList<CardFace> &oldFaces = before[old].faces;
+        if (!sameTexts(before[old], std::as_const(after)[now]))
+            return false;
+        QList<CardFace> &faces = after[now].faces;
+        for (qsizetype f = 0; f < faces.size(); ++f)
+            faces[f].text = oldFaces[f].text;
+        return true;
+    };
+    const qsizetype common = std::min(before.size(), after.size());
+    qsizetype start = 0;
+    while (start < common && share(start, start))
+        ++start;
+    qsizetype end = 0;
+    while (end < common - start && share(before.size() - 1 - end, after.size() - 1 - end))
+        ++end;
+}
+
 // The face with the progress of its old record; it keeps its own text, number and identity.
 void takeProgress(CardFace &face, const CardFace &old)
 {
@@ -70,11 +95,17 @@ void takeProgress(CardFace &face, const CardFace &old)
 } // namespace
 
 std::optional<QList<Card>> readCardsFromFile(const QString &path, QString *error,
-                                             const std::function<void(double)> &progress)
+                                             LoadProgress *progress)
 {
     CardReader reader;
+    std::function<void(double)> told;
+    std::function<bool()> wanted;
+    if (progress) {
+        told = [progress](double share) { progress->advance(LoadProgress::Step::Deck, share); };
+        wanted = [progress] { return !progress->isCancelled(); };
+    }
     if (!readUtf8TextInPieces(
-            path, [&reader](QStringView piece) { reader.add(piece); }, error, progress))
+            path, [&reader](QStringView piece) { reader.add(piece); }, error, told, wanted))
         return std::nullopt;
     return reader.finish();
 }
@@ -110,8 +141,14 @@ struct SavedState
     QList<JournalRecord> journal;
 };
 
-SavedState readSavedState(const QString &progressFile)
+SavedState readSavedState(const QString &progressFile, LoadProgress *progress = nullptr)
 {
+    // Reading the bytes is nearly all of the time; the journals are small.
+    const auto reached = [progress](double share) {
+        if (progress)
+            progress->advance(LoadProgress::Step::ProgressFile, share);
+        return !progress || !progress->isCancelled();
+    };
     SavedState state;
     state.progressFile = progressFile;
     state.mapped = MappedFile::map(progressFile, maxProgressFileSize);
@@ -120,12 +157,18 @@ SavedState readSavedState(const QString &progressFile)
         if (read.ok())
             state.bytes = std::move(read.bytes);
     }
+    if (!reached(0.9))
+        return state;
     state.journal = readDeckJournal(progressFile).records;
+    reached(1);
     return state;
 }
 
-DataFile mergeSavedState(QList<Card> cards, const QUrl &url, std::optional<SavedState> state,
-                         const DataFile *previous, LoadReport *report);
+// progress, if given, is told how far the merge got, and asked whether it is still wanted
+// between its steps: nothing when it is not.
+std::optional<DataFile> mergeSavedState(QList<Card> cards, const QUrl &url,
+                                        std::optional<SavedState> state, const DataFile *previous,
+                                        LoadReport *report, LoadProgress *progress = nullptr);
 
 } // namespace
 
@@ -138,27 +181,41 @@ DataFile withSavedProgress(QList<Card> cards, const QUrl &url,
         state = readSavedState(progressFileURL(url, *progressFolder).toLocalFile());
     if (progress)
         progress(0.7);
-    return mergeSavedState(std::move(cards), url, std::move(state), previous, report);
+    return *mergeSavedState(std::move(cards), url, std::move(state), previous, report);
 }
 
 std::optional<DataFile> loadDeckFile(const QString &path, const QUrl &url,
                                      const std::optional<QString> &progressFolder,
                                      const DataFile *previous, LoadReport *report, QString *error,
-                                     const std::function<void(double)> &progress)
+                                     LoadProgress *progress)
 {
+    const QString progressFile =
+        progressFolder ? progressFileURL(url, *progressFolder).toLocalFile() : QString();
+    if (progress)
+        progress->setSizes(QFileInfo(path).size(),
+                           progressFolder ? QFileInfo(progressFile).size() : 0);
     // The progress file is read beside the deck, on a thread of its own: neither needs the
     // other until their records are matched.
     std::future<SavedState> state;
     if (progressFolder)
-        state = std::async(std::launch::async, readSavedState,
-                           progressFileURL(url, *progressFolder).toLocalFile());
+        state = std::async(std::launch::async, readSavedState, progressFile, progress);
+    else if (progress)
+        progress->advance(LoadProgress::Step::ProgressFile, 1);
     std::optional<QList<Card>> cards = readCardsFromFile(path, error, progress);
+    // While the progress file may still be decoded.
+    if (cards && previous && !(progress && progress->isCancelled()))
+        shareUnchangedTexts(previous->cards, *cards);
     std::optional<SavedState> saved;
     if (state.valid())
         saved = state.get();
-    if (!cards)
+    // A reading given up on stops between its steps; what it read so far is of no use.
+    if (!cards || (progress && progress->isCancelled()))
         return std::nullopt;
-    return mergeSavedState(*std::move(cards), url, std::move(saved), previous, report);
+    std::optional<DataFile> deck =
+        mergeSavedState(*std::move(cards), url, std::move(saved), previous, report, progress);
+    if (progress && deck)
+        progress->advance(LoadProgress::Step::Merge, 1);
+    return deck;
 }
 
 namespace {
@@ -193,9 +250,16 @@ struct JournaledFace
     bool met = false; // a face of the deck has its text
 };
 
-DataFile mergeSavedState(QList<Card> cards, const QUrl &url, std::optional<SavedState> state,
-                         const DataFile *previous, LoadReport *report)
+std::optional<DataFile> mergeSavedState(QList<Card> cards, const QUrl &url,
+                                        std::optional<SavedState> state, const DataFile *previous,
+                                        LoadReport *report, LoadProgress *progress)
 {
+    // Hashing the faces' texts and walking the file take about equal shares.
+    const auto reached = [progress](double share) {
+        if (progress)
+            progress->advance(LoadProgress::Step::Merge, share);
+        return !progress || !progress->isCancelled();
+    };
     LoadReport ignored;
     LoadReport &result = report ? *report : ignored;
     result = LoadReport();
@@ -224,6 +288,8 @@ DataFile mergeSavedState(QList<Card> cards, const QUrl &url, std::optional<Saved
         digests = digestsOf(faces);
     }
     const qsizetype faceCount = qsizetype(faces.size());
+    if (!reached(0.4))
+        return std::nullopt;
     const auto placeOf = [&](qsizetype face) {
         const qsizetype card =
             qsizetype(std::upper_bound(cardStarts.cbegin(), cardStarts.cend(), face) -
@@ -259,6 +325,8 @@ DataFile mergeSavedState(QList<Card> cards, const QUrl &url, std::optional<Saved
     state->bytes = QByteArray();
     if (!walked)
         matched.sources.assign(size_t(faceCount), FaceRecord::None);
+    if (!reached(0.9))
+        return std::nullopt;
     std::vector<FaceRecord> &sources = matched.sources;
     DigestTable<LooseRecord> &loose = matched.loose;
 

@@ -2,6 +2,7 @@
 
 #include "core/model/records.h"
 #include "core/store/face_changes.h"
+#include "core/store/load_progress.h"
 
 #include <QUrl>
 
@@ -41,15 +42,16 @@ DataFile withSavedProgress(QList<Card> cards, const QUrl &url,
 
 // The cards of the flashcard file at path, read and cut a piece at a time so that its whole text
 // is never held; nothing when it cannot be read or is not UTF-8 text, error then saying why as
-// readUtf8TextFile does. progress, if given, is told the share of the file read so far.
+// readUtf8TextFile does. progress, if given, is told the share of the file read so far; a
+// reading cancelled there stops at the next piece and gives nothing, without an error.
 std::optional<QList<Card>> readCardsFromFile(const QString &path, QString *error = nullptr,
-                                             const std::function<void(double)> &progress = {});
+                                             LoadProgress *progress = nullptr);
 
 // The deck of the flashcard file at path with its saved progress, as readCardsFromFile and
-// loadDataFile give it; the progress file is read meanwhile, beside the deck. progress is told
-// the share of the deck's file read so far. Nothing when the file cannot be read.
+// loadDataFile give it; the progress file is read meanwhile, beside the deck. progress, if
+// given, is told how far the reading got over all its steps; cancelled there, the reading stops
+// at its next step and gives nothing, without an error. Nothing when the file cannot be read.
 std::optional<DataFile> loadDeckFile(const QString &path, const QUrl &url,
                                      const std::optional<QString> &progressFolder,
                                      const DataFile *previous, LoadReport *report,
-                                     QString *error = nullptr,
-                                     const std::function<void(double)> &progress = {});
+                                     QString *error = nullptr, LoadProgress *progress = nullptr);

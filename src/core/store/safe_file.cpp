@@ -94,7 +94,7 @@ ssize_t readRestarting(int fd, char *data, qint64 size)
 // Reads the file as readFileSafely describes, handing its bytes to take() as they come: into
 // one buffer of the whole file, or a piece at a time into a buffer used again for each.
 FileRead readFileWith(const QString &path, qint64 maxSize, Links links, qsizetype pieceSize,
-                      const std::function<void(QByteArrayView, qint64)> &take)
+                      const std::function<bool(QByteArrayView, qint64)> &take)
 {
     FileRead result;
     const QByteArray encoded = QFile::encodeName(path);
@@ -153,7 +153,8 @@ FileRead readFileWith(const QString &path, qint64 maxSize, Links links, qsizetyp
             total += n;
             if (total > maxSize)
                 return grewTooBig();
-            take(QByteArrayView(piece.constData(), n), expected);
+            if (!take(QByteArrayView(piece.constData(), n), expected))
+                break;
         }
         result.status = FileRead::Status::Read;
         return result;
@@ -189,7 +190,7 @@ FileRead readFileSafely(const QString &path, qint64 maxSize, Links links)
 }
 
 FileRead readFileInPieces(const QString &path, qint64 maxSize, qsizetype pieceSize,
-                          const std::function<void(QByteArrayView piece, qint64 size)> &take,
+                          const std::function<bool(QByteArrayView piece, qint64 size)> &take,
                           Links links)
 {
     return readFileWith(path, maxSize, links, std::max<qsizetype>(pieceSize, 1), take);
@@ -335,7 +336,7 @@ std::optional<QString> readUtf8TextFile(const QString &path, QString *error)
 
 bool readUtf8TextInPieces(const QString &path, const std::function<void(QStringView)> &take,
                           QString *error, const std::function<void(double)> &progress,
-                          qsizetype pieceSize)
+                          const std::function<bool()> &wanted, qsizetype pieceSize)
 {
     // A piece ends before a sequence that the next piece completes; those bytes go first then.
     QByteArray bytes;
@@ -357,11 +358,16 @@ bool readUtf8TextInPieces(const QString &path, const std::function<void(QStringV
         return QStringView(text.constData(), end - text.constData());
     };
     qint64 done = 0;
+    bool stopped = false;
     const FileRead read =
         readFileInPieces(path, maxTextFileSize, pieceSize, [&](QByteArrayView piece, qint64 size) {
+            if (wanted && !wanted()) {
+                stopped = true;
+                return false;
+            }
             done += piece.size();
             if (!valid)
-                return;
+                return true;
             bytes.append(piece);
             // Back to the first byte of the last sequence when the piece ends within it.
             qsizetype cut = bytes.size();
@@ -382,6 +388,7 @@ bool readUtf8TextInPieces(const QString &path, const std::function<void(QStringV
             }
             if (progress && size > 0)
                 progress(std::min(1.0, double(done) / double(size)));
+            return true;
         });
     if (read.status == FileRead::Status::Missing) {
         fail(error, missingTextFile(path));
@@ -391,6 +398,8 @@ bool readUtf8TextInPieces(const QString &path, const std::function<void(QStringV
         fail(error, read.error);
         return false;
     }
+    if (stopped)
+        return false;
     // The end of the file: what is left must be whole.
     if (valid && (!bytes.isEmpty() || first)) {
         const QStringView decoded = decode(bytes);

@@ -33,10 +33,11 @@ enum class Links { Follow, DoNotFollow };
                                       Links links = Links::Follow);
 // The same, with the bytes handed to take() a piece of at most pieceSize bytes at a time, with
 // the size the file had when it was opened, instead of held whole: for a file too big to want
-// in memory twice. The result's bytes stay empty.
+// in memory twice. take() returns whether to go on: false stops the reading there, which then
+// counts as read. The result's bytes stay empty.
 [[nodiscard]] FileRead
 readFileInPieces(const QString &path, qint64 maxSize, qsizetype pieceSize,
-                 const std::function<void(QByteArrayView piece, qint64 size)> &take,
+                 const std::function<bool(QByteArrayView piece, qint64 size)> &take,
                  Links links = Links::Follow);
 
 // Writes bytes to path through a temporary file in the same folder whose data is synced before
@@ -70,9 +71,9 @@ inline constexpr qint64 maxTextFileSize = qint64(512) << 20;
 // The same, with the text handed to take() a piece at a time as the file is read, never held
 // whole, in pieces of about pieceSize bytes; progress, if given, is told the share of the file
 // read so far. False (with error set) when the file cannot be read or is not UTF-8 text: take()
-// may have had some pieces by then.
-[[nodiscard]] bool readUtf8TextInPieces(const QString &path,
-                                        const std::function<void(QStringView)> &take,
-                                        QString *error = nullptr,
-                                        const std::function<void(double)> &progress = {},
-                                        qsizetype pieceSize = 4 << 20);
+// may have had some pieces by then. wanted, if given, is asked before each piece: once it says
+// no, the reading stops there and is false, without an error.
+[[nodiscard]] bool
+readUtf8TextInPieces(const QString &path, const std::function<void(QStringView)> &take,
+                     QString *error = nullptr, const std::function<void(double)> &progress = {},
+                     const std::function<bool()> &wanted = {}, qsizetype pieceSize = 4 << 20);

@@ -13,6 +13,8 @@
 #include <QThread>
 
 #include <atomic>
+#include <limits>
+#include <utility>
 
 // Big decks are read on a thread of their own while the window goes on.
 class TestBackgroundLoad : public QObject
@@ -38,13 +40,12 @@ class TestBackgroundLoad : public QObject
     {
         coordinator().setBackgroundLoadThreshold(0);
         coordinator().setDeckReader([this](const QUrl &file, const DataFile *previous,
-                                           LoadReport *report,
-                                           const std::function<void(double)> &progress) {
+                                           LoadReport *report, LoadProgress &progress) {
             m_readOn = QThread::currentThread();
             std::optional<DataFile> read;
             if (const auto text = readUtf8TextFile(file.toLocalFile()))
                 read = loadDataFile(*text, file, progressFolder(), previous, report);
-            progress(0.5);
+            progress.advance(LoadProgress::Step::Deck, 0.5);
             m_held.release();
             m_release.acquire();
             return read;
@@ -53,6 +54,42 @@ class TestBackgroundLoad : public QObject
 
     // Waits until the reading holds.
     bool held() { return m_held.tryAcquire(1, 10000); }
+
+    // A reading done for real that holds at the first share it tells until it is given up on:
+    // what it does after that is what a cancelled reading does.
+    std::atomic<double> m_lastShare = 0;
+    std::atomic<int> m_decksGiven = 0;
+    void holdUntilCancelled()
+    {
+        coordinator().setBackgroundLoadThreshold(0);
+        coordinator().setDeckReader([this](const QUrl &file, const DataFile *previous,
+                                           LoadReport *report, LoadProgress &progress) {
+            bool holding = true; // told under the progress's lock
+            LoadProgress held(
+                [&](double share) {
+                    m_lastShare = share;
+                    if (!std::exchange(holding, false))
+                        return;
+                    m_held.release();
+                    while (!progress.isCancelled())
+                        QThread::msleep(1);
+                },
+                [&progress] { return progress.isCancelled(); });
+            std::optional<DataFile> deck = loadDeckFile(file.toLocalFile(), file, progressFolder(),
+                                                        previous, report, nullptr, &held);
+            m_decksGiven += deck ? 1 : 0;
+            return deck;
+        });
+    }
+
+    // A deck read in three pieces: a card of one face of 10 MiB.
+    QUrl bigDeck()
+    {
+        const QUrl file = deck(u"big.txt"_qs);
+        if (!writeFile(file.toLocalFile(), "===\n" + QByteArray(10 << 20, 'x') + "\n"))
+            qFatal("cannot write the big deck");
+        return file;
+    }
 
     void rate(qsizetype card, qsizetype face, qint8 value)
     {
@@ -114,7 +151,8 @@ private Q_SLOTS:
         QSignalSpy told(&coordinator(), &CommandsCoordinator::loadProgressChanged);
         coordinator().open(deck(u"a.txt"_qs));
         QVERIFY(held());
-        QTRY_COMPARE(coordinator().loadProgress(), 0.5);
+        QTRY_VERIFY(coordinator().loadProgress() > 0);
+        QVERIFY(coordinator().loadProgress() < 1);
         QVERIFY(told.size() >= 2);
         m_release.release();
         coordinator().waitForLoad();
@@ -176,6 +214,83 @@ private Q_SLOTS:
         coordinator().waitForLoad();
         QCOMPARE(coordinator().activeFile(), deck(u"b.txt"_qs));
         QCOMPARE(coordinator().dataFile()->cards.size(), 2);
+    }
+
+    // Closing, opening another file and quitting stop the reading at its next piece, and what
+    // it read is neither shown nor saved.
+    void aReadingGivenUpOnStopsAtItsNextPiece_data()
+    {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("close") << u"close"_qs;
+        QTest::newRow("open another") << u"open another"_qs;
+        QTest::newRow("quit") << u"quit"_qs;
+    }
+    void aReadingGivenUpOnStopsAtItsNextPiece()
+    {
+        QFETCH(QString, how);
+        holdUntilCancelled();
+        const QUrl big = bigDeck();
+        coordinator().open(big);
+        QVERIFY(held());
+        if (how == u"quit") {
+            m_coordinator.reset();
+        } else {
+            coordinator().setBackgroundLoadThreshold(std::numeric_limits<qint64>::max());
+            coordinator().open(how == u"close" ? std::optional<QUrl>() : deck(u"b.txt"_qs));
+            coordinator().waitForLoad();
+            QCOMPARE(coordinator().state(), how == u"close" ? CommandsCoordinator::State::NoFile
+                                                            : CommandsCoordinator::State::DeckOpen);
+            QVERIFY(!coordinator().isLoading());
+        }
+        // A reading to the end tells the whole; this one stopped after a piece of the three.
+        QVERIFY2(m_lastShare < 0.5, qPrintable(QString::number(m_lastShare)));
+        QCOMPARE(m_decksGiven.load(), 0);
+        if (m_coordinator)
+            m_coordinator->waitForPendingSaves();
+        QVERIFY(!QFile::exists(progressFileURL(big, progressFolder()).toLocalFile()));
+    }
+
+    void aReloadGivenUpOnAtQuitKeepsTheReviewsMadeMeanwhile()
+    {
+        coordinator().open(deck(u"a.txt"_qs));
+        rate(0, 0, 1);
+        holdUntilCancelled();
+        QVERIFY(replaceByRename(deck(u"a.txt"_qs).toLocalFile(), deckText(4)));
+        coordinator().reloadActiveFile();
+        QVERIFY(held());
+        rate(2, 0, 2);
+        m_coordinator.reset();
+        QCOMPARE(m_decksGiven.load(), 0);
+
+        // The next start reads the edited file with both reviews.
+        m_coordinator =
+            std::make_unique<CommandsCoordinator>(&*m_settings, progressFolder(), m_recent.get());
+        coordinator().waitForLoad();
+        QCOMPARE(coordinator().dataFile()->cards.size(), 4);
+        QCOMPARE(coordinator().dataFile()->cards[0].faces[0].rating, 1);
+        QCOMPARE(coordinator().dataFile()->cards[2].faces[0].rating, 2);
+    }
+
+    // Until the deck read again is shown, both decks are held: a text left as it was is held
+    // once.
+    void aReloadHoldsTheTextsOfUnchangedCardsOnce()
+    {
+        coordinator().open(deck(u"a.txt"_qs));
+        const DataFile before = *coordinator().dataFile();
+        QByteArray text = deckText(3);
+        text.replace("Q1\n", "Q1 edited\n");
+        QVERIFY(replaceByRename(deck(u"a.txt"_qs).toLocalFile(), text));
+        coordinator().setBackgroundLoadThreshold(0);
+        coordinator().reloadActiveFile();
+        coordinator().waitForLoad();
+        const QList<Card> &after = coordinator().dataFile()->cards;
+        QCOMPARE(after.size(), 3);
+        QCOMPARE(after[1].faces[0].text, u"Q1 edited\n"_qs);
+        for (qsizetype card : {0, 2}) {
+            for (qsizetype face = 0; face < 2; ++face)
+                QCOMPARE(after[card].faces[face].text.constData(),
+                         before.cards[card].faces[face].text.constData());
+        }
     }
 
     void aReloadOfAFileThatCannotBeReadKeepsTheDeck()

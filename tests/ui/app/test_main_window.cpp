@@ -84,15 +84,15 @@ private Q_SLOTS:
     {
         QSemaphore held, release;
         coordinator().setBackgroundLoadThreshold(0);
-        coordinator().setDeckReader([&](const QUrl &, const DataFile *, LoadReport *,
-                                        const std::function<void(double)> &progress) {
-            progress(0.25);
-            held.release();
-            release.acquire();
-            DataFile deck;
-            deck.cards.append(Card({CardFace(QStringLiteral("Q\n"))}));
-            return std::optional(deck);
-        });
+        coordinator().setDeckReader(
+            [&](const QUrl &, const DataFile *, LoadReport *, LoadProgress &progress) {
+                progress.advance(LoadProgress::Step::Deck, 0.5);
+                held.release();
+                release.acquire();
+                DataFile deck;
+                deck.cards.append(Card({CardFace(QStringLiteral("Q\n"))}));
+                return std::optional(deck);
+            });
         auto window = makeWindow();
         auto *bar = window->findChild<QProgressBar *>(QStringLiteral("loadProgress"));
         QVERIFY(bar);
@@ -100,7 +100,8 @@ private Q_SLOTS:
         coordinator().open(m_fixture->deck(QStringLiteral("big.txt"), 3));
         QCOMPARE(shownView(*window)->objectName(), QStringLiteral("loadingView"));
         QVERIFY(held.tryAcquire(1, 10000));
-        QTRY_COMPARE(bar->value(), bar->maximum() / 4);
+        QTRY_VERIFY(bar->value() > 0);
+        QVERIFY(bar->value() < bar->maximum());
         QVERIFY(bar->isVisible());
         release.release();
         QTRY_COMPARE(shownView(*window), contentViewOf(*window));
