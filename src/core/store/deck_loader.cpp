@@ -301,8 +301,7 @@ std::optional<DataFile> mergeSavedState(QList<Card> cards, const QUrl &url,
 
     // The walk goes from the end of the file to its start.
     const auto walkedPast = [&reached](qsizetype from, qsizetype size) {
-        if (size > 0)
-            reached(0.4 + 0.5 * (1 - double(from) / double(size)));
+        return size <= 0 || reached(0.4 + 0.5 * (1 - double(from) / double(size)));
     };
     // Faces whose text has a record take it back. A file that is no progress table gives none.
     MatchedRecords matched;
@@ -312,7 +311,7 @@ std::optional<DataFile> mergeSavedState(QList<Card> cards, const QUrl &url,
         walked = matchSavedRecords(file.bytes(), faces, digests, &matched,
                                    [&](qsizetype from, qsizetype to) {
                                        file.release(from, to);
-                                       walkedPast(from, file.bytes().size());
+                                       return walkedPast(from, file.bytes().size());
                                    });
         if (file.wasCut()) {
             // Cut short in place while it was walked: what was read is no file. Read as it is
@@ -331,7 +330,7 @@ std::optional<DataFile> mergeSavedState(QList<Card> cards, const QUrl &url,
     if (!walked && !state->bytes.isEmpty())
         walked = matchSavedRecords(
             state->bytes, faces, digests, &matched,
-            [&](qsizetype from, qsizetype) { walkedPast(from, state->bytes.size()); });
+            [&](qsizetype from, qsizetype) { return walkedPast(from, state->bytes.size()); });
     state->bytes = QByteArray();
     if (!walked)
         matched.sources.assign(size_t(faceCount), FaceRecord::None);

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -81,7 +82,7 @@ class InOrderMatcher final : public RawRecordVisitor
 public:
     InOrderMatcher(QByteArrayView bytes, std::span<CardFace *const> faces,
                    std::span<const FaceDigest> digests, MatchedRecords &result,
-                   const std::function<void(qsizetype, qsizetype)> &walkedPast)
+                   const std::function<bool(qsizetype, qsizetype)> &walkedPast)
         // Keys that are no face key are made into strings: bounded like the walk itself.
         : m_budget(4 * quint64(bytes.size()) + 1024), m_bytes(bytes), m_walkedPast(walkedPast),
           m_faces(faces), m_digests(digests), m_sources(result.sources), m_loose(result.loose),
@@ -92,8 +93,10 @@ public:
 
     bool wants(const RawString &key) override
     {
-        if (m_walkedPast)
-            tellWalkedPast(key.data);
+        if (m_walkedPast && !tellWalkedPast(key.data)) {
+            m_refused = true; // by the record that follows
+            return true;
+        }
         m_digest = key.faceDigest();
         if (m_digest)
             return !m_loose.contains(*m_digest);
@@ -248,19 +251,20 @@ private:
     // The records come from the end of the file to its start, each after its key: the bytes
     // from the key of this one to that of the first are done with, in a file as a save writes
     // it. (In any other, they are read again if needed.)
-    void tellWalkedPast(const void *key)
+    bool tellWalkedPast(const void *key)
     {
         const auto address = reinterpret_cast<quintptr>(key);
         const auto start = reinterpret_cast<quintptr>(m_bytes.data());
         if (address < start || address - start >= quintptr(m_bytes.size()))
-            return;
+            return true;
         const qsizetype offset = qsizetype(address - start);
         if (m_walkedFrom < 0)
             m_walkedFrom = offset;
         if (offset + releaseStep <= m_walkedFrom) {
-            m_walkedPast(offset, m_walkedFrom);
-            m_walkedFrom = offset;
+            const qsizetype to = std::exchange(m_walkedFrom, offset);
+            return m_walkedPast(offset, to);
         }
+        return true;
     }
 
     qsizetype takeFace(qsizetype face)
@@ -273,7 +277,7 @@ private:
     quint64 m_budget;
     bool m_refused = false;
     QByteArrayView m_bytes;
-    const std::function<void(qsizetype, qsizetype)> &m_walkedPast;
+    const std::function<bool(qsizetype, qsizetype)> &m_walkedPast;
     qsizetype m_walkedFrom = -1;
     std::span<CardFace *const> m_faces;
     std::span<const FaceDigest> m_digests;
@@ -386,7 +390,7 @@ bool InOrderMatcher::finish()
 
 bool matchSavedRecords(QByteArrayView bytes, std::span<CardFace *const> faces,
                        std::span<const FaceDigest> digests, MatchedRecords *result,
-                       const std::function<void(qsizetype, qsizetype)> &walkedPast)
+                       const std::function<bool(qsizetype, qsizetype)> &walkedPast)
 {
     *result = MatchedRecords();
     InOrderMatcher matcher(bytes, faces, digests, *result, walkedPast);

@@ -55,8 +55,9 @@ struct MatchedRecords
 // as there). Time and memory stay linear in the size of the input and the number of faces.
 // walkedPast, if given, is told now and then of a stretch of the bytes [from, to) that the walk
 // has gone past and is not expected to read again; nothing taken from the bytes points into
-// them.
+// them. It answers whether to go on: false stops the walk, which then gives false as for bytes
+// that are no progress table.
 [[nodiscard]] bool
 matchSavedRecords(QByteArrayView bytes, std::span<CardFace *const> faces,
                   std::span<const FaceDigest> digests, MatchedRecords *result,
-                  const std::function<void(qsizetype from, qsizetype to)> &walkedPast = {});
+                  const std::function<bool(qsizetype from, qsizetype to)> &walkedPast = {});

@@ -2,6 +2,7 @@
 #include "core/store/deck_loader.h"
 #include "core/store/progress_store.h"
 #include "core/store/property_list.h"
+#include "core/store/record_matcher.h"
 #include "core/store/review_journal.h"
 
 #include <QRandomGenerator>
@@ -339,6 +340,39 @@ private Q_SLOTS:
         QCOMPARE(report.reattachedPlaces, (QList<std::pair<qsizetype, qsizetype>>{{1, 1}}));
         QCOMPARE(report.changes.reattached.value(digestOf(edited)), digestOf(old));
         QCOMPARE(report.unclaimedRecords, 0);
+    }
+
+    // A walk told to stop where it reports how far it got gives nothing, and leaves every face as
+    // it was.
+    void aWalkToldToStopLeavesTheFacesAsTheyWere()
+    {
+        QList<Record> records;
+        for (int i = 0; i < 80000; ++i)
+            records.append({QStringLiteral("face %1 ").arg(i).leftJustified(200, u'x'), 2});
+        const QByteArray bytes = binaryFile(records);
+        for (const bool goOn : {true, false}) {
+            QList<CardFace> faces;
+            std::vector<CardFace *> pointers;
+            std::vector<FaceDigest> digests;
+            for (const Record &record : std::as_const(records))
+                faces.append(CardFace(faceText(record.text)));
+            for (CardFace &face : faces) {
+                pointers.push_back(&face);
+                digests.push_back(faceDigest(face.text));
+            }
+            int told = 0;
+            MatchedRecords matched;
+            QCOMPARE(matchSavedRecords(bytes, pointers, digests, &matched,
+                                       [&](qsizetype, qsizetype) {
+                                           ++told;
+                                           return goOn;
+                                       }),
+                     goOn);
+            QVERIFY(goOn ? told >= 1 : told == 1);
+            QVERIFY(std::all_of(faces.cbegin(), faces.cend(), [&](const CardFace &face) {
+                return face.rating == (goOn ? 2 : 0);
+            }));
+        }
     }
 
     void anEditSeenInMemoryTakesTheFaceThatStoodThere()
