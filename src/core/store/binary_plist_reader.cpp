@@ -261,7 +261,9 @@ const Walker::Name *Walker::name(quint64 index)
 bool Walker::record(const RawString &key, quint64 index, bool shared)
 {
     const std::optional<Object> obj = object(index);
-    if (!obj || obj->type() != dictionaryType || !spend(obj->count + 1))
+    if (!obj || obj->type() != dictionaryType)
+        return m_visitor.brokenRecord(key);
+    if (!spend(obj->count + 1))
         return false;
     m_fields.clear();
     const quint64 refSize = quint64(m_refSize);
@@ -269,10 +271,10 @@ bool Walker::record(const RawString &key, quint64 index, bool shared)
         const std::optional<quint64> nameRef = reference(obj->start + i * refSize);
         const std::optional<quint64> valueRef = reference(obj->start + (obj->count + i) * refSize);
         if (!nameRef || !valueRef)
-            return false;
+            return m_visitor.brokenRecord(key);
         const Name *fieldName = name(*nameRef);
         if (!fieldName)
-            return false;
+            return m_visitor.brokenRecord(key);
         RawField field;
         field.name = fieldName->name;
         field.faceField = fieldName->faceField;

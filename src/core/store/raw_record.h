@@ -67,6 +67,13 @@ public:
     virtual bool record(const RawString &key, quint64 record, bool shared,
                         std::span<const RawField> fields) = 0;
     virtual bool sharedRecord(const RawString &key, quint64 record) = 0;
+    // A record of a key that wants() took which is no record at all: not a dictionary, or one
+    // whose fields cannot be found. False refuses the file, as by default; true passes over it.
+    virtual bool brokenRecord(const RawString &key)
+    {
+        Q_UNUSED(key);
+        return false;
+    }
 };
 
 // What a record gives back to a face, by the rules of the stored form: "id" and "text" strings,

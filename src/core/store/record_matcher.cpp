@@ -135,6 +135,8 @@ public:
         return true;
     }
 
+    bool brokenRecord(const RawString &) override { return accept(std::nullopt, {}, {}); }
+
     bool sharedRecord(const RawString &, quint64 record) override
     {
         const auto it = m_shared.constFind(record);

@@ -242,8 +242,11 @@ bool Reader::read(RawRecordVisitor &visitor)
         const RawString key = rawString(record.key);
         if (!visitor.wants(key))
             continue;
-        if (!record.isDictionary)
-            return false;
+        if (!record.isDictionary) {
+            if (!visitor.brokenRecord(key))
+                return false;
+            continue;
+        }
         fields.clear();
         for (const XmlField &field : record.fields) {
             RawField raw;

@@ -20,6 +20,8 @@ struct Record
     QString text;
     int rating = 0;
     CardFaceProgress progress = CardFaceProgress::Learning;
+    // False: the key holds a string instead of a record (XML only).
+    bool dictionary = true;
 };
 
 // A face's text: its line.
@@ -39,6 +41,11 @@ QByteArray xmlFile(const QList<Record> &records)
     QString xml =
         u"<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">\n<dict>\n"_qs;
     for (const Record &record : records) {
+        if (!record.dictionary) {
+            xml +=
+                u"<key>%1</key><string>no record</string>\n"_qs.arg(faceKey(faceText(record.text)));
+            continue;
+        }
         xml += u"<key>%1</key><dict><key>id</key><string>A</string><key>text</key>"
                u"<string>%2</string><key>rating</key><integer>%3</integer>"
                u"<key>progressRank</key><integer>0</integer><key>progress</key>"
@@ -207,6 +214,12 @@ private Q_SLOTS:
             << twice << Records{r("a", 7), r("b", 2), r("a", 1)} << false << Ratings{1, 2, 1};
         QTest::newRow("a broken record before the last one of its text")
             << twice << Records{broken("a"), r("b", 2), r("a", 1)} << true << Ratings{1, 2, 1};
+        QTest::newRow("no record at all before the last one of its text")
+            << twice << Records{{u"a"_qs, 0, CardFaceProgress::New, false}, r("b", 2), r("a", 1)}
+            << true << Ratings{1, 2, 1};
+        QTest::newRow("no record at all refuses the file")
+            << twice << Records{r("a", 1), r("b", 2), {u"a"_qs, 0, CardFaceProgress::New, false}}
+            << true << Ratings{0, 0, 0};
         QTest::newRow("a broken record refuses the file")
             << deck << Records{r("a", 1), broken("b"), r("c", 3)} << true << Ratings{0, 0, 0, 0, 0};
         QTest::newRow("a broken record after the last good one refuses the file")
