@@ -135,7 +135,10 @@ public:
         return true;
     }
 
-    bool brokenRecord(const RawString &) override { return accept(std::nullopt, {}, {}); }
+    bool brokenRecord(const RawString &) override
+    {
+        return !m_refused && accept(std::nullopt, {}, {});
+    }
 
     bool sharedRecord(const RawString &, quint64 record) override
     {
