@@ -26,6 +26,7 @@
 #include <optional>
 #include <vector>
 
+#include <malloc.h>
 #include <sys/resource.h>
 
 namespace {
@@ -112,6 +113,13 @@ int generate(const QString &path, int cards, const QString &folder)
     return 0;
 }
 
+// Bytes the allocator has handed out and not had back, small blocks and mapped ones alike.
+qint64 heapInUse()
+{
+    const struct mallinfo2 info = mallinfo2();
+    return qint64(info.uordblks + info.hblkhd);
+}
+
 double milliseconds(const QElapsedTimer &timer)
 {
     return double(timer.nsecsElapsed()) / 1e6;
@@ -191,8 +199,23 @@ int phases(const QString &path, const QString &folder)
     lap("read the deck's bytes:");
     deckBytes = FileRead();
     timer.restart();
+    const qint64 heapBefore = heapInUse();
     QList<Card> cards = *readCardsFromFile(path);
     lap("read it, decode it, cut it in cards:");
+    qsizetype faceCount = 0;
+    qsizetype textLength = 0;
+    for (const Card &card : cards) {
+        faceCount += card.faces.size();
+        for (const CardFace &face : card.faces)
+            textLength += face.text.size();
+    }
+    const double cardBytes = double(heapInUse() - heapBefore);
+    out << QStringLiteral("the cards in memory:               %1 MiB, %2 bytes a face "
+                          "(%3 characters of text a face)\n")
+               .arg(cardBytes / (1024 * 1024), 8, 'f', 1)
+               .arg(cardBytes / double(std::max<qsizetype>(faceCount, 1)), 0, 'f', 1)
+               .arg(double(textLength) / double(std::max<qsizetype>(faceCount, 1)), 0, 'f', 1);
+    timer.restart();
     std::vector<CardFace *> faces;
     std::vector<FaceDigest> digests;
     quint8 mix = 0;

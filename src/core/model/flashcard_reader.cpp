@@ -8,6 +8,7 @@
 #include <QTextBoundaryFinder>
 
 #include <algorithm>
+#include <iterator>
 
 namespace {
 
@@ -106,6 +107,8 @@ public:
         finishCard();
         for (qsizetype i = 0; i < m_cards.size(); ++i)
             m_cards[i].cardID = i;
+        // Grown by doubling; a big list lives in its own mapping, which shrinks in place.
+        m_cards.squeeze();
         return std::move(m_cards);
     }
 
@@ -151,10 +154,15 @@ private:
     {
         finishFace();
         if (!m_faces.isEmpty()) {
-            m_cards.append(Card(std::move(m_faces)));
+            // The card's list holds its faces and no spare room; the builder's own list keeps
+            // its room for the next card.
+            QList<CardFace> faces;
+            faces.reserve(m_faces.size());
+            std::move(m_faces.begin(), m_faces.end(), std::back_inserter(faces));
+            m_cards.append(Card(std::move(faces)));
             m_cards.last().caption = std::move(m_caption);
         }
-        m_faces = QList<CardFace>();
+        m_faces.clear();
         m_caption = QString();
     }
 

@@ -29,6 +29,10 @@ QUuid randomUuid()
 
 } // namespace
 
+// What a deck of millions of faces costs per face and card, besides the texts.
+static_assert(sizeof(void *) != 8 || sizeof(CardFace) == 80);
+static_assert(sizeof(void *) != 8 || sizeof(Card) == 80);
+
 QString rawValue(CardFaceProgress progress)
 {
     const std::string_view raw = cardFaceProgressRawValues[int(progress)];
@@ -80,7 +84,7 @@ Card::Card() : id(randomUuid())
 {
 }
 
-Card::Card(QList<CardFace> faces) : id(randomUuid()), faces(std::move(faces))
+Card::Card(QList<CardFace> faces) : faces(std::move(faces)), id(randomUuid())
 {
 }
 

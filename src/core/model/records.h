@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/model/compact_optional.h"
 #include "core/model/review_memory.h"
 
 #include <QDateTime>
@@ -42,23 +43,26 @@ public:
     QString id() const;
     QUuid uuid() const { return m_id; }
 
-    std::optional<qint64> cardFaceID;
+    // A deck may hold millions of faces: the fields are packed (see compact_optional.h) and
+    // ordered so that a face takes 80 bytes besides its text.
     QString text;
+    OptionalInstant lastReview;
+    OptionalInstant nextReview;
+    // What the scheduler remembers of the face; none until its first review.
+    BoxedOptional<ReviewMemory> memory;
+    OptionalInteger cardFaceID;
     qint8 rating = 0;
-    std::optional<QDateTime> lastReview;
-    std::optional<QDateTime> nextReview;
     quint8 progressRank = 0;
     CardFaceProgress progress = CardFaceProgress::New;
-    // What the scheduler remembers of the face; none until its first review.
-    std::optional<ReviewMemory> memory;
 
     friend bool operator==(const CardFace &, const CardFace &) = default;
 
 private:
-    // Kept as a UUID rather than its 36-character text: a deck of 100,000 cards holds a
-    // quarter of a million faces, and the text is derived exactly from the UUID.
+    // Kept as a UUID rather than its 36-character text, which is derived exactly from it.
     QUuid m_id;
 };
+// Moved in memory as bytes when a list grows.
+Q_DECLARE_TYPEINFO(CardFace, Q_RELOCATABLE_TYPE);
 size_t qHash(const CardFace &face, size_t seed = 0) noexcept;
 
 // One card of a deck: its faces in file order.
@@ -67,19 +71,20 @@ struct Card
     Card(); // with a fresh random identifier
     explicit Card(QList<CardFace> faces);
 
-    QUuid id;
-    std::optional<qint64> cardID;
     QList<CardFace> faces;
-    CardProgress progress = CardProgress::New;
     // What the card's marker line says after "===", without surrounding spaces and "="s
     // ("=== Europe" gives "Europe"); empty when it says nothing.
     QString caption;
+    QUuid id;
+    OptionalInteger cardID;
+    CardProgress progress = CardProgress::New;
 
     // Sum of the faces' ratings over 5 per face: 0 for a card without faces.
     double ratingFraction() const;
 
     friend bool operator==(const Card &, const Card &) = default;
 };
+Q_DECLARE_TYPEINFO(Card, Q_RELOCATABLE_TYPE);
 size_t qHash(const Card &card, size_t seed = 0) noexcept;
 
 // One open flashcard file: its title and its cards.

@@ -253,8 +253,12 @@ private:
             return std::nullopt;
         StoredFace record{{}, m_blankFace, std::move(extra), id};
         CardFace &face = record.face;
-        if (values[CardFaceIdField])
+        if (values[CardFaceIdField]) {
+            // The one integer a face cannot hold stays in the record as read.
             face.cardFaceID = values[CardFaceIdField]->integer;
+            if (!face.cardFaceID)
+                return std::nullopt;
+        }
         face.rating = qint8(values[RatingField]->integer);
         face.progressRank = quint8(values[ProgressRankField]->integer);
         for (CardFaceProgress progress : allCardFaceProgresses) {
