@@ -13,6 +13,8 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <atomic>
+#include <functional>
 #include <future>
 #include <thread>
 #include <vector>
@@ -222,13 +224,28 @@ std::optional<DataFile> loadDeckFile(const QString &path, const QUrl &url,
 namespace {
 
 // The digest of each face's text. One MD5 per face is most of the work of matching a big deck
-// with its records: it is shared out between threads.
-std::vector<FaceDigest> digestsOf(const std::vector<CardFace *> &faces)
+// with its records: it is shared out between threads. Seconds at a million faces, so each thread
+// asks now and then whether the reading is still wanted (reached, with the share of the faces
+// done), and all stop once one is told it is not: then the digests are incomplete, and nothing.
+std::optional<std::vector<FaceDigest>> digestsOf(const std::vector<CardFace *> &faces,
+                                                 const std::function<bool(double)> &reached)
 {
     std::vector<FaceDigest> digests(faces.size());
-    const auto digest = [&](size_t from, size_t to) {
-        for (size_t i = from; i < to; ++i)
-            digests[i] = faceDigest(faces[i]->text);
+    std::atomic<bool> stopped = false;
+    constexpr size_t facesBetweenLooks = 4096;
+    // Only the first thread tells how far it got; the others keep pace with it.
+    const auto digest = [&](size_t from, size_t to, bool tells) {
+        for (size_t i = from; i < to; i += facesBetweenLooks) {
+            if (stopped.load(std::memory_order_relaxed))
+                return;
+            if (!reached(tells ? double(i - from) / double(to - from) : -1)) {
+                stopped = true;
+                return;
+            }
+            const size_t end = std::min(to, i + facesBetweenLooks);
+            for (size_t j = i; j < end; ++j)
+                digests[j] = faceDigest(faces[j]->text);
+        }
     };
     constexpr size_t facesPerThread = 100'000;
     const size_t threads = std::min<size_t>(
@@ -236,10 +253,12 @@ std::vector<FaceDigest> digestsOf(const std::vector<CardFace *> &faces)
     std::vector<std::future<void>> others;
     for (size_t t = 1; t < threads; ++t)
         others.push_back(std::async(std::launch::async, digest, faces.size() * t / threads,
-                                    faces.size() * (t + 1) / threads));
-    digest(0, faces.size() / threads);
+                                    faces.size() * (t + 1) / threads, false));
+    digest(0, faces.size() / threads, true);
     for (std::future<void> &other : others)
         other.get();
+    if (stopped)
+        return std::nullopt;
     return digests;
 }
 
@@ -286,7 +305,15 @@ std::optional<DataFile> mergeSavedState(QList<Card> cards, const QUrl &url,
             for (CardFace &face : card.faces)
                 faces.push_back(&face);
         }
-        digests = digestsOf(faces);
+        // The hashing is the first 40 % of this step; a share below zero only asks.
+        std::optional<std::vector<FaceDigest>> hashed = digestsOf(faces, [&](double share) {
+            if (share >= 0 && progress)
+                progress->advance(LoadProgress::Step::Merge, 0.4 * share);
+            return !progress || !progress->isCancelled();
+        });
+        if (!hashed)
+            return std::nullopt;
+        digests = *std::move(hashed);
     }
     const qsizetype faceCount = qsizetype(faces.size());
     if (!reached(0.4))

@@ -1,15 +1,18 @@
 #include "core/model/flashcard_reader.h"
 #include "core/store/deck_loader.h"
+#include "core/store/load_progress.h"
 #include "core/store/progress_store.h"
 #include "core/store/property_list.h"
 #include "core/store/record_matcher.h"
 #include "core/store/review_journal.h"
 
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
+#include <atomic>
 
 namespace {
 
@@ -386,6 +389,51 @@ private Q_SLOTS:
                 return face.rating == (goOn ? 2 : 0);
             }));
         }
+    }
+
+    // Hashing the faces' texts takes seconds at a million faces: a reading given up on while it
+    // hashes stops there, on every thread, instead of going on to walk the progress file.
+    void aReadingGivenUpOnWhileHashingStopsThere()
+    {
+        // Enough faces for two hashing threads, each looking a dozen times.
+        QList<QList<QString>> cards;
+        QList<Record> records;
+        for (int i = 0; i < 120000; ++i) {
+            cards.append({QStringLiteral("face %1").arg(i)});
+            records.append({cards.last().first(), 2});
+        }
+        const QString deckPath = m_dir.filePath(u"hashed.txt"_qs);
+        writeFile(deckPath, deckText(cards).toUtf8());
+        writeFile(progressPath(), binaryFile(records));
+
+        // The shares told once both files are read, and once every face is hashed.
+        LoadProgress probe;
+        probe.setSizes(QFileInfo(deckPath).size(), QFileInfo(progressPath()).size());
+        probe.advance(LoadProgress::Step::Deck, 1);
+        probe.advance(LoadProgress::Step::ProgressFile, 1);
+        const double read = probe.fraction();
+        probe.advance(LoadProgress::Step::Merge, 0.4);
+        const double hashed = probe.fraction();
+        QVERIFY(hashed > read);
+
+        std::atomic<bool> givenUp = false;
+        double last = 0; // told under the progress's lock
+        LoadProgress progress(
+            [&](double share) {
+                last = share;
+                // Past the reading of the files, only the hashing tells.
+                if (share > read)
+                    givenUp = true;
+            },
+            [&] { return givenUp.load(); });
+        LoadReport report;
+        QString error;
+        const std::optional<DataFile> deck =
+            loadDeckFile(deckPath, m_deck, m_folder, nullptr, &report, &error, &progress);
+        QVERIFY(!deck);
+        QVERIFY(error.isEmpty());
+        QVERIFY(givenUp);
+        QVERIFY2(last < hashed, qPrintable(u"%1 of %2"_qs.arg(last).arg(hashed)));
     }
 
     void anEditSeenInMemoryTakesTheFaceThatStoodThere()
