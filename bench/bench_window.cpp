@@ -28,6 +28,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <memory>
 
 #include <sys/resource.h>
 #include <unistd.h>
@@ -297,36 +298,76 @@ private:
     QTimer m_timer;
 };
 
+// Runs the event loop for a while, as a window left alone would, so that work that follows a
+// step (the due queue, statistics, the saver) shows up in the freezes.
+void idleFor(int milliseconds)
+{
+    QElapsedTimer idle;
+    idle.start();
+    QTimer wake; // ends the last wait when nothing else happens
+    wake.start(5);
+    while (idle.elapsed() < milliseconds)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+// Opens the deck and waits until the window shows it; false when it cannot be read.
+bool openAndShow(CommandsCoordinator &coordinator, QListView *list, const QUrl &deck)
+{
+    coordinator.open(deck);
+    PaintWatch deckPainted(list->viewport());
+    while (coordinator.state() != CommandsCoordinator::State::DeckOpen || !deckPainted.painted) {
+        if (coordinator.state() == CommandsCoordinator::State::UnreadableFile)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    }
+    return true;
+}
+
+// One step done on the main thread, then the window left alone for a second: how long the step
+// took there and the longest freeze, the step's and whatever followed it.
+template <typename Step> void timeStep(StallWatch &stalls, const char *what, Step &&step)
+{
+    stalls.restart();
+    QElapsedTimer timer;
+    timer.start();
+    step();
+    const double took = timer.nsecsElapsed() / 1e6;
+    idleFor(1000);
+    out << what << ": " << took << " ms, longest frozen " << stalls.longest << " ms\n";
+    out.flush();
+}
+
 // A deck with its progress folder opened into a shown window, as at a start: how long until
 // the window shows the deck, and the longest the window went without answering meanwhile; then
-// the same for a reading after an outside edit.
+// the same for a reading after an outside edit, and what the window does with a deck that big
+// at a first review, a close, opening another file, a close while it is read, and at quit.
 int openInWindow(const QUrl &deck, const QString &progressFolder)
 {
     QTemporaryDir dir;
     QSettings settings(dir.filePath(QStringLiteral("prefs.ini")), QSettings::IniFormat);
     RecentFiles recent(&settings);
-    CommandsCoordinator coordinator(&settings, progressFolder, &recent);
-    MainWindow window(coordinator, recent);
-    QListView *list = window.findChild<ContentView *>()->sidebar()->cardList();
-    PaintWatch startPainted(window.centralWidget());
-    window.show();
+    auto coordinator = std::make_unique<CommandsCoordinator>(&settings, progressFolder, &recent);
+    auto window = std::make_unique<MainWindow>(*coordinator, recent);
+    QListView *list = window->findChild<ContentView *>()->sidebar()->cardList();
+    PaintWatch startPainted(window->centralWidget());
+    window->show();
     startPainted.wait();
 
     StallWatch stalls;
     QElapsedTimer timer;
     timer.start();
     stalls.restart();
-    coordinator.open(deck);
+    coordinator->open(deck);
     const double opened = timer.nsecsElapsed() / 1e6;
     PaintWatch deckPainted(list->viewport());
-    while (coordinator.state() != CommandsCoordinator::State::DeckOpen || !deckPainted.painted) {
-        if (coordinator.state() == CommandsCoordinator::State::UnreadableFile) {
+    while (coordinator->state() != CommandsCoordinator::State::DeckOpen || !deckPainted.painted) {
+        if (coordinator->state() == CommandsCoordinator::State::UnreadableFile) {
             out << "the deck could not be read\n";
             return 1;
         }
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
-    out << "cards: " << coordinator.dataFile()->cards.size() << '\n';
+    out << "cards: " << coordinator->dataFile()->cards.size() << '\n';
     out << "open returned after:            " << opened << " ms\n";
     out << "open to the deck shown:         " << timer.nsecsElapsed() / 1e6 << " ms\n";
     out << "longest the window was frozen:  " << stalls.longest << " ms\n";
@@ -334,24 +375,77 @@ int openInWindow(const QUrl &deck, const QString &progressFolder)
     out.flush();
 
     // Settled: the load's garbage freed, the due queue built.
-    for (int i = 0; i < 50; ++i)
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    stalls.restart();
+    idleFor(2000);
+    out << "the two seconds after it was shown, longest frozen: " << stalls.longest << " ms\n";
+
+    timeStep(stalls, "first review after open", [&] {
+        CardFace face = coordinator->dataFile()->cards.at(0).faces.at(0);
+        face.rating = qint8(std::min(face.rating + 1, 5));
+        coordinator->reviewFace(0, 0, face, Grade::Good);
+    });
+    timeStep(stalls, "second review", [&] {
+        CardFace face = coordinator->dataFile()->cards.at(1).faces.at(0);
+        face.rating = qint8(std::min(face.rating + 1, 5));
+        coordinator->reviewFace(1, 0, face, Grade::Good);
+    });
+    coordinator->waitForJournal();
+
     const qint64 before = residentMiB();
     timer.restart();
     stalls.restart();
-    MemoryWatch memory;
-    coordinator.reloadActiveFile();
-    while (coordinator.isLoading())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    const double read = timer.nsecsElapsed() / 1e6;
-    const qint64 atPublish = residentMiB();
-    QCoreApplication::processEvents();
-    out << "reload after an edit:           " << read << " ms\n";
-    out << "longest the window was frozen:  " << stalls.longest << " ms\n";
-    out << "memory held: before the reload " << before << " MiB, most while it was read "
-        << memory.most << " MiB (at " << memory.mostAt << " ms), when it was shown " << atPublish
-        << " MiB\n";
-    out << "peak memory:                    " << peakMiB() << " MiB\n";
+    {
+        MemoryWatch memory;
+        coordinator->reloadActiveFile();
+        while (coordinator->isLoading())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        const double read = timer.nsecsElapsed() / 1e6;
+        const qint64 atPublish = residentMiB();
+        idleFor(1000);
+        out << "reload after an edit:           " << read << " ms\n";
+        out << "longest the window was frozen:  " << stalls.longest << " ms\n";
+        out << "memory held: before the reload " << before << " MiB, most while it was read "
+            << memory.most << " MiB (at " << memory.mostAt << " ms), when it was shown "
+            << atPublish << " MiB\n";
+        out << "peak memory:                    " << peakMiB() << " MiB\n";
+        out.flush();
+    }
+
+    // A small deck to go to from the big one.
+    const QString smallPath = dir.filePath(QStringLiteral("small.txt"));
+    {
+        QFile small(smallPath);
+        if (!small.open(QIODevice::WriteOnly) || small.write("one\n---\ntwo\n") <= 0) {
+            out << "cannot write " << smallPath << '\n';
+            return 1;
+        }
+    }
+    const QUrl smallDeck = QUrl::fromLocalFile(smallPath);
+    timeStep(stalls, "close the deck", [&] { coordinator->open(std::nullopt); });
+    if (!openAndShow(*coordinator, list, deck))
+        return 1;
+    idleFor(1000);
+    timeStep(stalls, "open another file", [&] { coordinator->open(smallDeck); });
+    coordinator->open(deck);
+    idleFor(1500);
+    timeStep(stalls, "close while the deck is read", [&] { coordinator->open(std::nullopt); });
+    coordinator->open(deck);
+    idleFor(1500);
+    timeStep(stalls, "open another file while the deck is read",
+             [&] { coordinator->open(smallDeck); });
+    if (!openAndShow(*coordinator, list, deck))
+        return 1;
+    idleFor(1000);
+
+    // Quitting: the window goes, the pending progress is written (the saver's own time, on its
+    // thread), then the coordinator goes with the deck.
+    timer.restart();
+    window.reset();
+    out << "quit: the window closed in " << timer.nsecsElapsed() / 1e6 << " ms";
+    coordinator->waitForPendingSaves();
+    timer.restart();
+    coordinator.reset();
+    out << ", the coordinator after its saves in " << timer.nsecsElapsed() / 1e6 << " ms\n";
     return 0;
 }
 
