@@ -7,6 +7,7 @@
 #include "core/schedule/due_queue.h"
 #include "core/schedule/study_day.h"
 #include "core/store/deck_loader.h"
+#include "core/store/heap_room.h"
 #include "core/store/journal_writer.h"
 #include "core/store/progress_store.h"
 #include "core/store/property_list.h"
@@ -280,6 +281,8 @@ int phases(const QString &path, const QString &folder)
 
 int main(int argc, char *argv[])
 {
+    // As the program does.
+    tuneHeapForBigLoads();
     QCoreApplication app(argc, argv);
     const QStringList args = app.arguments();
     const QString mode = args.value(1);

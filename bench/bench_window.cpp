@@ -4,6 +4,7 @@
 #include "core/app/commands_coordinator.h"
 #include "core/app/recent_files.h"
 #include "core/model/flashcard_reader.h"
+#include "core/store/heap_room.h"
 #include "core/store/progress_store.h"
 #include "large_deck.h"
 #include "paint_watch.h"
@@ -453,6 +454,8 @@ int openInWindow(const QUrl &deck, const QString &progressFolder)
 
 int main(int argc, char *argv[])
 {
+    // As the program does.
+    tuneHeapForBigLoads();
     QApplication app(argc, argv);
     QStringList arguments = app.arguments().mid(1);
     if (!arguments.isEmpty() && arguments.first() == u"shots") {

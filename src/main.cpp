@@ -1,5 +1,6 @@
 #include "core/app/command_line.h"
 #include "core/app/deck_report.h"
+#include "core/store/heap_room.h"
 
 #ifdef MEMORANTH_HAS_UI
 #include "ui/app/application.h"
@@ -11,6 +12,8 @@
 
 int main(int argc, char *argv[])
 {
+    // Before any thread is made.
+    tuneHeapForBigLoads();
 #ifdef MEMORANTH_HAS_UI
     // Only a command line that opens the window needs a window system; the reports, the help
     // and the usage errors run without one.

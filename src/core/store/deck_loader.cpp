@@ -2,6 +2,7 @@
 
 #include "core/model/deck_title.h"
 #include "core/model/flashcard_reader.h"
+#include "core/store/heap_room.h"
 #include "core/store/mapped_file.h"
 #include "core/store/progress_store.h"
 #include "core/store/reattachment.h"
@@ -194,9 +195,12 @@ std::optional<DataFile> loadDeckFile(const QString &path, const QUrl &url,
 {
     const QString progressFile =
         progressFolder ? progressFileURL(url, *progressFolder).toLocalFile() : QString();
+    const qint64 deckSize = QFileInfo(path).size();
     if (progress)
-        progress->setSizes(QFileInfo(path).size(),
-                           progressFolder ? QFileInfo(progressFile).size() : 0);
+        progress->setSizes(deckSize, progressFolder ? QFileInfo(progressFile).size() : 0);
+    // The cards take about four times the bytes of their file (their texts in UTF-16, each in a
+    // block of its own, and the records around them); the merge adds little beside them.
+    const HeapRoom room(deckSize * 4 + (deckSize >> 2));
     // The progress file is read beside the deck, on a thread of its own: neither needs the
     // other until their records are matched.
     std::future<SavedState> state;
