@@ -4,8 +4,6 @@
 #include "core/store/stored_face_fields.h"
 #include "core/store/xml_plist_reader.h"
 
-#include <QSet>
-
 #include <algorithm>
 #include <bit>
 #include <cstring>
@@ -210,9 +208,7 @@ private:
 class TableReader final : public RawRecordVisitor
 {
 public:
-    explicit TableReader(qsizetype fileSize)
-        // Keys that are no face key are made into strings: bounded like the walk itself.
-        : m_budget(4 * quint64(fileSize) + 1024)
+    explicit TableReader(qsizetype fileSize) : m_otherKeys(fileSize)
     {
         table.reserve(fileSize / 192);
     }
@@ -222,19 +218,13 @@ public:
         m_digest = key.faceDigest();
         if (m_digest)
             return !table.contains(*m_digest);
-        if (quint64(key.size) > m_budget) {
-            m_refused = true; // by the record that follows
-            return true;
-        }
-        m_budget -= quint64(key.size);
-        m_otherKey = key.toString();
-        return !m_otherKeys.contains(m_otherKey);
+        return m_otherKeys.wants(key);
     }
 
     bool record(const RawString &, quint64 record, bool shared,
                 std::span<const RawField> fields) override
     {
-        if (m_refused)
+        if (m_otherKeys.isRefused())
             return false;
         const std::optional<SavedProgress> saved = savedProgressOf(fields);
         if (!saved)
@@ -248,7 +238,7 @@ public:
     bool sharedRecord(const RawString &, quint64 record) override
     {
         const auto it = m_shared.constFind(record);
-        if (m_refused || it == m_shared.cend())
+        if (m_otherKeys.isRefused() || it == m_shared.cend())
             return false;
         keep(*it);
         return true;
@@ -262,14 +252,11 @@ private:
         if (m_digest)
             table.insert(*m_digest, saved);
         else
-            m_otherKeys.insert(m_otherKey);
+            m_otherKeys.keep();
     }
 
-    quint64 m_budget;
-    bool m_refused = false;
+    OtherKeys m_otherKeys;
     std::optional<FaceDigest> m_digest;
-    QString m_otherKey;
-    QSet<QString> m_otherKeys;
     // Records that several keys hold, by their place in the file.
     QHash<quint64, SavedProgress> m_shared;
 };

@@ -78,6 +78,17 @@ std::optional<FaceDigest> RawString::faceDigest() const
     return digestFromFaceKey(QStringView(units, faceKeyLength));
 }
 
+bool OtherKeys::wants(const RawString &key)
+{
+    if (quint64(key.size) > m_budget) {
+        m_refused = true;
+        return true;
+    }
+    m_budget -= quint64(key.size);
+    m_key = key.toString();
+    return !m_keys.contains(m_key);
+}
+
 std::optional<SavedProgress> savedProgressOf(std::span<const RawField> fields)
 {
     using Type = RawValue::Type;

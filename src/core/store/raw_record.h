@@ -2,6 +2,7 @@
 
 #include "core/store/progress_table.h"
 
+#include <QSet>
 #include <QString>
 
 #include <limits>
@@ -74,6 +75,28 @@ public:
         Q_UNUSED(key);
         return false;
     }
+};
+
+// The keys of a progress file that are no face key, as a visitor that keeps only face records
+// meets them: each is made into a string to tell a repeated key, and the text they take is
+// bounded like the walk itself, however many the file holds.
+class OtherKeys
+{
+public:
+    explicit OtherKeys(qsizetype fileSize) : m_budget(4 * quint64(fileSize) + 1024) {}
+
+    // What a visitor's wants() answers for such a key: whether the key is new. A key over the
+    // budget is wanted too, and isRefused() then tells the visitor to refuse its record.
+    bool wants(const RawString &key);
+    bool isRefused() const { return m_refused; }
+    // The record of the last key wanted was taken: a repeat of the key is not looked at.
+    void keep() { m_keys.insert(m_key); }
+
+private:
+    quint64 m_budget;
+    bool m_refused = false;
+    QString m_key;
+    QSet<QString> m_keys;
 };
 
 // What a record gives back to a face, by the rules of the stored form: "id" and "text" strings,

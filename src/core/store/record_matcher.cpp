@@ -5,7 +5,6 @@
 #include "core/store/stored_face_fields.h"
 
 #include <QHash>
-#include <QSet>
 
 #include <algorithm>
 #include <cstring>
@@ -83,9 +82,8 @@ public:
     InOrderMatcher(QByteArrayView bytes, std::span<CardFace *const> faces,
                    std::span<const FaceDigest> digests, MatchedRecords &result,
                    const std::function<bool(qsizetype, qsizetype)> &walkedPast)
-        // Keys that are no face key are made into strings: bounded like the walk itself.
-        : m_budget(4 * quint64(bytes.size()) + 1024), m_bytes(bytes), m_walkedPast(walkedPast),
-          m_faces(faces), m_digests(digests), m_sources(result.sources), m_loose(result.loose),
+        : m_otherKeys(bytes.size()), m_bytes(bytes), m_walkedPast(walkedPast), m_faces(faces),
+          m_digests(digests), m_sources(result.sources), m_loose(result.loose),
           m_seen(qsizetype(faces.size())), m_cursor(qsizetype(faces.size()) - 1)
     {
         m_sources.assign(faces.size(), FaceRecord::None);
@@ -100,13 +98,9 @@ public:
         m_digest = key.faceDigest();
         if (m_digest)
             return !m_loose.contains(*m_digest);
-        if (quint64(key.size) > m_budget) {
-            m_refused = true; // by the record that follows
-            return true;
-        }
-        m_budget -= quint64(key.size);
-        m_otherKey = key.toString();
-        return !m_otherKeys.contains(m_otherKey);
+        const bool wanted = m_otherKeys.wants(key);
+        m_refused = m_refused || m_otherKeys.isRefused(); // by the record that follows
+        return wanted;
     }
 
     bool record(const RawString &, quint64 record, bool shared,
@@ -207,7 +201,7 @@ private:
             return true;
         }
         if (!m_digest) {
-            m_otherKeys.insert(m_otherKey);
+            m_otherKeys.keep();
             return true;
         }
         const qsizetype face = faceInOrder(*m_digest);
@@ -279,7 +273,7 @@ private:
         return face;
     }
 
-    quint64 m_budget;
+    OtherKeys m_otherKeys;
     bool m_refused = false;
     QByteArrayView m_bytes;
     const std::function<bool(qsizetype, qsizetype)> &m_walkedPast;
@@ -300,8 +294,6 @@ private:
     qsizetype m_windowLow = -1;
     qsizetype m_windowHigh = -1;
     std::optional<FaceDigest> m_digest;
-    QString m_otherKey;
-    QSet<QString> m_otherKeys;
     // Records that several keys hold, by their place in the file.
     QHash<quint64, Shared> m_shared;
 };
