@@ -167,7 +167,7 @@ void CommandsCoordinator::restore()
     }
     LoadReport report;
     std::optional<DataFile> deck = readDeck(resolved->url, true, nullptr, &report);
-    publish(resolved->url, std::move(deck), report.changes);
+    publish(resolved->url, std::move(deck), report.changes, report.progressFileAsRead);
     journalReattachments(report);
     announceLoad(report, false);
 }
@@ -204,7 +204,7 @@ void CommandsCoordinator::open(const std::optional<QUrl> &file)
     std::optional<DataFile> deck = readDeck(*file, true, nullptr, &report);
     if (deck)
         keepUnsavedProgress(*file, *deck);
-    publish(*file, std::move(deck), report.changes);
+    publish(*file, std::move(deck), report.changes, report.progressFileAsRead);
     journalReattachments(report);
     m_recentFiles->add(*file);
     announceLoad(report, false);
@@ -232,7 +232,7 @@ void CommandsCoordinator::reloadActiveFile()
     // An editor's save through a rename gives the file a new identity.
     storeBookmark(m_activeFile);
     m_reloading = true;
-    publish(m_activeFile, std::move(deck), report.changes);
+    publish(m_activeFile, std::move(deck), report.changes, report.progressFileAsRead);
     m_reloading = false;
     journalReattachments(report);
     announceLoad(report, true);
@@ -480,7 +480,7 @@ void CommandsCoordinator::finishLoad(const std::shared_ptr<LoadJob> &job,
         storeBookmark(job->file);
         m_reloading = true;
     }
-    publish(job->file, std::move(deck), report.changes);
+    publish(job->file, std::move(deck), report.changes, report.progressFileAsRead);
     m_reloading = false;
     journalReattachments(report);
     if (!reload)
@@ -532,13 +532,13 @@ void CommandsCoordinator::keepChangesDuringLoad(DataFile &deck, FaceChanges &cha
 }
 
 void CommandsCoordinator::publish(const QUrl &file, std::optional<DataFile> deck,
-                                  FaceChanges changes)
+                                  FaceChanges changes, std::optional<StampedFile> readFrom)
 {
     const State oldState = state();
     const bool fileChanged = file != m_activeFile;
     m_activeFile = file;
     m_saver.replaceDeck(m_activeFile, std::move(deck), m_location.journalPath(m_activeFile),
-                        std::move(changes));
+                        std::move(changes), std::move(readFrom));
     // Signals only once both values are consistent, so no observer sees the new file with the
     // previous deck.
     if (fileChanged)

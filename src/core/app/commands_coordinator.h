@@ -214,7 +214,9 @@ private:
     static void keepUnsavedProgress(const DataFile &current, const FaceChanges &unsaved,
                                     DataFile &deck);
     void storeBookmark(const QUrl &file);
-    void publish(const QUrl &file, std::optional<DataFile> deck, FaceChanges changes = {});
+    // readFrom: see ProgressSaver::replaceDeck.
+    void publish(const QUrl &file, std::optional<DataFile> deck, FaceChanges changes = {},
+                 std::optional<StampedFile> readFrom = {});
     // setFace, journalled as a review of that grade when there is one.
     bool changeFace(qsizetype card, qsizetype face, const CardFace &value,
                     std::optional<Grade> grade);

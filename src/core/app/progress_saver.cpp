@@ -32,7 +32,7 @@ QString ProgressSaver::progressKey(const QUrl &url)
 }
 
 void ProgressSaver::replaceDeck(const QUrl &url, std::optional<DataFile> deck, QString journalPath,
-                                FaceChanges changes)
+                                FaceChanges changes, std::optional<StampedFile> readFrom)
 {
     {
         std::lock_guard lock(m_mutex);
@@ -63,7 +63,13 @@ void ProgressSaver::replaceDeck(const QUrl &url, std::optional<DataFile> deck, Q
         if (m_key.isEmpty() || m_key != oldKey)
             m_changes = {};
         m_changes.add(changes);
-        if (m_deck)
+        // A rewrite that changes nothing that matters reads and writes the whole file, which
+        // for a big deck fights the user for the machine right after it opened. Under the lock
+        // no save starts or ends, so a file seen unchanged here was written by none since the
+        // reading (one still pending may write over it: the deck's save then follows it).
+        const bool owed =
+            !readFrom || !m_changes.isEmpty() || isPendingLocked(m_key) || !readFrom->isUnchanged();
+        if (m_deck && owed)
             scheduleOpenDeckLocked();
     }
     m_wake.notify_one();

@@ -2,6 +2,7 @@
 
 #include "core/model/records.h"
 #include "core/store/face_changes.h"
+#include "core/store/file_stamp.h"
 #include "core/store/journal_writer.h"
 
 #include <QHash>
@@ -51,9 +52,12 @@ public:
     // Makes deck (read from url) the open deck and schedules its save. Nothing is saved when
     // the URL is empty or the deck absent. Its changes go to the journal at journalPath (none:
     // they are not journaled). changes: what reading the deck changed already (the records that
-    // edited faces took over).
+    // edited faces took over). readFrom: the progress file as the reading of the deck found it,
+    // when writing the deck over it can wait for the next change (LoadReport); no save is then
+    // scheduled as long as the file is still so, no save of it is pending or being written and
+    // no change of this process waits for one.
     void replaceDeck(const QUrl &url, std::optional<DataFile> deck, QString journalPath = {},
-                     FaceChanges changes = {});
+                     FaceChanges changes = {}, std::optional<StampedFile> readFrom = {});
 
     // Changes the open deck in place and schedules its save; change(DataFile &, FaceChanges &)
     // returns whether it changed anything and adds the faces it changed to the FaceChanges it

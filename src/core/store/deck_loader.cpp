@@ -135,6 +135,8 @@ namespace {
 struct SavedState
 {
     QString progressFile;
+    // The file as it was before it was mapped or read.
+    std::optional<FileStamp> stamp;
     // The progress file, mapped or else read: walked beside the faces, and let go then. Neither
     // when it is missing or cannot be read; the walk tells whether it is a progress table.
     std::unique_ptr<MappedFile> mapped;
@@ -155,6 +157,7 @@ SavedState readSavedState(const QString &progressFile, LoadProgress *progress = 
     };
     SavedState state;
     state.progressFile = progressFile;
+    state.stamp = fileStamp(progressFile);
     state.mapped = MappedFile::map(progressFile, maxProgressFileSize);
     if (!state.mapped) {
         FileRead read = readFileSafely(progressFile, maxProgressFileSize);
@@ -395,13 +398,13 @@ std::optional<DataFile> mergeSavedState(QList<Card> cards, const QUrl &url,
         }
         for (auto &[digest, entry] : journaled.entries()) {
             if (!entry.met) {
-                // A record that no face has: the file's, or one the journals alone know.
+                // A record that no face has: the file's, or one the journals alone know. A save
+                // writes faces only, so it is no change of the deck's: the journals keep it.
                 auto [record, added] = loose.insert(digest, LooseRecord());
                 if (added)
                     record->inFile = false;
-                else
-                    entry.before = record->saved;
                 record->saved = entry.after;
+                continue;
             }
             if (entry.before != entry.after)
                 result.changes.changed.insert(digest);
@@ -501,6 +504,14 @@ std::optional<DataFile> mergeSavedState(QList<Card> cards, const QUrl &url,
     }
     for (const auto &[digest, record] : loose.entries())
         result.unclaimedRecords += record.use == LooseRecord::Use::Free ? 1 : 0;
+
+    // Records found by their digest rather than beside their faces: a few (cards moved or
+    // pasted in) cost little, but a file mostly out of the deck's order is put back in it.
+    constexpr qsizetype mostlyInOrder = 8;
+    const qsizetype outOfOrder = std::count(sources.cbegin(), sources.cend(), FaceRecord::ByDigest);
+    if (walked && state->stamp && result.changes.isEmpty() && !matched.markedRecordClaimed &&
+        outOfOrder * mostlyInOrder <= faceCount)
+        result.progressFileAsRead = StampedFile{state->progressFile, *state->stamp};
     return deck;
 }
 

@@ -2,6 +2,7 @@
 
 #include "core/model/records.h"
 #include "core/store/face_changes.h"
+#include "core/store/file_stamp.h"
 #include "core/store/load_progress.h"
 
 #include <QUrl>
@@ -26,6 +27,15 @@ struct LoadReport
     QList<std::pair<qsizetype, qsizetype>> reattachedPlaces;
     // Records of the progress file that no face of the deck claims.
     qsizetype unclaimedRecords = 0;
+    // The progress file as the reading found it, when writing the deck over it would change
+    // nothing that cannot wait for the next change of a face: faces without a record or
+    // records that no face claims (marked later, such a record is only kept longer), another
+    // encoding or order of the same records. None when a save is owed: faces whose journaled
+    // state or old record (changes) the file lacks, a claimed record still marked as claimed by
+    // none (its stale date would cut short its keep once the face is cut again), records that
+    // stand far from their faces' order (each reading would look them up again), and no file
+    // or one that is no progress table.
+    std::optional<StampedFile> progressFileAsRead;
 };
 
 // As above; a face whose text has no record may take over the record of its old text (see

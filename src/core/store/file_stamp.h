@@ -17,3 +17,13 @@ struct FileStamp
 
 // Nothing when the file cannot be examined.
 std::optional<FileStamp> fileStamp(const QString &path);
+
+// A file as it was seen at some moment.
+struct StampedFile
+{
+    QString path;
+    FileStamp stamp;
+
+    // Whether the file at the path is still the one seen, as it was then.
+    bool isUnchanged() const { return fileStamp(path) == stamp; }
+};

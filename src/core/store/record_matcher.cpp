@@ -3,6 +3,7 @@
 #include "core/store/progress_store.h"
 #include "core/store/property_list.h"
 #include "core/store/stored_face_fields.h"
+#include "core/store/stored_record.h"
 
 #include <QHash>
 
@@ -109,21 +110,24 @@ public:
         if (m_refused)
             return false;
         std::optional<SavedProgress> saved = savedProgressOf(fields);
+        const bool marked = isMarkedOrphan(fields);
         if (shared) {
             Shared &kept = m_shared[record];
             kept.saved = saved;
+            kept.marked = marked;
             looseText(fields, &kept.text, &kept.position);
-            return accept(kept.saved, kept.text, kept.position);
+            return accept(kept.saved, kept.text, kept.position, kept.marked);
         }
         if (!saved || !m_digest)
-            return accept(saved, {}, {});
+            return accept(saved, {}, {}, marked);
         const qsizetype face = faceInOrder(*m_digest);
         if (face >= 0) {
-            give(face, *m_digest, *saved);
+            give(face, *m_digest, *saved, marked);
             return true;
         }
         LooseRecord loose;
         loose.saved = *std::move(saved);
+        loose.markedOrphan = marked;
         looseText(fields, &loose.text, &loose.position);
         m_loose.insert(*m_digest, std::move(loose));
         return true;
@@ -131,7 +135,7 @@ public:
 
     bool brokenRecord(const RawString &) override
     {
-        return !m_refused && accept(std::nullopt, {}, {});
+        return !m_refused && accept(std::nullopt, {}, {}, false);
     }
 
     bool sharedRecord(const RawString &, quint64 record) override
@@ -139,11 +143,12 @@ public:
         const auto it = m_shared.constFind(record);
         if (m_refused || it == m_shared.cend())
             return false;
-        return accept(it->saved, it->text, it->position);
+        return accept(it->saved, it->text, it->position, it->marked);
     }
 
     // What the walk cannot know while it walks; false when the file is refused after all.
     bool finish();
+    bool markedRecordClaimed() const { return m_markedClaimed; }
 
 private:
     struct Shared
@@ -151,6 +156,7 @@ private:
         std::optional<SavedProgress> saved;
         QString text;
         std::optional<qint64> position;
+        bool marked = false;
     };
     // A record that breaks the stored form, of a key that may have come before.
     struct Doubtful
@@ -160,13 +166,23 @@ private:
     };
 
     static LooseRecord looseRecord(const SavedProgress &saved, const QString &text,
-                                   const std::optional<qint64> &position)
+                                   const std::optional<qint64> &position, bool marked)
     {
         LooseRecord loose;
         loose.saved = saved;
         loose.text = text;
         loose.position = position;
+        loose.markedOrphan = marked;
         return loose;
+    }
+
+    static bool isMarkedOrphan(std::span<const RawField> fields)
+    {
+        const QStringView mark(orphanedSinceKey);
+        return std::any_of(fields.begin(), fields.end(), [&](const RawField &field) {
+            return field.faceField < 0 && field.name.size == mark.size() &&
+                   field.name.toString() == mark;
+        });
     }
 
     static void looseText(std::span<const RawField> fields, QString *text,
@@ -190,7 +206,7 @@ private:
     // The record of the current key, read or broken: given to the face that stands beside it,
     // else kept by its digest.
     bool accept(const std::optional<SavedProgress> &saved, const QString &text,
-                const std::optional<qint64> &position)
+                const std::optional<qint64> &position, bool marked)
     {
         if (!saved) {
             // An earlier record of a key that a face took further on is no part of the table;
@@ -206,16 +222,17 @@ private:
         }
         const qsizetype face = faceInOrder(*m_digest);
         if (face >= 0)
-            give(face, *m_digest, *saved);
+            give(face, *m_digest, *saved, marked);
         else
-            m_loose.insert(*m_digest, looseRecord(*saved, text, position));
+            m_loose.insert(*m_digest, looseRecord(*saved, text, position, marked));
         return true;
     }
 
-    void give(qsizetype face, const FaceDigest &digest, const SavedProgress &saved)
+    void give(qsizetype face, const FaceDigest &digest, const SavedProgress &saved, bool marked)
     {
         applySavedProgress(*m_faces[size_t(face)], saved);
         m_sources[size_t(face)] = FaceRecord::InOrder;
+        m_markedClaimed = m_markedClaimed || marked;
         if (m_seen.testAndAdd(digest))
             m_repeated.append(digest);
     }
@@ -275,6 +292,7 @@ private:
 
     OtherKeys m_otherKeys;
     bool m_refused = false;
+    bool m_markedClaimed = false;
     QByteArrayView m_bytes;
     const std::function<bool(qsizetype, qsizetype)> &m_walkedPast;
     qsizetype m_walkedFrom = -1;
@@ -358,6 +376,7 @@ bool InOrderMatcher::finish()
             applySavedProgress(*m_faces[size_t(face)], loose->saved);
             loose->use = LooseRecord::Use::Taken;
             m_sources[size_t(face)] = FaceRecord::ByDigest;
+            m_markedClaimed = m_markedClaimed || loose->markedOrphan;
         } else if (loose || m_seen.mayHold(digest)) {
             twins.insert(digest, -1);
         }
@@ -391,8 +410,10 @@ bool matchSavedRecords(QByteArrayView bytes, std::span<CardFace *const> faces,
 {
     *result = MatchedRecords();
     InOrderMatcher matcher(bytes, faces, digests, *result, walkedPast);
-    if (readRawRecords(bytes, matcher) && matcher.finish())
+    if (readRawRecords(bytes, matcher) && matcher.finish()) {
+        result->markedRecordClaimed = matcher.markedRecordClaimed();
         return true;
+    }
     for (size_t face = 0; face < faces.size(); ++face) {
         if (result->sources[face] != FaceRecord::None)
             applySavedProgress(*faces[face], SavedProgress());

@@ -38,6 +38,8 @@ struct LooseRecord
     Use use = Use::Free;
     // False for a face that only the journals know: there is no text to match.
     bool inFile = true;
+    // It carries the date since when no face claims it, which a face that takes it clears.
+    bool markedOrphan = false;
 };
 
 struct MatchedRecords
@@ -46,6 +48,8 @@ struct MatchedRecords
     std::vector<FaceRecord> sources;
     // The records that no face met in file order, added from the end of the file to its start.
     DigestTable<LooseRecord> loose;
+    // Whether a face took a record that is marked as claimed by none.
+    bool markedRecordClaimed = false;
 };
 
 // Gives every face the progress of the last record of its text in the bytes of a progress file,

@@ -80,6 +80,12 @@ class TestProgressKept : public QObject
         return result;
     }
 
+    static QByteArray bytesOf(const QString &path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
     // Edits the open file and lets the coordinator read it again, saves included.
     static void edit(CommandsCoordinator &coordinator, const QByteArray &text)
     {
@@ -235,10 +241,14 @@ private Q_SLOTS:
                 readDeckJournal(progressFileURL(file, m_progress).toLocalFile()).records;
             QCOMPARE(journal.last().kind == JournalChange::Reattachment, reattached);
         }
-        // A re-attached record moved to the new text; one that was not is kept aside.
+        // A re-attached record moved to the new text; one that was not is kept aside, and the
+        // face that starts new has no record until it first changes.
         QCOMPARE(savedRatings(file), expected);
         const QString table = progressFileURL(file, m_progress).toLocalFile();
-        QCOMPARE(readProgressTable(table).size(), expected.size() + (reattached ? 0 : 1));
+        const ProgressTable saved = readProgressTable(table);
+        QCOMPARE(saved.size(), expected.size());
+        if (!reattached)
+            QVERIFY(saved.contains(faceDigest(u"It stands on the {Seine}.\n")));
     }
 
     void aChangeOnlyTheJournalHoldsReachesTheProgressFile()
@@ -268,6 +278,60 @@ private Q_SLOTS:
         session->coordinator.open(file);
         session->coordinator.waitForPendingSaves();
         QCOMPARE(fileRatings(file), (QList<int>{2, 0, 3, 0}));
+    }
+
+    // Reading a deck whose progress file already holds its progress writes nothing: for a big
+    // deck, a rewrite reads and writes the whole file again right after it opened.
+    void anUnchangedDeckLeavesItsProgressFileAsItWas()
+    {
+        const QUrl file = makeFile(*m_dir, QStringLiteral("deck.txt"), deckText(3));
+        {
+            const auto session = start();
+            session->coordinator.open(file);
+            QVERIFY(rate(session->coordinator, 1, 0, 2));
+        }
+        const QString table = progressFileURL(file, m_progress).toLocalFile();
+        const std::optional<FileStamp> stamp = fileStamp(table);
+        QVERIFY(stamp);
+        const QByteArray bytes = bytesOf(table);
+        {
+            const auto session = start();
+            session->coordinator.open(file);
+            session->coordinator.waitForPendingSaves();
+            // Read again as an editor's save through a rename leaves it.
+            QVERIFY(replaceByRename(file.toLocalFile(), deckText(3)));
+            session->coordinator.reloadActiveFile();
+            session->coordinator.waitForPendingSaves();
+            QCOMPARE(ratings(session->coordinator), (QList<int>{0, 0, 2, 0, 0, 0}));
+            session->coordinator.open(std::nullopt);
+        }
+        QVERIFY(fileStamp(table) == stamp);
+        QCOMPARE(bytesOf(table), bytes);
+    }
+
+    // A record that a save marked as claimed by no face loses the mark at the next reading in
+    // which a face claims it: left there, the old date would cut short the time it is kept
+    // once the face is cut again.
+    void aCardPastedBackLosesItsOrphanMarkAtOnce()
+    {
+        // Enough cards that the records of the one cut, kept at the end of the file, are not
+        // far out of the deck's order once it is back.
+        const QByteArray text = deckText(20);
+        const QUrl file = makeFile(*m_dir, QStringLiteral("deck.txt"), text);
+        const QString table = progressFileURL(file, m_progress).toLocalFile();
+        const auto session = start();
+        session->coordinator.open(file);
+        QVERIFY(rate(session->coordinator, 1, 0, 2));
+        session->coordinator.waitForPendingSaves();
+
+        edit(session->coordinator, QByteArray(text).replace("===\nQ1\n---\nA1\n", ""));
+        QVERIFY(rate(session->coordinator, 0, 0, 1));
+        session->coordinator.waitForPendingSaves();
+        QVERIFY(bytesOf(table).contains("orphanedSince"));
+
+        edit(session->coordinator, text);
+        QVERIFY(!bytesOf(table).contains("orphanedSince"));
+        QCOMPARE(fileRatings(file).first(4), (QList<int>{1, 0, 2, 0}));
     }
 
     void progressThatCannotBeSavedIsKeptUntilItCanBe()

@@ -147,6 +147,8 @@ const QUrl firstElsewhere = QUrl::fromLocalFile(QStringLiteral("/other/first.md"
 
 } // namespace
 
+Q_DECLARE_METATYPE(Write)
+
 class TestProgressSaver : public QObject
 {
     Q_OBJECT
@@ -317,6 +319,51 @@ private Q_SLOTS:
         QVERIFY(!saver.hasUnsavedChanges());
         QVERIFY(saver.failure().isEmpty());
         QVERIFY(writes.changes().contains(faceDigest(u"first 2"_qs)));
+    }
+
+    // A deck read from a progress file that needs no rewrite yet is written only when
+    // something is owed after all.
+    void aDeckThatChangedNothingIsWrittenOnlyWhenOwed_data()
+    {
+        QTest::addColumn<QString>("owed");
+        QTest::addColumn<QList<Write>>("writes");
+        const Write blocked{blocker, {u"blocker\n"_qs}};
+        const Write elsewhere{firstElsewhere, {u"elsewhere\n"_qs}};
+        QTest::newRow("nothing") << QString() << QList<Write>{blocked};
+        QTest::newRow("the file was written since the reading")
+            << u"written since"_qs << QList<Write>{blocked, elsewhere};
+        QTest::newRow("the reading changed faces")
+            << u"changes"_qs << QList<Write>{blocked, elsewhere};
+        // Its write might mark records of the new deck as claimed by none.
+        QTest::newRow("a save of the same file is pending")
+            << u"pending"_qs << QList<Write>{blocked, elsewhere};
+    }
+    void aDeckThatChangedNothingIsWrittenOnlyWhenOwed()
+    {
+        QFETCH(QString, owed);
+        QFETCH(QList<Write>, writes);
+        QTemporaryDir dir;
+        const QString progressFile = dir.filePath(u"first.plist"_qs);
+        const auto write = [&](const QByteArray &bytes) {
+            QFile file(progressFile);
+            QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+            QCOMPARE(file.write(bytes), bytes.size());
+        };
+        write("as read");
+        const StampedFile read{progressFile, *fileStamp(progressFile)};
+        m_saver->setMinimumCompactionDelay(ProgressSaver::Clock::duration::zero());
+        QVERIFY(holdOnBlocker());
+        if (owed == u"written since")
+            write("written since the reading");
+        if (owed == u"pending")
+            m_saver->replaceDeck(first, deck(u"===\nfirst"_qs));
+        FaceChanges changes;
+        if (owed == u"changes")
+            changes.changed.insert(faceDigest(u"elsewhere\n"_qs));
+        m_saver->replaceDeck(firstElsewhere, deck(u"===\nelsewhere"_qs), {}, changes, read);
+        m_held->release();
+        QVERIFY(m_saver->waitForPendingSaves());
+        QCOMPARE(m_held->writes(), writes);
     }
 
     void destroyingWritesWhatIsPending()
