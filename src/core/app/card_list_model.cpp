@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <optional>
 
 namespace {
 
@@ -109,11 +110,16 @@ QString CardListModel::rowCaption(const Card &card)
         return card.caption.left(maxCaptionLength);
     // The first line that says something; masked, so that a row never gives an answer away.
     for (const CardFace &face : card.faces) {
-        for (const QStringView line : QStringView(face.text).tokenize(u'\n')) {
-            const QStringView shown = line.trimmed();
-            if (!shown.isEmpty())
-                return maskedText(shown.left(maxCaptionLength)).trimmed();
-        }
+        const auto caption = face.text.visit([](auto text) -> std::optional<QString> {
+            for (const auto line : text.tokenize(u'\n')) {
+                const auto shown = line.trimmed();
+                if (!shown.isEmpty())
+                    return maskedText(shown.left(maxCaptionLength).toString()).trimmed();
+            }
+            return std::nullopt;
+        });
+        if (caption)
+            return *caption;
     }
     return {};
 }

@@ -11,10 +11,21 @@ namespace {
 // The face text as it reads, without its markup: braces that open or close a hidden passage
 // are left out, so "{Paris}" is found by "Paris" and "capital of {France}" by "capital of
 // France"; an escaped brace is found as the brace alone.
-void appendWithoutMarkup(QString &out, QStringView text)
+QChar charOf(QChar c)
+{
+    return c;
+}
+
+QChar charOf(char latin1)
+{
+    return QLatin1Char(latin1);
+}
+
+template <typename Chars> void appendWithoutMarkup(QString &out, Chars text)
 {
     QChar previous;
-    for (const QChar c : text) {
+    for (const auto unit : text) {
+        const QChar c = charOf(unit);
         if (c != u'{' && c != u'}') {
             out.append(c);
         } else if (previous == u'\\') {
@@ -73,7 +84,7 @@ void CardSearch::build(const QList<Card> &cards)
         for (const CardFace &face : each.faces) {
             // Words never run on from one face into the next.
             card.append(u'\n');
-            appendWithoutMarkup(card, face.text);
+            face.text.visit([&card](auto text) { appendWithoutMarkup(card, text); });
         }
         m_text.append(fold(card));
     }

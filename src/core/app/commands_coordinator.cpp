@@ -256,7 +256,7 @@ void CommandsCoordinator::keepUnsavedProgress(const DataFile &current, const Fac
     // another window or process.
     if (unsaved.isEmpty())
         return;
-    QHash<QString, CardFace> onScreen;
+    QHash<FaceText, CardFace> onScreen;
     for (const Card &card : current.cards)
         for (const CardFace &face : card.faces)
             if (unsaved.contains(faceDigest(face.text)))

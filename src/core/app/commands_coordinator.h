@@ -251,7 +251,7 @@ private:
     qint64 m_backgroundLoadThreshold = qint64(4) << 20;
     DeckReader m_deckReader;
     // The newest value of each face (by text) changed while a reload is read.
-    QHash<QString, CardFace> m_changedDuringLoad;
+    QHash<FaceText, CardFace> m_changedDuringLoad;
     // Last: destroyed first, so no reading outlives what it uses.
     QThreadPool m_loadThreads;
 };

@@ -34,14 +34,29 @@ qsizetype jsonStringBound(QStringView text)
     return 2 + 6 * text.size();
 }
 
-// Writes the text as a JSON string at `to`, which has room for jsonStringBound(text) bytes;
-// returns the end of what it wrote.
-char *writeJsonString(char *to, QStringView text)
+qsizetype jsonStringBound(const FaceText &text)
+{
+    return 2 + 6 * text.size();
+}
+
+char16_t codeUnit(QChar c)
+{
+    return c.unicode();
+}
+
+char16_t codeUnit(char latin1)
+{
+    return uchar(latin1);
+}
+
+// Writes the text (a QStringView or QLatin1StringView) as a JSON string at `to`, which has room
+// for jsonStringBound(text) bytes; returns the end of what it wrote.
+template <typename Chars> char *writeJsonString(char *to, Chars text)
 {
     *to++ = '"';
     static constexpr char hexDigits[] = "0123456789abcdef";
-    for (const QChar c : text) {
-        const char16_t u = c.unicode();
+    for (const auto c : text) {
+        const char16_t u = codeUnit(c);
         if (u >= 0x20 && u < 0x80) {
             if (u == u'"' || u == u'\\')
                 *to++ = '\\';
@@ -66,6 +81,11 @@ char *writeJsonString(char *to, QStringView text)
     }
     *to++ = '"';
     return to;
+}
+
+char *writeJsonString(char *to, const FaceText &text)
+{
+    return text.visit([to](auto chars) { return writeJsonString(to, chars); });
 }
 
 void appendJsonString(QByteArray &out, QStringView text)

@@ -129,7 +129,7 @@ QString statsFiguresText(const StatsFigures &figures, const DataFile &deck)
     for (const HardFace &hard : figures.hardest) {
         const CardFace *face = faceAt(deck, hard);
         out << "  " << hard.lapses << "  Card " << hard.card << ", face " << hard.face << ": "
-            << (face ? excerpt(face->text) : QString()) << '\n';
+            << (face ? excerpt(face->text.toString()) : QString()) << '\n';
     }
     return text;
 }
@@ -224,7 +224,7 @@ QByteArray deckStatsJson(const DataFile &deck, const QString &progressFilePath, 
                                    {u"face"_qs, hard.face},
                                    {u"lapses"_qs, hard.lapses},
                                    {u"key"_qs, face ? faceKey(face->text) : QString()},
-                                   {u"text"_qs, face ? face->text : QString()}});
+                                   {u"text"_qs, face ? face->text.toString() : QString()}});
     }
     root[u"hardest"_qs] = hardest;
     return QJsonDocument(root).toJson(QJsonDocument::Indented);

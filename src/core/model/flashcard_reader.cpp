@@ -128,19 +128,16 @@ private:
     {
         if (!m_inFace)
             return;
-        QString text;
-        if (m_text.isEmpty() && m_stretch) {
-            // The usual face: one allocation, sized exactly.
-            const QStringView stretch = m_source.sliced(m_start, m_end - m_start);
-            text.reserve(stretch.size() + (m_missingLineFeed ? 1 : 0));
-            text.append(stretch);
-            if (m_missingLineFeed)
-                text.append(u'\n');
+        FaceText text;
+        if (m_text.isEmpty() && m_stretch && !m_missingLineFeed) {
+            // The usual face: made straight from the source, in one allocation.
+            text = FaceText(m_source.sliced(m_start, m_end - m_start));
         } else {
             flushStretch();
-            text = std::move(m_text);
+            text = FaceText(m_text);
+            // The room stays for the next face that needs it.
+            m_text.resize(0);
         }
-        m_text = QString();
         m_start = m_end = 0;
         m_stretch = m_missingLineFeed = m_contiguous = false;
 

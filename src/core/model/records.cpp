@@ -30,7 +30,7 @@ QUuid randomUuid()
 } // namespace
 
 // What a deck of millions of faces costs per face and card, besides the texts.
-static_assert(sizeof(void *) != 8 || sizeof(CardFace) == 80);
+static_assert(sizeof(void *) != 8 || sizeof(CardFace) == 64);
 static_assert(sizeof(void *) != 8 || sizeof(Card) == 80);
 
 QString rawValue(CardFaceProgress progress)
@@ -58,7 +58,7 @@ CardFace::CardFace() : m_id(randomUuid())
 {
 }
 
-CardFace::CardFace(QString text) : text(std::move(text)), m_id(randomUuid())
+CardFace::CardFace(FaceText text) : text(std::move(text)), m_id(randomUuid())
 {
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/model/compact_optional.h"
+#include "core/model/face_text.h"
 #include "core/model/review_memory.h"
 
 #include <QDateTime>
@@ -37,15 +38,16 @@ class CardFace
 {
 public:
     CardFace(); // with a fresh random identifier
-    explicit CardFace(QString text);
+    explicit CardFace(FaceText text);
+    explicit CardFace(QStringView text) : CardFace(FaceText(text)) {}
 
     // The upper-case text of the face's UUID, fixed when the face is made.
     QString id() const;
     QUuid uuid() const { return m_id; }
 
     // A deck may hold millions of faces: the fields are packed (see compact_optional.h) and
-    // ordered so that a face takes 80 bytes besides its text.
-    QString text;
+    // ordered so that a face takes 64 bytes besides the block of its text.
+    FaceText text;
     OptionalInstant lastReview;
     OptionalInstant nextReview;
     // What the scheduler remembers of the face; none until its first review.

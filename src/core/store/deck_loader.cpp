@@ -463,7 +463,7 @@ std::optional<DataFile> mergeSavedState(QList<Card> cards, const QUrl &url,
                 previous->cards[candidate.before.card].faces[candidate.before.face];
             CardFace &face = *faces[size_t(unmatched[candidate.index])];
             if (*oldInDeck.find(candidate.old) || reattachedRecords.contains(candidate.old) ||
-                !nearlySameText(face.text, old.text))
+                !nearlySameText(face.text.toString(), old.text.toString()))
                 continue;
             takeProgress(face, old);
             done[candidate.index] = true;
@@ -490,7 +490,7 @@ std::optional<DataFile> mergeSavedState(QList<Card> cards, const QUrl &url,
                 if (done[i])
                     continue;
                 const CardFace &face = *faces[size_t(unmatched[i])];
-                faceTexts.append({face.text, face.cardFaceID});
+                faceTexts.append({face.text.toString(), face.cardFaceID});
                 faceIndexes.append(i);
             }
         }

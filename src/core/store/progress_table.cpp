@@ -15,21 +15,60 @@ size_t qHash(const FaceDigest &digest, size_t seed) noexcept
     return size_t(word) ^ seed;
 }
 
-FaceDigest faceDigest(QStringView text)
+namespace {
+
+FaceDigest md5Of(QByteArrayView bytes)
 {
-    // Every face of a deck is digested at each load and save: reuse the hash and the UTF-8
-    // buffer of this thread instead of allocating them a quarter of a million times.
+    // Every face of a deck is digested at each load and save: reuse the hash of this thread
+    // instead of making one a quarter of a million times.
     thread_local QCryptographicHash md5(QCryptographicHash::Md5);
-    thread_local QByteArray utf8;
-    QStringEncoder encoder(QStringEncoder::Utf8);
-    utf8.resize(encoder.requiredSpace(text.size()));
-    char *end = encoder.appendToBuffer(utf8.data(), text);
     md5.reset();
-    md5.addData(QByteArrayView(utf8.constData(), end - utf8.constData()));
+    md5.addData(bytes);
     const QByteArrayView result = md5.resultView();
     FaceDigest digest;
     std::memcpy(digest.bytes.data(), result.data(), digest.bytes.size());
     return digest;
+}
+
+// A buffer of this thread for the UTF-8 form of a text, reused from face to face.
+QByteArray &utf8Buffer(qsizetype size)
+{
+    thread_local QByteArray utf8;
+    if (utf8.size() < size)
+        utf8.resize(size);
+    return utf8;
+}
+
+} // namespace
+
+FaceDigest faceDigest(QStringView text)
+{
+    QStringEncoder encoder(QStringEncoder::Utf8);
+    QByteArray &utf8 = utf8Buffer(encoder.requiredSpace(text.size()));
+    char *end = encoder.appendToBuffer(utf8.data(), text);
+    return md5Of(QByteArrayView(utf8.constData(), end - utf8.constData()));
+}
+
+FaceDigest faceDigest(const FaceText &text)
+{
+    if (!text.isLatin1())
+        return faceDigest(text.utf16());
+    const QLatin1StringView latin1 = text.latin1();
+    // ASCII is its own UTF-8 form, as most faces are.
+    if (text.isAscii())
+        return md5Of(QByteArrayView(latin1.data(), latin1.size()));
+    QByteArray &utf8 = utf8Buffer(2 * latin1.size());
+    char *to = utf8.data();
+    for (const char c : latin1) {
+        const uchar u = uchar(c);
+        if (u < 0x80) {
+            *to++ = char(u);
+        } else {
+            *to++ = char(0xC0 | (u >> 6));
+            *to++ = char(0x80 | (u & 0x3F));
+        }
+    }
+    return md5Of(QByteArrayView(utf8.constData(), to - utf8.constData()));
 }
 
 QString faceKey(const FaceDigest &digest)
@@ -54,6 +93,11 @@ QString faceKey(const FaceDigest &digest)
 }
 
 QString faceKey(QStringView text)
+{
+    return faceKey(faceDigest(text));
+}
+
+QString faceKey(const FaceText &text)
 {
     return faceKey(faceDigest(text));
 }

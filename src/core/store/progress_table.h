@@ -49,8 +49,10 @@ double referenceSeconds(const QDateTime &time);
 using ProgressTable = QHash<FaceDigest, SavedProgress>;
 
 FaceDigest faceDigest(QStringView text);
+FaceDigest faceDigest(const FaceText &text);
 // The 24-character base64 text of the MD5 digest of the text's UTF-8 bytes.
 QString faceKey(QStringView text);
+QString faceKey(const FaceText &text);
 QString faceKey(const FaceDigest &digest);
 // The digest a face key stands for; nothing unless it is exactly such a text.
 std::optional<FaceDigest> digestFromFaceKey(QStringView key);

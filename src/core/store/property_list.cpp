@@ -108,6 +108,24 @@ public:
         }
     }
 
+    // The same for a face's text, whose bytes are already the ASCII form where it has one.
+    void writeString(const FaceText &text)
+    {
+        if (!text.isLatin1()) {
+            writeString(text.utf16());
+            return;
+        }
+        if (!text.isAscii()) {
+            writeString(QStringView(text.toString()));
+            return;
+        }
+        const QLatin1StringView ascii = text.latin1();
+        beginObject(10 + ascii.size());
+        writeMarker(0x5, quint64(ascii.size()));
+        std::memcpy(m_pos, ascii.data(), size_t(ascii.size()));
+        m_pos += ascii.size();
+    }
+
     // The face's identifier text, straight from its UUID.
     void writeUuid(const QUuid &uuid)
     {

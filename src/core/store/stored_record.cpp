@@ -293,7 +293,7 @@ private:
         std::optional<QString> text = string(values[TextField]->string);
         if (!text)
             return std::nullopt;
-        face.text = *std::move(text);
+        face.text = FaceText(*text);
         return record;
     }
 

@@ -424,7 +424,7 @@ void StatisticsWindow::showHardest()
         QString text;
         if (deck && hard.card < deck->cards.size() &&
             hard.face < deck->cards[hard.card].faces.size())
-            text = excerpt(deck->cards[hard.card].faces[hard.face].text);
+            text = excerpt(deck->cards[hard.card].faces[hard.face].text.toString());
         auto *item = new QListWidgetItem(
             tr("Lapses: %1 · card %2: %3")
                 .arg(QString::number(hard.lapses), QString::number(hard.card), text),

@@ -284,8 +284,8 @@ QLabel *FaceView::addTextPiece()
 void FaceView::renderText()
 {
     // The pieces shown so far, in the new form: each covers the same part of the text.
-    m_pieces = MarkupPieces(m_face.text, m_textHidden ? MarkupPieces::Form::Masked
-                                                      : MarkupPieces::Form::Revealed);
+    m_pieces = MarkupPieces(m_face.text.toString(), m_textHidden ? MarkupPieces::Form::Masked
+                                                                 : MarkupPieces::Form::Revealed);
     for (QLabel *label : std::as_const(m_textPieces))
         label->setText(m_pieces.next(maxPieceLength, maxPieceLines));
     m_showMore->setVisible(!m_pieces.atEnd());

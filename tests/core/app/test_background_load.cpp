@@ -285,11 +285,11 @@ private Q_SLOTS:
         coordinator().waitForLoad();
         const QList<Card> &after = coordinator().dataFile()->cards;
         QCOMPARE(after.size(), 3);
-        QCOMPARE(after[1].faces[0].text, u"Q1 edited\n"_qs);
+        QCOMPARE(after[1].faces[0].text.toString(), u"Q1 edited\n"_qs);
         for (qsizetype card : {0, 2}) {
             for (qsizetype face = 0; face < 2; ++face)
-                QCOMPARE(after[card].faces[face].text.constData(),
-                         before.cards[card].faces[face].text.constData());
+                QCOMPARE(after[card].faces[face].text.view().data(),
+                         before.cards[card].faces[face].text.view().data());
         }
     }
 

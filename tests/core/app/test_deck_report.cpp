@@ -89,6 +89,28 @@ private Q_SLOTS:
         QVERIFY(!QJsonDocument::fromJson(result.out).isNull());
     }
 
+    // Each text reads back from the dump as it is, whatever characters it holds.
+    void dumpWritesEachTextAsItReads_data()
+    {
+        QTest::addColumn<QString>("text");
+
+        QTest::newRow("ascii escapes") << u"\"quoted\" \\ tab\t cr\r\u0001\u007f\n"_qs;
+        QTest::newRow("latin-1") << u"café ÿ \u0080\u0085\u00a0\n"_qs;
+        QTest::newRow("wide") << u"日本 and é\n"_qs;
+        QTest::newRow("surrogate pair") << u"\U0001F600\n"_qs;
+    }
+
+    void dumpWritesEachTextAsItReads()
+    {
+        QFETCH(QString, text);
+        DataFile deck;
+        deck.cards.append(Card({CardFace(text)}));
+        const QJsonDocument dump = QJsonDocument::fromJson(deckDumpJson(deck, QString()));
+        const QJsonValue face = dump[u"cards"_qs][0][u"faces"_qs][0];
+        QCOMPARE(face[u"text"_qs].toString(), text);
+        QCOMPARE(face[u"key"_qs].toString(), faceKey(text));
+    }
+
     void orphansListsTheRecordsNoFaceClaims()
     {
         const QString deck = writeDeck(u"vocab.txt"_qs, "===\nkeep\n===\ncut away");

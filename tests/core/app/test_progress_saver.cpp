@@ -25,7 +25,7 @@ QStringList textsOf(const QList<Card> &cards)
 {
     QStringList texts;
     for (const Card &card : cards)
-        texts << card.faces.first().text;
+        texts << card.faces.first().text.toString();
     return texts;
 }
 
@@ -135,7 +135,7 @@ DataFile deck(const QString &text)
 
 bool setFirstFace(DataFile &file, const QString &text)
 {
-    file.cards[0].faces[0].text = text;
+    file.cards[0].faces[0].text = FaceText(text);
     return true;
 }
 

@@ -172,7 +172,7 @@ private Q_SLOTS:
         QVERIFY(replaceByRename(deck(u"a.txt"_qs).toLocalFile(), "===\nnew\n" + deckText(3)));
         coordinator().reloadActiveFile();
         QCOMPARE(rating(3, 1), 2);
-        const QString text = coordinator().dataFile()->cards[3].faces[1].text;
+        const QString text = coordinator().dataFile()->cards[3].faces[1].text.toString();
         QCOMPARE(readProgressTable(progressPath()).value(faceDigest(text)).rating, 2);
     }
 
@@ -208,7 +208,7 @@ private Q_SLOTS:
         QCOMPARE(changed.size(), 1);
         QVERIFY(reloadingSeen);
         QVERIFY(!coordinator().isReloading());
-        QCOMPARE(coordinator().dataFile()->cards[0].faces[0].text, u"Q0 edited\n"_qs);
+        QCOMPARE(coordinator().dataFile()->cards[0].faces[0].text.toString(), u"Q0 edited\n"_qs);
         QCOMPARE(rating(1, 1), 2);
         QCOMPARE(m_recent->files(), recent);
         QCOMPARE(coordinator().activeFile(), deck(u"a.txt"_qs));

@@ -17,7 +17,7 @@ class TestFlashcardReader : public QObject
         for (const Card &card : cards) {
             QStringList texts;
             for (const CardFace &face : card.faces)
-                texts << face.text;
+                texts << face.text.toString();
             result << texts;
         }
         return result;
@@ -54,6 +54,9 @@ private Q_SLOTS:
             << Faces{{u"Q\n"_qs, u"A\n"_qs}, {u"B\n"_qs}};
         QTest::newRow("indented markers are text")
             << u"===\n ===\n ---\nx"_qs << Faces{{u" ===\n ---\nx\n"_qs}};
+        QTest::newRow("accented and wide faces")
+            << u"===\ncafé\n---\n日本\n---\nlast é"_qs
+            << Faces{{u"café\n"_qs, u"日本\n"_qs, u"last é\n"_qs}};
         QTest::newRow("CR LF is two line ends") << u"===\r\nQ\r\n"_qs << Faces{{u"\nQ\n\n\n"_qs}};
         QTest::newRow("every line end character")
             << u"===\u000BQ\u000C---\u0085A\u2028B\u2029C\rD"_qs

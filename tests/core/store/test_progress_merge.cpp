@@ -49,8 +49,8 @@ class TestProgressMerge : public QObject
         QList<Card> cards = readCards(text);
         for (Card &card : cards)
             for (CardFace &face : card.faces)
-                if (ratings.contains(face.text)) {
-                    face.rating = qint8(ratings.value(face.text));
+                if (ratings.contains(face.text.toString())) {
+                    face.rating = qint8(ratings.value(face.text.toString()));
                     face.progress = CardFaceProgress::Learning;
                 }
         return cards;

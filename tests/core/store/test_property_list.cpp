@@ -201,6 +201,8 @@ private Q_SLOTS:
         for (int i = 0; i < 40000; ++i)
             records << stored(QStringLiteral("face %1 ").arg(i).repeated(i % 7 + 1), i % 256 - 128,
                               allCardFaceProgresses[i % 5]);
+        // Held one byte a character, but not ASCII: written as UTF-16.
+        records << stored(u"café ÿ\n"_qs, 5, CardFaceProgress::Mastered);
         const QByteArray bytes = encodeProgressTable(records);
         QCOMPARE(bytes.count("progressRank"), 1); // key strings are shared
 
@@ -225,7 +227,8 @@ private Q_SLOTS:
             QStringList expected{records[i].key, "id str " + face.id()};
             if (face.cardFaceID)
                 expected << QStringLiteral("cardFaceID int %1").arg(*face.cardFaceID);
-            expected << "text str " + face.text << QStringLiteral("rating int %1").arg(face.rating);
+            expected << "text str " + face.text.toString()
+                     << QStringLiteral("rating int %1").arg(face.rating);
             if (face.lastReview)
                 expected << QStringLiteral("lastReview datetime 2024-01-02T03:04:05");
             expected << QStringLiteral("progressRank int %1").arg(face.progressRank);
