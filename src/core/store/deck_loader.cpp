@@ -345,6 +345,8 @@ std::optional<DataFile> mergeSavedState(QList<Card> cards, const QUrl &url,
         walked = matchSavedRecords(file.bytes(), faces, digests, &matched,
                                    [&](qsizetype from, qsizetype to) {
                                        file.release(from, to);
+                                       // The next stretch, before the walk reaches it.
+                                       file.fetch(from - (to - from), from);
                                        return walkedPast(from, file.bytes().size());
                                    });
         if (file.wasCut()) {

@@ -4,6 +4,7 @@
 
 #include <array>
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <mutex>
 
@@ -25,6 +26,8 @@ struct Guarded
 };
 std::array<Guarded, 16> guarded;
 quintptr pageSize = 4096;
+// Cleared once the system turns down mapping pages ahead (before Linux 5.14).
+std::atomic<bool> canPopulate{true};
 struct sigaction previousBusAction;
 std::once_flag handlerInstalled;
 
@@ -137,6 +140,24 @@ void MappedFile::release(qsizetype from, qsizetype to)
         (reinterpret_cast<quintptr>(m_data) + quintptr(std::min(to, m_size))) & ~(pageSize - 1);
     if (start < end)
         ::madvise(reinterpret_cast<void *>(start), size_t(end - start), MADV_DONTNEED);
+}
+
+void MappedFile::fetch(qsizetype from, qsizetype to)
+{
+    const auto start =
+        (reinterpret_cast<quintptr>(m_data) + quintptr(std::max<qsizetype>(from, 0))) &
+        ~(pageSize - 1);
+    const auto end = reinterpret_cast<quintptr>(m_data) + quintptr(std::min(to, m_size));
+    if (start >= end)
+        return;
+    void *const first = reinterpret_cast<void *>(start);
+    if (canPopulate.load(std::memory_order_relaxed)) {
+        // Fails on pages past the end of a file cut short: they are not touched.
+        if (::madvise(first, size_t(end - start), MADV_POPULATE_READ) == 0 || errno != EINVAL)
+            return;
+        canPopulate.store(false, std::memory_order_relaxed);
+    }
+    ::madvise(first, size_t(end - start), MADV_WILLNEED);
 }
 
 bool MappedFile::wasCut() const

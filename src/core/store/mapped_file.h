@@ -24,6 +24,10 @@ public:
     QByteArrayView bytes() const;
     // Lets the whole pages of [from, to) go; touched again, they are read again.
     void release(qsizetype from, qsizetype to);
+    // Maps the pages of [from, to) at once, ahead of a walk that reads them: one call in place
+    // of a page fault every few pages. Where the system cannot, it is only asked to read them
+    // soon. Pages the file no longer has are left alone.
+    void fetch(qsizetype from, qsizetype to);
     // Whether the file lost bytes while they were mapped: what was read is not the file.
     bool wasCut() const;
 

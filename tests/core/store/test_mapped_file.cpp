@@ -63,6 +63,34 @@ private Q_SLOTS:
         QCOMPARE(mapped->bytes().toByteArray(), bytes);
     }
 
+    void pagesFetchedAheadReadAsTheFile()
+    {
+        const QByteArray bytes = pages(8) + "end";
+        const auto mapped = MappedFile::map(write(u"fetched"_qs, bytes), 1 << 20);
+        QVERIFY(mapped);
+        mapped->fetch(-5, qsizetype(1) << 30);
+        QCOMPARE(mapped->bytes().toByteArray(), bytes);
+        mapped->release(0, bytes.size());
+        mapped->fetch(2 * 4096 + 7, 5 * 4096);
+        mapped->fetch(6 * 4096, 6 * 4096);
+        QCOMPARE(mapped->bytes().toByteArray(), bytes);
+    }
+
+    // The pages a file lost cannot be fetched; the walk then reads them as zeros, as ever.
+    void fetchingPagesAFileNoLongerHasLeavesThemAlone()
+    {
+        const QByteArray bytes = pages(4);
+        const QString path = write(u"fetched-cut"_qs, bytes);
+        const auto mapped = MappedFile::map(path, 1 << 20);
+        QVERIFY(mapped);
+        QVERIFY(QFile::resize(path, 4096));
+        mapped->fetch(0, bytes.size());
+        QVERIFY(!mapped->wasCut());
+        QCOMPARE(mapped->bytes().first(4096).toByteArray(), bytes.first(4096));
+        QCOMPARE(mapped->bytes().sliced(4096).toByteArray(), QByteArray(3 * 4096, '\0'));
+        QVERIFY(mapped->wasCut());
+    }
+
     void aFileReplacedMeanwhileKeepsItsBytes()
     {
         const QByteArray bytes = pages(3);
