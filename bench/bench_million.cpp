@@ -199,6 +199,9 @@ int phases(const QString &path, const QString &folder)
     FileRead deckBytes = readFileSafely(path, qint64(1) << 40);
     lap("read the deck's bytes:");
     deckBytes = FileRead();
+    // The room a load makes for its cards (see loadDeckFile).
+    const qint64 deckSize = QFileInfo(path).size();
+    std::optional<HeapRoom> room(std::in_place, deckSize * 4 + (deckSize >> 2));
     timer.restart();
     const qint64 heapBefore = heapInUse();
     QList<Card> cards = *readCardsFromFile(path);
@@ -244,6 +247,7 @@ int phases(const QString &path, const QString &folder)
     digests = {};
     progressBytes = FileRead();
     cards.clear();
+    room.reset();
     timer.restart();
     std::optional<DataFile> deck =
         withSavedProgress(*readCardsFromFile(path), url, folder, nullptr, nullptr);
