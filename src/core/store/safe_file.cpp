@@ -368,24 +368,30 @@ bool readUtf8TextInPieces(const QString &path, const std::function<void(QStringV
             done += piece.size();
             if (!valid)
                 return true;
-            bytes.append(piece);
+            // Decoded where it was read, unless the piece before ended within a sequence.
+            QByteArrayView whole = piece;
+            if (!bytes.isEmpty()) {
+                bytes.append(piece);
+                whole = bytes;
+            }
             // Back to the first byte of the last sequence when the piece ends within it.
-            qsizetype cut = bytes.size();
+            qsizetype cut = whole.size();
             qsizetype lead = cut - 1;
-            while (lead >= 0 && lead > cut - 4 && (quint8(bytes[lead]) & 0xC0) == 0x80)
+            while (lead >= 0 && lead > cut - 4 && (quint8(whole[lead]) & 0xC0) == 0x80)
                 --lead;
             if (lead >= 0) {
-                const quint8 byte = quint8(bytes[lead]);
+                const quint8 byte = quint8(whole[lead]);
                 const qsizetype length = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC0 ? 2 : 1;
                 if (lead + length > cut)
                     cut = lead;
             }
             if (cut > 0) {
-                const QStringView decoded = decode(QByteArrayView(bytes.constData(), cut));
+                const QStringView decoded = decode(whole.first(cut));
                 if (valid)
                     take(decoded);
-                bytes.remove(0, cut);
             }
+            // At most the three bytes of a sequence that the next piece completes.
+            bytes = whole.sliced(cut).toByteArray();
             if (progress && size > 0)
                 progress(std::min(1.0, double(done) / double(size)));
             return true;

@@ -118,6 +118,29 @@ private Q_SLOTS:
         }
     }
 
+    // A file cut short while it is read gives what it still had, as a shorter file would.
+    void aFileCutWhileReadInPiecesGivesWhatItStillHad()
+    {
+        const QString path = m_dir.filePath(u"cut.txt"_qs);
+        QByteArray bytes;
+        for (int card = 0; bytes.size() < 5 * 4096; ++card)
+            bytes += "=== " + QByteArray::number(card) + "\ncaf\xc3\xa9\n";
+        QVERIFY(write(path, bytes));
+        QString joined;
+        bool cut = false;
+        QString error;
+        const bool read = readUtf8TextInPieces(
+            path,
+            [&](QStringView piece) {
+                joined += piece;
+                if (!std::exchange(cut, true))
+                    QVERIFY(QFile::resize(path, 6000));
+            },
+            &error, {}, {}, 4096);
+        QVERIFY2(read, qPrintable(error));
+        QCOMPARE(joined, QString::fromUtf8(bytes.first(6000)));
+    }
+
     // Writing replaces a file through a synced temporary one, keeping its permissions, and
     // leaves nothing else behind.
     void writeReplacesTheFileAndKeepsItsMode()
