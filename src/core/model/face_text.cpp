@@ -43,7 +43,8 @@ FaceText::Block *FaceText::allocate(qsizetype size, bool wide)
     block->word = (isLong ? longSize : quint32(size)) << sizeShift | (wide ? wideFlag : 0);
     if (isLong) {
         const qint64 longBlockSize = size;
-        std::memcpy(block + 1, &longBlockSize, sizeof longBlockSize);
+        std::memcpy(reinterpret_cast<char *>(block) + sizeof(Block), &longBlockSize,
+                    sizeof longBlockSize);
     }
     return block;
 }
