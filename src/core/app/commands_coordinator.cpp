@@ -563,6 +563,8 @@ void CommandsCoordinator::setDataFile(std::optional<DataFile> dataFile)
 
 bool CommandsCoordinator::setCard(qsizetype card, const Card &value)
 {
+    if (const auto &deck = dataFile(); deck && card >= 0 && card < deck->cards.size())
+        Q_EMIT cardAboutToChange(card);
     const bool changed = m_saver.editDeck([&](DataFile &deck, FaceChanges &changes) {
         if (card < 0 || card >= deck.cards.size())
             return false;
@@ -725,6 +727,8 @@ bool CommandsCoordinator::restoreFace(const ReviewHistory::Change &change, const
 
 bool CommandsCoordinator::writeFace(qsizetype card, qsizetype face, const CardFace &value)
 {
+    if (const auto &deck = dataFile(); deck && card >= 0 && card < deck->cards.size())
+        Q_EMIT cardAboutToChange(card);
     const bool changed = m_saver.editDeck([&](DataFile &deck, FaceChanges &changes) {
         if (card < 0 || card >= deck.cards.size())
             return false;

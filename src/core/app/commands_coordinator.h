@@ -166,6 +166,10 @@ Q_SIGNALS:
     void activeFileChanged();
     // The deck was replaced as a whole (opened, closed, reread or set).
     void dataFileChanged();
+    // One card of the deck is about to change in place: whoever reads the deck on another
+    // thread lets go of it now, since a change of a deck that is shared copies the list of all
+    // its cards first (a good part of a second at a million cards).
+    void cardAboutToChange(qsizetype card);
     // One card of the deck changed; the rest of the deck is as it was.
     void cardChanged(qsizetype card);
     void stateChanged();

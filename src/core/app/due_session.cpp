@@ -5,8 +5,24 @@
 #include <QPromise>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
+
+// The deck that a build in the background goes through, shared with the deck on screen until
+// the build lets go of it. A change of a card in place while it is shared would copy the list
+// of every card of the deck on the window's thread (about a third of a second at a million
+// cards), so the build gives way: told to stop, it lets go at its next few cards.
+struct DueSession::Build
+{
+    std::mutex mutex;
+    std::condition_variable letGo;
+    std::optional<DataFile> deck; // none once let go
+    bool started = false;         // the deck is the build thread's until it lets go
+    std::atomic<bool> stopped = false;
+};
 
 DueSession::DueSession(CommandsCoordinator &coordinator, QObject *parent)
     : QObject(parent), m_coordinator(coordinator)
@@ -18,12 +34,20 @@ DueSession::DueSession(CommandsCoordinator &coordinator, QObject *parent)
     m_settle.setSingleShot(true);
     m_settle.setInterval(std::chrono::milliseconds(250));
     connect(&m_settle, &QTimer::timeout, this, &DueSession::settle);
+    connect(&m_coordinator, &CommandsCoordinator::cardAboutToChange, this,
+            &DueSession::giveWayToChange);
     connect(&m_coordinator, &CommandsCoordinator::cardChanged, this, &DueSession::onFaceChanged);
     connect(&m_coordinator, &CommandsCoordinator::schedulerParametersChanged, this,
             &DueSession::refresh);
     connect(&m_watcher, &QFutureWatcher<DueQueue>::finished, this, &DueSession::onBuilt);
     m_builds.setMaxThreadCount(1);
     onDeckReplaced();
+}
+
+DueSession::~DueSession()
+{
+    if (m_build)
+        m_build->stopped = true;
 }
 
 QString DueSession::deckTitle() const
@@ -47,7 +71,12 @@ void DueSession::onDeckReplaced()
     m_mode = mode;
     // The positions of the queue built for the deck before mean nothing in this one.
     m_queue = {};
+    // A build of the deck before goes on no further; it lets go of that deck on its thread.
+    if (m_build)
+        m_build->stopped = true;
+    m_build.reset();
     m_building = false;
+    m_buildAgain = false;
     m_watcher.setFuture(QFuture<DueQueue>());
     rebuild(m_lastCard);
     if (modeChanged)
@@ -103,8 +132,35 @@ void DueSession::onFaceChanged(qsizetype card)
     m_settle.start();
 }
 
+void DueSession::giveWayToChange()
+{
+    if (!m_build)
+        return;
+    stopBuild();
+    // The faces changed meanwhile are followed one by one as ever; the whole deck is gone
+    // through again once the changes settle.
+    m_buildAgain = true;
+    m_settle.start();
+}
+
+void DueSession::stopBuild()
+{
+    const std::shared_ptr<Build> build = std::exchange(m_build, nullptr);
+    build->stopped = true;
+    std::unique_lock lock(build->mutex);
+    // One that has not started yet never will: the deck is let go here.
+    if (!build->started)
+        build->deck.reset();
+    build->letGo.wait(lock, [&build] { return !build->deck; });
+}
+
 void DueSession::settle()
 {
+    if (m_buildAgain && m_coordinator.dataFile() && inBackground()) {
+        m_buildAgain = false;
+        startBuild();
+        return;
+    }
     if (m_stale)
         buildQueue();
     Q_EMIT queueChanged();
@@ -186,21 +242,39 @@ void DueSession::startBuild()
     m_stale = false;
     m_changedMeanwhile.clear();
     m_building = true;
-    const std::optional<DataFile> &deck = m_coordinator.dataFile();
+    m_buildAgain = false;
+    if (m_build)
+        m_build->stopped = true;
     const qsizetype newLimit = std::max<qsizetype>(
         m_coordinator.schedulerParameters().newFacesPerDay - newFacesToday(), 0);
-    // The deck's lists are shared, not copied; a change on this thread meanwhile detaches.
+    // The deck's lists are shared, not copied; the build lets go of them before a change.
+    auto build = std::make_shared<Build>();
+    build->deck = m_coordinator.dataFile();
+    m_build = build;
     auto promise = std::make_shared<QPromise<DueQueue>>();
     promise->start();
     m_watcher.setFuture(promise->future());
-    m_builds.start([promise, snapshot = *deck, now = m_coordinator.now(),
-                    clock = m_coordinator.studyDayClock(), newLimit,
-                    afterCard = m_lastCard]() mutable {
-        promise->addResult(buildDueQueue(snapshot, now, clock, newLimit, afterCard));
+    m_builds.start([promise, build, builder = m_builder, now = m_coordinator.now(),
+                    clock = m_coordinator.studyDayClock(), newLimit, afterCard = m_lastCard] {
+        {
+            std::lock_guard lock(build->mutex);
+            build->started = !build->stopped;
+        }
+        DueQueue queue;
+        if (build->started)
+            queue = builder(*build->deck, now, clock, newLimit, afterCard,
+                            [&build] { return build->stopped.load(); });
+        {
+            // Let go under the lock, before the owner is told: if the window has moved on,
+            // freeing the deck is this thread's work.
+            std::lock_guard lock(build->mutex);
+            build->deck.reset();
+        }
+        build->letGo.notify_all();
+        // A build that was stopped has nothing to give.
+        if (!build->stopped)
+            promise->addResult(std::move(queue));
         promise->finish();
-        // Lets go of the deck here: if the window has moved on, freeing it is this thread's
-        // work.
-        snapshot = {};
     });
 }
 
@@ -210,6 +284,7 @@ void DueSession::onBuilt()
     if (!m_building || !future.isFinished() || future.resultCount() == 0)
         return;
     m_building = false;
+    m_build.reset();
     const std::optional<DataFile> &deck = m_coordinator.dataFile();
     if (!deck)
         return;

@@ -9,6 +9,8 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <functional>
+#include <memory>
 #include <optional>
 
 class CommandsCoordinator;
@@ -23,6 +25,8 @@ class DueSession final : public QObject
 
 public:
     explicit DueSession(CommandsCoordinator &coordinator, QObject *parent = nullptr);
+    // A build still running stops where it is.
+    ~DueSession() override;
 
     // The open deck's mode; in order while no deck is open.
     StudyMode mode() const { return m_mode; }
@@ -50,6 +54,11 @@ public:
     void setBackgroundFrom(qsizetype cards) { m_backgroundFrom = cards; }
     // A background build is under way: its queue has not been taken yet.
     bool isBuilding() const { return m_building; }
+    // What builds the queue in the background, as buildDueQueue does. Tests hold it.
+    using QueueBuilder = std::function<DueQueue(
+        const DataFile &deck, const QDateTime &now, const StudyDayClock &clock, qsizetype newLimit,
+        std::optional<qsizetype> afterCard, const std::function<bool()> &stopped)>;
+    void setQueueBuilder(QueueBuilder builder) { m_builder = std::move(builder); }
 
 Q_SIGNALS:
     void modeChanged();
@@ -61,7 +70,14 @@ Q_SIGNALS:
     void deckReplaced();
 
 private:
+    struct Build;
+
     void onDeckReplaced();
+    // The deck is about to change in place: a build still going through it lets go of it first,
+    // and starts again once the change is made.
+    void giveWayToChange();
+    // Stops the running build, if any, and waits until it has let go of the deck.
+    void stopBuild();
     void rebuild(std::optional<qsizetype> afterCard);
     void buildQueue();
     bool inBackground() const;
@@ -90,6 +106,10 @@ private:
     QList<qsizetype> m_changedMeanwhile;
     QFutureWatcher<DueQueue> m_watcher;
     bool m_building = false;
+    QueueBuilder m_builder = buildDueQueue;
+    std::shared_ptr<Build> m_build; // the build running, if any
+    // A build gave way to a change; another one starts once the changes settle.
+    bool m_buildAgain = false;
     // Last, so that it is waited for before the rest goes.
     QThreadPool m_builds;
 };

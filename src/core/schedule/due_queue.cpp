@@ -74,8 +74,10 @@ QList<QueuedFace> spreadSiblings(const QList<QueuedFace> &ordered,
 } // namespace
 
 DueQueue buildDueQueue(const DataFile &deck, const QDateTime &now, const StudyDayClock &clock,
-                       qsizetype newLimit, std::optional<qsizetype> afterCard)
+                       qsizetype newLimit, std::optional<qsizetype> afterCard,
+                       const std::function<bool()> &stopped)
 {
+    constexpr qsizetype cardsBetweenLooks = 1024;
     constexpr qint64 never = std::numeric_limits<qint64>::max();
     const qint64 nowMsecs = now.toMSecsSinceEpoch();
     const qint64 dayEndMsecs = clock.startOfNextDay(now).toMSecsSinceEpoch();
@@ -87,6 +89,8 @@ DueQueue buildDueQueue(const DataFile &deck, const QDateTime &now, const StudyDa
     bool moreNew = false;
 
     for (qsizetype c = 0; c < deck.cards.size(); ++c) {
+        if (stopped && c % cardsBetweenLooks == 0 && stopped())
+            return {};
         const QList<CardFace> &faces = deck.cards.at(c).faces;
         for (qsizetype f = 0; f < faces.size(); ++f) {
             const CardFace &face = faces.at(f);

@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QList>
 
+#include <functional>
 #include <optional>
 
 // One face of a deck, by position.
@@ -36,9 +37,12 @@ struct DueQueue
 };
 
 // `newLimit`: how many new faces may still be introduced this study day. `afterCard`: the card
-// just studied, whose faces wait for others where there are any.
+// just studied, whose faces wait for others where there are any. `stopped`, if given, is asked
+// now and then while the deck is gone through: once it says so, the build stops there and
+// gives an empty queue, to be thrown away.
 DueQueue buildDueQueue(const DataFile &deck, const QDateTime &now, const StudyDayClock &clock,
-                       qsizetype newLimit, std::optional<qsizetype> afterCard = std::nullopt);
+                       qsizetype newLimit, std::optional<qsizetype> afterCard = std::nullopt,
+                       const std::function<bool()> &stopped = {});
 
 // Brings the queue up to date after the faces of one card changed (a review, an undo, an
 // edit), without going through the whole deck: the card's faces leave the queue and each one

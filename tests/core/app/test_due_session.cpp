@@ -5,10 +5,14 @@
 #include "core/app/recent_files.h"
 #include "core/study/review.h"
 
+#include <QScopeGuard>
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QTest>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <memory>
 #include <tuple>
 
@@ -256,6 +260,43 @@ private Q_SLOTS:
         m_session->refresh();
         QVERIFY(review(0, 0, Grade::Again));
         QVERIFY(review(3, 1, Grade::Good));
+        QTRY_VERIFY(!m_session->isBuilding());
+        compareWithFullBuild(3);
+    }
+
+    // A review while a big deck's queue is built in the background does not copy the deck's
+    // list of cards on this thread, as a change of a deck shared with the build would: the build
+    // lets go of the deck first, and goes through it again once the change is made.
+    void reviewDuringBackgroundBuildDoesNotCopyTheDeck()
+    {
+        m_session->setBackgroundFrom(0);
+        // No rewrite of the progress file shares the deck meanwhile.
+        m_coordinator->setMinimumCompactionDelay(std::chrono::hours(1));
+        m_coordinator->open(makeFile(*m_dir, QStringLiteral("deck.txt"), deckText(50)));
+        QTRY_VERIFY(!m_session->isBuilding());
+        m_coordinator->waitForPendingSaves();
+
+        // The next build holds until it is told to stop, or let go by the test.
+        QSemaphore held;
+        QSemaphore release;
+        std::atomic<bool> holding = true;
+        m_session->setQueueBuilder([&](const DataFile &deck, const QDateTime &now,
+                                       const StudyDayClock &clock, qsizetype newLimit,
+                                       std::optional<qsizetype> afterCard,
+                                       const std::function<bool()> &stopped) {
+            if (holding.exchange(false)) {
+                held.release();
+                while (!stopped() && !release.tryAcquire(1, 10)) {
+                }
+            }
+            return buildDueQueue(deck, now, clock, newLimit, afterCard, stopped);
+        });
+        const auto letGo = qScopeGuard([&release] { release.release(); });
+        m_session->refresh();
+        QVERIFY(held.tryAcquire(1, 10000));
+        const Card *cards = m_coordinator->dataFile()->cards.constData();
+        QVERIFY(review(3, 0, Grade::Good));
+        QCOMPARE(m_coordinator->dataFile()->cards.constData(), cards);
         QTRY_VERIFY(!m_session->isBuilding());
         compareWithFullBuild(3);
     }
