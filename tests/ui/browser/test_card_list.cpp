@@ -2,6 +2,7 @@
 
 #include "core/app/card_list_model.h"
 #include "ui/app/content_view.h"
+#include "ui/browser/card_list_view.h"
 #include "ui/browser/card_row_delegate.h"
 #include "ui/browser/sidebar.h"
 #include "ui/study/card_view.h"
@@ -12,6 +13,7 @@
 #include <QListView>
 #include <QPaintEvent>
 #include <QPainter>
+#include <QStringListModel>
 
 namespace {
 
@@ -197,6 +199,29 @@ private Q_SLOTS:
             << QByteArray("=====\n\n   \n---\n  Second face\n") << u"Second face"_qs;
         QTest::newRow("nothing") << QByteArray("===\n\n") << QString();
     }
+    // A long list is laid out a batch at a time while the window goes on; a row scrolled to
+    // before the layout reached it is shown once it has.
+    void aLongListIsLaidOutInBatchesAndScrollsToARowBeyondTheFirst()
+    {
+        QStringList rows;
+        for (int i = 0; i < 70000; ++i)
+            rows.append(QStringLiteral("Card %1").arg(i));
+        QStringListModel model(rows);
+        CardListView list;
+        list.setModel(&model);
+        list.resize(240, 300);
+        list.show();
+        const QModelIndex far = model.index(65000);
+        list.scrollTo(far);
+        // Not there yet: no event has been handled since, and the first batch is all that was
+        // laid out.
+        QVERIFY(!list.viewport()->rect().intersects(list.visualRect(far)));
+        QTRY_VERIFY(list.viewport()->rect().intersects(list.visualRect(far)));
+        // Every row has its place in the end.
+        list.scrollToBottom();
+        QTRY_VERIFY(list.viewport()->rect().intersects(list.visualRect(model.index(69999))));
+    }
+
     void rowsShowTheCaptionOrTheMaskedFirstLine()
     {
         QFETCH(QByteArray, card);
