@@ -445,6 +445,7 @@ int openInWindow(const QUrl &deck, const QString &progressFolder)
     out << "quit: the window closed in " << timer.nsecsElapsed() / 1e6 << " ms";
     coordinator->waitForPendingSaves();
     timer.restart();
+    coordinator->keepDeckUntilExit();
     coordinator.reset();
     out << ", the coordinator after its saves in " << timer.nsecsElapsed() / 1e6 << " ms\n";
     return 0;

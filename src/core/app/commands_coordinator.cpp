@@ -489,6 +489,13 @@ void CommandsCoordinator::finishLoad(const std::shared_ptr<LoadJob> &job,
     announceLoad(report, reload);
 }
 
+void CommandsCoordinator::keepDeckUntilExit()
+{
+    static auto *const kept = new std::optional<DataFile>;
+    // Shared, not copied: the coordinator's own goes with one count less.
+    *kept = dataFile();
+}
+
 void CommandsCoordinator::waitForLoad()
 {
     do {

@@ -141,6 +141,10 @@ public:
 
     // Blocks until every progress save scheduled so far has been written; for quitting.
     void waitForPendingSaves() { m_saver.waitForPendingSaves(); }
+    // Keeps the open deck, as it is now, until the process ends instead of freeing it with the
+    // coordinator: the system takes a big deck back at once, where freeing it card by card
+    // takes about a second at a million cards. For quitting.
+    void keepDeckUntilExit();
 
     // Why progress is not being saved (a full disk, a folder that cannot be written): empty
     // while it is. Failed saves are tried again by themselves until one succeeds.

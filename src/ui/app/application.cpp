@@ -84,5 +84,6 @@ int runApplication(int &argc, char **argv)
     const int status = app.exec();
     coordinator.finishRestore();
     coordinator.waitForPendingSaves();
+    coordinator.keepDeckUntilExit();
     return status;
 }
