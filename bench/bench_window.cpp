@@ -331,10 +331,15 @@ template <typename Step> void timeStep(StallWatch &stalls, const char *what, Ste
     stalls.restart();
     QElapsedTimer timer;
     timer.start();
+    const double processor = threadMilliseconds();
     step();
     const double took = timer.nsecsElapsed() / 1e6;
+    // Far less processor time than wall time: the step waited (for the disk, a lock) or the
+    // machine's other work kept the thread from running.
+    const double worked = threadMilliseconds() - processor;
     idleFor(1000);
-    out << what << ": " << took << " ms, longest frozen " << stalls.longest << " ms\n";
+    out << what << ": " << took << " ms (" << worked << " ms of the main thread's processor time)"
+        << ", longest frozen " << stalls.longest << " ms\n";
     out.flush();
 }
 
