@@ -156,11 +156,9 @@ void DueSession::stopBuild()
 
 void DueSession::settle()
 {
-    if (m_buildAgain && m_coordinator.dataFile() && inBackground()) {
-        m_buildAgain = false;
+    // Meanwhile the queue follows the changes face by face, as during any build.
+    if (std::exchange(m_buildAgain, false) && m_coordinator.dataFile() && inBackground())
         startBuild();
-        return;
-    }
     if (m_stale)
         buildQueue();
     Q_EMIT queueChanged();
