@@ -1,8 +1,11 @@
 // Generates a deck of a million cards (one to four faces of 20 to 200 characters each, every face
 // with a saved record), then times what a study session does with it: loading it with its
-// progress, a whole save of the progress file and one journal append made durable. Progress
-// files are read and written only in the folder given, or in a temporary one: never in the
-// user's own progress folder.
+// progress, a whole save of the progress file and one journal append made durable; or what an
+// open and a close of it through the coordinator read and write. Progress files are read and
+// written only in the folder given, or in a temporary one: never in the user's own progress
+// folder.
+#include "core/app/commands_coordinator.h"
+#include "core/app/recent_files.h"
 #include "core/model/flashcard_reader.h"
 #include "core/schedule/due_queue.h"
 #include "core/schedule/study_day.h"
@@ -20,6 +23,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRandomGenerator>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTextStream>
 
@@ -281,6 +285,59 @@ int phases(const QString &path, const QString &folder)
     return 0;
 }
 
+// Bytes this process has read and written through read() and write() so far (not what it
+// maps): what a rewrite of the progress file costs beyond the reading of the deck.
+std::pair<qint64, qint64> bytesReadAndWritten()
+{
+    QFile io(QStringLiteral("/proc/self/io"));
+    qint64 read = -1;
+    qint64 written = -1;
+    if (!io.open(QIODevice::ReadOnly))
+        return {read, written};
+    for (const QByteArray &line : io.readAll().split('\n')) {
+        if (line.startsWith("rchar: "))
+            read = line.mid(7).toLongLong();
+        else if (line.startsWith("wchar: "))
+            written = line.mid(7).toLongLong();
+    }
+    return {read, written};
+}
+
+// Opens the deck through the coordinator, as the window does, closes it once it is read and
+// waits for every save that followed: how long until all is quiet, and the bytes read and
+// written meanwhile.
+int reopen(const QString &path, const QString &folder)
+{
+    QTemporaryDir dir;
+    QSettings settings(dir.filePath(QStringLiteral("prefs.ini")), QSettings::IniFormat);
+    RecentFiles recent(&settings);
+    const auto [readBefore, writtenBefore] = bytesReadAndWritten();
+    QElapsedTimer timer;
+    timer.start();
+    double read = 0;
+    {
+        CommandsCoordinator coordinator(&settings, folder, &recent);
+        coordinator.open(deckUrl(path));
+        coordinator.waitForLoad();
+        read = milliseconds(timer);
+        if (!coordinator.dataFile()) {
+            out << "the deck could not be read\n";
+            return 1;
+        }
+        coordinator.open(std::nullopt);
+        coordinator.waitForPendingSaves();
+    }
+    const double quiet = milliseconds(timer);
+    const auto [readAfter, writtenAfter] = bytesReadAndWritten();
+    out << QStringLiteral("open to the deck read:  %1 ms\n").arg(read, 8, 'f', 1)
+        << QStringLiteral("open to all saves done: %1 ms\n").arg(quiet, 8, 'f', 1)
+        << QStringLiteral("bytes read: %1 MiB, written: %2 MiB, peak %3 MiB\n")
+               .arg((readAfter - readBefore) >> 20)
+               .arg((writtenAfter - writtenBefore) >> 20)
+               .arg(peakMiB());
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -297,9 +354,12 @@ int main(int argc, char *argv[])
         return measure(args[2], progressFolderOr(args.value(3), temporary));
     if ((args.size() == 3 || args.size() == 4) && mode == u"phases")
         return phases(args[2], progressFolderOr(args.value(3), temporary));
+    if (args.size() == 4 && mode == u"reopen")
+        return reopen(args[2], QFileInfo(args[3]).absoluteFilePath());
     out << "usage: bench_million generate DECK CARDS [PROGRESS-FOLDER]\n"
            "       bench_million measure DECK [PROGRESS-FOLDER]\n"
            "       bench_million phases DECK [PROGRESS-FOLDER]\n"
+           "       bench_million reopen DECK PROGRESS-FOLDER\n"
            "Progress files are read and written in PROGRESS-FOLDER only; without it, in a\n"
            "temporary folder that is removed at the end.\n";
     return 2;

@@ -69,8 +69,15 @@ void ProgressSaver::replaceDeck(const QUrl &url, std::optional<DataFile> deck, Q
         // reading (one still pending may write over it: the deck's save then follows it).
         const bool owed =
             !readFrom || !m_changes.isEmpty() || isPendingLocked(m_key) || !readFrom->isUnchanged();
-        if (m_deck && owed)
+        if (m_deck && owed) {
             scheduleOpenDeckLocked();
+        } else if (m_deck) {
+            // Its first save will take about as long as reading and writing that file: the
+            // changes until then wait as long as they would after such a save.
+            constexpr qint64 rewrittenPerSecond = qint64(128) << 20;
+            m_lastSaveDuration = std::chrono::duration_cast<Clock::duration>(
+                std::chrono::duration<double>(double(readFrom->stamp.size) / rewrittenPerSecond));
+        }
     }
     m_wake.notify_one();
 }

@@ -90,7 +90,9 @@ public:
     [[nodiscard]] bool waitForJournal();
 
     // How long after the last change the progress file is rewritten: about two seconds, longer
-    // for a deck whose rewrite takes long. A zero or negative minimum compacts at once.
+    // for a deck whose rewrite takes long (as the last one took, or as a deck whose reading
+    // wrote nothing is expected to take by the size of its file). A zero or negative minimum
+    // compacts at once.
     Clock::duration compactionDelay() const;
     void setMinimumCompactionDelay(Clock::duration delay);
 

@@ -366,6 +366,24 @@ private Q_SLOTS:
         QCOMPARE(m_held->writes(), writes);
     }
 
+    // The first rewrite of a big progress file that a reading did not rewrite waits as long
+    // as one after a rewrite of it would: no sooner than a few seconds after the first review.
+    void aBigFileNotRewrittenAtItsReadingIsCompactedLater()
+    {
+        QTemporaryDir dir;
+        const QString progressFile = dir.filePath(u"first.plist"_qs);
+        QFile file(progressFile);
+        // Sparse: as big as a deck of a million cards makes it, without the disk it takes.
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.resize(qint64(700) << 20));
+        file.close();
+        m_saver->replaceDeck(first, deck(u"===\nfirst"_qs), {}, {},
+                             StampedFile{progressFile, *fileStamp(progressFile)});
+        QVERIFY(m_saver->compactionDelay() >= std::chrono::seconds(20));
+        m_saver->replaceDeck(second, deck(u"===\nsecond"_qs));
+        m_saver->waitForPendingSaves();
+        QVERIFY(m_saver->compactionDelay() < std::chrono::seconds(20));
+    }
+
     void destroyingWritesWhatIsPending()
     {
         QVERIFY(holdOnBlocker());
