@@ -131,6 +131,14 @@ DataFile loadDataFile(QStringView text, const QUrl &url,
 
 namespace {
 
+// The state that the journals leave a face in, and the state the progress file gave it.
+struct JournaledFace
+{
+    SavedProgress after;
+    std::optional<SavedProgress> before;
+    bool met = false; // a face of the deck has its text
+};
+
 // What the progress file and the journals of a deck hold, before any face is looked at.
 struct SavedState
 {
@@ -141,9 +149,9 @@ struct SavedState
     // when it is missing or cannot be read; the walk tells whether it is a progress table.
     std::unique_ptr<MappedFile> mapped;
     QByteArray bytes;
-    // The journals' records, in time order: the progress file is a snapshot that may lag
-    // behind them.
-    QList<JournalRecord> journal;
+    // The state the journals' records leave each face in: the progress file is a snapshot
+    // that may lag behind them.
+    DigestTable<JournaledFace> journaled;
 };
 
 SavedState readSavedState(const QString &progressFile, LoadProgress *progress = nullptr)
@@ -166,7 +174,13 @@ SavedState readSavedState(const QString &progressFile, LoadProgress *progress = 
     }
     if (!reached(0.9))
         return state;
-    state.journal = readDeckJournal(progressFile).records;
+    // Replayed as they are read: a journal of a million reviews is never held decoded.
+    forEachDeckJournalRecord(progressFile, [&state](const JournalRecord &record) {
+        const auto [face, added] = state.journaled.insert(
+            record.face, JournaledFace{journaledProgress(record), std::nullopt, false});
+        if (!added)
+            face->after = journaledProgress(record);
+    });
     reached(1);
     return state;
 }
@@ -270,14 +284,6 @@ std::optional<std::vector<FaceDigest>> digestsOf(const std::vector<CardFace *> &
     return digests;
 }
 
-// The state that the journals leave a face in, and the state the progress file gave it.
-struct JournaledFace
-{
-    SavedProgress after;
-    std::optional<SavedProgress> before;
-    bool met = false; // a face of the deck has its text
-};
-
 std::optional<DataFile> mergeSavedState(QList<Card> cards, const QUrl &url,
                                         std::optional<SavedState> state, const DataFile *previous,
                                         LoadReport *report, LoadProgress *progress)
@@ -295,7 +301,7 @@ std::optional<DataFile> mergeSavedState(QList<Card> cards, const QUrl &url,
     deck.title = deckTitle(url);
     deck.cards = std::move(cards);
     if (!state ||
-        (!state->mapped && state->bytes.isEmpty() && state->journal.isEmpty() && !previous))
+        (!state->mapped && state->bytes.isEmpty() && state->journaled.isEmpty() && !previous))
         return deck;
 
     // Every face in deck order, with the digest of its text and the first face of each card.
@@ -379,12 +385,8 @@ std::optional<DataFile> mergeSavedState(QList<Card> cards, const QUrl &url,
     // The journals have the last word. Faces whose journaled state the progress file does not
     // hold yet (a run that ended before it was rewritten, or another process's changes) are
     // changed: the next save writes them over it.
-    if (!state->journal.isEmpty()) {
-        ProgressTable replayed;
-        replayJournal(state->journal, &replayed);
-        DigestTable<JournaledFace> journaled;
-        for (auto it = replayed.cbegin(); it != replayed.cend(); ++it)
-            journaled.insert(it.key(), JournaledFace{*it, std::nullopt, false});
+    if (!state->journaled.isEmpty()) {
+        DigestTable<JournaledFace> &journaled = state->journaled;
         for (qsizetype i = 0; i < faceCount; ++i) {
             JournaledFace *entry = journaled.find(digests[size_t(i)]);
             if (!entry)

@@ -1,5 +1,7 @@
 #include "core/store/review_journal.h"
 
+#include "core/store/mapped_file.h"
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -11,8 +13,10 @@
 #include <cmath>
 #include <cstring>
 #include <fcntl.h>
+#include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -359,52 +363,87 @@ QStringList deckJournalPaths(const QString &progressFilePath)
 DeckJournal readDeckJournal(const QString &progressFilePath)
 {
     DeckJournal journal;
-    QList<QList<JournalRecord>> files;
-    qsizetype total = 0;
-    for (const QString &path : deckJournalPaths(progressFilePath)) {
-        const std::optional<QByteArray> bytes = readRegularFile(path);
-        if (!bytes)
-            continue;
-        JournalContents contents = parseJournal(*bytes);
-        if (contents.damaged)
-            journal.damagedPaths.append(path);
-        total += contents.records.size();
-        if (!contents.records.isEmpty())
-            files.append(std::move(contents.records));
-    }
-    if (files.size() == 1) {
-        journal.records = std::move(files.first());
-        return journal;
-    }
-    // Few journals (one a machine): take the earliest head each time, the first file on a tie.
-    journal.records.reserve(total);
-    QList<qsizetype> heads(files.size(), 0);
-    for (;;) {
-        qsizetype best = -1;
-        for (qsizetype i = 0; i < files.size(); ++i) {
-            if (heads[i] < files[i].size() &&
-                (best < 0 || files[i][heads[i]].time < files[best][heads[best]].time))
-                best = i;
-        }
-        if (best < 0)
-            break;
-        journal.records.append(files[best][heads[best]++]);
-    }
+    journal.damagedPaths = forEachDeckJournalRecord(
+        progressFilePath, [&](const JournalRecord &record) { journal.records.append(record); });
     return journal;
 }
 
-void replayJournal(const QList<JournalRecord> &records, ProgressTable *table)
+namespace {
+
+// One journal walked a record at a time, with the record it holds next.
+struct JournalSource
+{
+    QString path;
+    std::unique_ptr<MappedFile> mapped;
+    QByteArray bytes; // where it cannot be mapped
+    std::optional<JournalReader> reader;
+    JournalRecord head;
+    bool hasHead = false;
+};
+
+// Journals only grow; this leaves room for far more reviews than anyone makes.
+constexpr qint64 maxJournalSize = qint64(1) << 40;
+
+} // namespace
+
+QStringList forEachDeckJournalRecord(const QString &progressFilePath,
+                                     const std::function<void(const JournalRecord &)> &take)
+{
+    std::vector<JournalSource> sources;
+    for (const QString &path : deckJournalPaths(progressFilePath)) {
+        JournalSource source;
+        source.path = path;
+        source.mapped = MappedFile::map(path, maxJournalSize);
+        if (!source.mapped) {
+            std::optional<QByteArray> bytes = readRegularFile(path);
+            if (!bytes)
+                continue;
+            source.bytes = *std::move(bytes);
+        }
+        sources.push_back(std::move(source));
+    }
+    for (JournalSource &source : sources) {
+        // The bytes stay where they are once every source is in place.
+        source.reader.emplace(source.mapped ? source.mapped->bytes()
+                                            : QByteArrayView(source.bytes));
+        source.hasHead = source.reader->next(&source.head);
+    }
+    // Few journals (one a machine): take the earliest head each time, the first file on a tie.
+    for (;;) {
+        JournalSource *best = nullptr;
+        for (JournalSource &source : sources) {
+            if (source.hasHead && (!best || source.head.time < best->head.time))
+                best = &source;
+        }
+        if (!best)
+            break;
+        take(best->head);
+        best->hasHead = best->reader->next(&best->head);
+    }
+    QStringList damaged;
+    for (const JournalSource &source : sources) {
+        if (source.reader->damaged())
+            damaged.append(source.path);
+    }
+    return damaged;
+}
+
+SavedProgress journaledProgress(const JournalRecord &record)
 {
     const auto instant = [](const std::optional<qint64> &msecs) {
         return msecs ? std::optional(QDateTime::fromMSecsSinceEpoch(*msecs, Qt::UTC))
                      : std::nullopt;
     };
-    for (const JournalRecord &record : records) {
-        // The record holds the face's whole state after the change, its schedule included.
-        SavedProgress saved(record.rating, record.progress);
-        saved.lastReview = instant(record.lastReview);
-        saved.nextReview = instant(record.nextReview);
-        saved.memory = record.memory;
-        table->insert(record.face, saved);
-    }
+    // The record holds the face's whole state after the change, its schedule included.
+    SavedProgress saved(record.rating, record.progress);
+    saved.lastReview = instant(record.lastReview);
+    saved.nextReview = instant(record.nextReview);
+    saved.memory = record.memory;
+    return saved;
+}
+
+void replayJournal(const QList<JournalRecord> &records, ProgressTable *table)
+{
+    for (const JournalRecord &record : records)
+        table->insert(record.face, journaledProgress(record));
 }

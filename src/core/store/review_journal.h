@@ -8,6 +8,7 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
 #include <optional>
 
 // The review journal: every change of a face's progress, appended as one record to a file of
@@ -107,6 +108,13 @@ struct DeckJournal
 // Reads every journal of the progress file. Each journal's own order is kept (a clock set back
 // does not reorder one machine's changes); the journals are merged by time.
 DeckJournal readDeckJournal(const QString &progressFilePath);
+// Hands every record of the progress file's journals to take, in the order readDeckJournal
+// gives them, without holding them: each journal is mapped (or else read) and walked a record
+// at a time. The journals with a damaged stretch.
+QStringList forEachDeckJournalRecord(const QString &progressFilePath,
+                                     const std::function<void(const JournalRecord &)> &take);
 
+// What the record leaves its face with: its rating, progress and schedule.
+SavedProgress journaledProgress(const JournalRecord &record);
 // Gives each face of the records the rating and progress that its last record left it with.
 void replayJournal(const QList<JournalRecord> &records, ProgressTable *table);

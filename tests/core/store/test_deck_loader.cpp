@@ -346,6 +346,28 @@ private Q_SLOTS:
         QCOMPARE(report.unclaimedRecords, 2);
     }
 
+    // Each machine's journal is replayed as it is read: of all of them, the change latest in
+    // time has the last word, wherever it stands.
+    void theLatestChangeOfAnyJournalCounts()
+    {
+        writeFile(progressPath(), binaryFile({{u"a"_qs, 1}, {u"b"_qs, 1}}));
+        const auto journal = [&](const QString &machine, const QList<JournalRecord> &records) {
+            QByteArray bytes;
+            for (const JournalRecord &record : records)
+                bytes += encodeJournalRecord(record);
+            writeFile(journalPath(progressPath(), machine), bytes);
+        };
+        journal(u"0000000000000001"_qs, {journaled(u"a"_qs, 2, CardFaceProgress::Learning, 10),
+                                         journaled(u"b"_qs, 4, CardFaceProgress::Learning, 40)});
+        journal(u"0000000000000002"_qs, {journaled(u"b"_qs, 3, CardFaceProgress::Learning, 20),
+                                         journaled(u"a"_qs, 5, CardFaceProgress::Learning, 30)});
+        LoadReport report;
+        const DataFile deck = load(deckText({{u"a"_qs, u"b"_qs}}), &report);
+        QCOMPARE(progressOf(deck.cards),
+                 (QList<std::pair<int, CardFaceProgress>>{{5, CardFaceProgress::Learning},
+                                                          {4, CardFaceProgress::Learning}}));
+    }
+
     // Whether the progress file may stay as it is until the next change, rather than be
     // rewritten right after the reading: only when nothing the user did would be missing from
     // it and no stale mark would be left on a record that a face claims.
