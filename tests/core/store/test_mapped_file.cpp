@@ -76,14 +76,23 @@ private Q_SLOTS:
         QCOMPARE(mapped->bytes().toByteArray(), bytes);
     }
 
+    // The file of these bytes mapped, and then cut short to its first page; none when either
+    // fails.
+    std::unique_ptr<MappedFile> mapThenCut(const QString &name, const QByteArray &bytes)
+    {
+        const QString path = write(name, bytes);
+        auto mapped = MappedFile::map(path, 1 << 20);
+        if (!mapped || !QFile::resize(path, 4096))
+            return nullptr;
+        return mapped;
+    }
+
     // The pages a file lost cannot be fetched; the walk then reads them as zeros, as ever.
     void fetchingPagesAFileNoLongerHasLeavesThemAlone()
     {
         const QByteArray bytes = pages(4);
-        const QString path = write(u"fetched-cut"_qs, bytes);
-        const auto mapped = MappedFile::map(path, 1 << 20);
+        const auto mapped = mapThenCut(u"fetched-cut"_qs, bytes);
         QVERIFY(mapped);
-        QVERIFY(QFile::resize(path, 4096));
         mapped->fetch(0, bytes.size());
         QVERIFY(!mapped->wasCut());
         QCOMPARE(mapped->bytes().first(4096).toByteArray(), bytes.first(4096));
@@ -108,10 +117,8 @@ private Q_SLOTS:
     void aFileCutShortWhileMappedReadsZerosAndSaysSo()
     {
         const QByteArray bytes = pages(4);
-        const QString path = write(u"cut"_qs, bytes);
-        const auto mapped = MappedFile::map(path, 1 << 20);
+        const auto mapped = mapThenCut(u"cut"_qs, bytes);
         QVERIFY(mapped);
-        QVERIFY(QFile::resize(path, 4096));
         const QByteArrayView view = mapped->bytes();
         QCOMPARE(view.first(4096).toByteArray(), bytes.first(4096));
         QCOMPARE(view.sliced(3 * 4096).toByteArray(), QByteArray(4096, '\0'));
