@@ -215,9 +215,9 @@ std::optional<DataFile> loadDeckFile(const QString &path, const QUrl &url,
     const qint64 deckSize = QFileInfo(path).size();
     if (progress)
         progress->setSizes(deckSize, progressFolder ? QFileInfo(progressFile).size() : 0);
-    // The cards take up to about four times the bytes of their file (texts in UTF-16, each in a
-    // block of its own, and the records around them); the merge adds little beside them. Room
-    // left unused is only address space.
+    // The cards take about twice the bytes of their file (a text of Latin-1 characters keeps one
+    // byte each, others two, and each face's record comes beside it), more for a deck of many
+    // short faces; the merge adds little beside them. Room left unused is only address space.
     const HeapRoom room(deckSize * 4 + (deckSize >> 2));
     // The progress file is read beside the deck, on a thread of its own: neither needs the
     // other until their records are matched.
