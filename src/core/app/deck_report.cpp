@@ -445,6 +445,25 @@ QByteArray orphansJson(const DataFile &deck, const FaceChanges &reattached,
     return out;
 }
 
+namespace {
+
+// A report cut short (a full disk) is no report: says so, and fails.
+int finishReport(QTextStream &out, QTextStream &err, bool written)
+{
+    out.flush();
+    if (!written || out.status() != QTextStream::Ok) {
+        const QIODevice *device = out.device();
+        err << "memoranth: "
+            << QCoreApplication::translate("DeckReport", "cannot write the report: %1")
+                   .arg(device ? device->errorString() : QString())
+            << '\n';
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace
+
 int runCommandLine(const CommandLine &commandLine, QTextStream &out, QTextStream &err,
                    std::optional<DataFile> *keptDeck)
 {
@@ -476,8 +495,21 @@ int runCommandLine(const CommandLine &commandLine, QTextStream &out, QTextStream
     const QString folder = progressDirectoryLocation();
     const QString progressPath =
         folder.isEmpty() ? QString() : progressFileURL(url, folder).toLocalFile();
-    LoadReport report;
     QString error;
+    if (commandLine.action == CommandLine::Action::ExportReviews) {
+        // The reviews live in the journals alone: the deck is only read through, to fail as any
+        // other report would on a file that is missing or not text, without building its cards.
+        if (!readUtf8TextInPieces(
+                path, [](QStringView) {}, &error)) {
+            err << "memoranth: " << error << '\n';
+            return 1;
+        }
+        const QList<JournalRecord> journal =
+            progressPath.isEmpty() ? QList<JournalRecord>() : readDeckJournal(progressPath).records;
+        out << QString::fromUtf8(reviewLogCsv(journal));
+        return finishReport(out, err, true);
+    }
+    LoadReport report;
     std::optional<DataFile> ownDeck;
     std::optional<DataFile> &read = keptDeck ? *keptDeck : ownDeck;
     read = loadDeckFile(path, url, folder.isEmpty() ? std::nullopt : std::optional(folder), nullptr,
@@ -490,10 +522,6 @@ int runCommandLine(const CommandLine &commandLine, QTextStream &out, QTextStream
     bool written = true;
     if (commandLine.action == CommandLine::Action::Orphans) {
         out << QString::fromUtf8(orphansJson(deck, report.changes, progressPath));
-    } else if (commandLine.action == CommandLine::Action::ExportReviews) {
-        const QList<JournalRecord> journal =
-            progressPath.isEmpty() ? QList<JournalRecord>() : readDeckJournal(progressPath).records;
-        out << QString::fromUtf8(reviewLogCsv(journal));
     } else if (commandLine.action == CommandLine::Action::Dump) {
         // Straight to the stream's file when it has one: the dump is UTF-8 already, and that of
         // a big deck runs to hundreds of megabytes.
@@ -530,15 +558,5 @@ int runCommandLine(const CommandLine &commandLine, QTextStream &out, QTextStream
             out << deckStatsText(deck, progressPath, found, figures)
                 << statsFiguresText(figures, deck);
     }
-    out.flush();
-    // A report cut short (a full disk) is no report: say so, and fail.
-    if (!written || out.status() != QTextStream::Ok) {
-        const QIODevice *device = out.device();
-        err << "memoranth: "
-            << QCoreApplication::translate("DeckReport", "cannot write the report: %1")
-                   .arg(device ? device->errorString() : QString())
-            << '\n';
-        return 1;
-    }
-    return 0;
+    return finishReport(out, err, written);
 }

@@ -406,6 +406,10 @@ private Q_SLOTS:
         QTest::addColumn<int>("status");
         QTest::newRow("not UTF-8") << QStringList{u"--stats"_qs, u"latin1.txt"_qs} << 1;
         QTest::newRow("missing file") << QStringList{u"--dump"_qs, u"missing.txt"_qs} << 1;
+        QTest::newRow("reviews of a file not UTF-8")
+            << QStringList{u"--export-reviews"_qs, u"latin1.txt"_qs} << 1;
+        QTest::newRow("reviews of a missing file")
+            << QStringList{u"--export-reviews"_qs, u"missing.txt"_qs} << 1;
         QTest::newRow("no file") << QStringList{u"--dump"_qs} << 2;
         QTest::newRow("unknown option") << QStringList{u"--bogus"_qs, u"x"_qs} << 2;
         QTest::newRow("two files") << QStringList{u"--stats"_qs, u"a.txt"_qs, u"b.txt"_qs} << 2;
@@ -432,6 +436,7 @@ private Q_SLOTS:
         QTest::newRow("dump") << QStringList{u"--dump"_qs};
         QTest::newRow("stats") << QStringList{u"--stats"_qs};
         QTest::newRow("stats as JSON") << QStringList{u"--json"_qs, u"--stats"_qs};
+        QTest::newRow("reviews") << QStringList{u"--export-reviews"_qs};
     }
     void unwritableReportFails()
     {
