@@ -45,7 +45,9 @@ bool markOrphan(QList<StoredField> &fields, const QDateTime &now)
         field.value = today; // a mark of another type counts from now
         return true;
     }
-    fields.append({QString::fromUtf16(orphanedSinceKey), today});
+    StoredField &mark = fields.emplaceBack();
+    mark.name = QString::fromUtf16(orphanedSinceKey);
+    mark.value = today;
     return true;
 }
 
