@@ -37,6 +37,23 @@ void matchLikeTheTable(QByteArrayView bytes, const std::optional<ProgressTable> 
     MatchedRecords matched;
     if (matchSavedRecords(bytes, pointers, digests, &matched) != table.has_value())
         __builtin_trap();
+    // Walked before the faces are there, as a load walks a table that a save wrote, the records
+    // give the same to the same faces.
+    if (WalkedRecordsPtr walked = walkSavedRecords(bytes)) {
+        std::vector<CardFace> again(digests.size());
+        std::vector<CardFace *> pointersAgain;
+        for (CardFace &face : again)
+            pointersAgain.push_back(&face);
+        MatchedRecords matchedAgain;
+        if (!table || !matchWalkedRecords(*walked, bytes, pointersAgain, digests, &matchedAgain) ||
+            matchedAgain.sources != matched.sources ||
+            matchedAgain.loose.size() != matched.loose.size())
+            __builtin_trap();
+        for (size_t i = 0; i < faces.size(); ++i) {
+            if (savedProgressOfFace(again[i]) != savedProgressOfFace(faces[i]))
+                __builtin_trap();
+        }
+    }
     if (!table)
         return;
     for (size_t i = 0; i < faces.size(); ++i) {

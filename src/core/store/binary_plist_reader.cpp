@@ -7,6 +7,8 @@
 #include <array>
 #include <bit>
 #include <cstring>
+#include <functional>
+#include <limits>
 #include <vector>
 
 namespace {
@@ -43,12 +45,17 @@ public:
         : m_data(reinterpret_cast<const uchar *>(bytes.data())), m_size(quint64(bytes.size())),
           // Real files never come near this; crafted ones whose containers overlap in the file
           // would otherwise cost time quadratic in their size.
-          m_budget(4 * quint64(bytes.size()) + 1024), m_visitor(visitor)
+          m_budget(4 * quint64(bytes.size()) + 1024), m_visitor(&visitor)
     {
         m_names.fill({RawValue::noObject, {}, -1});
     }
 
     bool read();
+    // The record of object index alone, as read() hands it over; false when the file or the
+    // object is no such record.
+    bool readRecord(quint64 index);
+    bool readTrailerOnly() { return readTrailer(); }
+    void setVisitor(RawRecordVisitor &visitor) { m_visitor = &visitor; }
 
 private:
     quint64 readUnsigned(quint64 pos, int width) const;
@@ -70,7 +77,7 @@ private:
     const uchar *m_data;
     quint64 m_size;
     quint64 m_budget;
-    RawRecordVisitor &m_visitor;
+    RawRecordVisitor *m_visitor;
     int m_offsetSize = 0;
     int m_refSize = 0;
     quint64 m_objectCount = 0;
@@ -262,7 +269,7 @@ bool Walker::record(const RawString &key, quint64 index, bool shared)
 {
     const std::optional<Object> obj = object(index);
     if (!obj || obj->type() != dictionaryType)
-        return m_visitor.brokenRecord(key);
+        return m_visitor->brokenRecord(key);
     if (!spend(obj->count + 1))
         return false;
     m_fields.clear();
@@ -271,17 +278,17 @@ bool Walker::record(const RawString &key, quint64 index, bool shared)
         const std::optional<quint64> nameRef = reference(obj->start + i * refSize);
         const std::optional<quint64> valueRef = reference(obj->start + (obj->count + i) * refSize);
         if (!nameRef || !valueRef)
-            return m_visitor.brokenRecord(key);
+            return m_visitor->brokenRecord(key);
         const Name *fieldName = name(*nameRef);
         if (!fieldName)
-            return m_visitor.brokenRecord(key);
+            return m_visitor->brokenRecord(key);
         RawField field;
         field.name = fieldName->name;
         field.faceField = fieldName->faceField;
         field.value = value(*valueRef);
         m_fields.push_back(field);
     }
-    return m_visitor.record(key, index, shared, m_fields);
+    return m_visitor->record(key, index, shared, m_fields);
 }
 
 bool Walker::read()
@@ -322,10 +329,10 @@ bool Walker::read()
         if (!keyObject || !keyObject->isString())
             return false;
         const RawString key = string(*keyObject);
-        if (!m_visitor.wants(key))
+        if (!m_visitor->wants(key))
             continue;
         if (walked[*valueRef]) {
-            if (!m_visitor.sharedRecord(key, *valueRef))
+            if (!m_visitor->sharedRecord(key, *valueRef))
                 return false;
             continue;
         }
@@ -336,9 +343,76 @@ bool Walker::read()
     return true;
 }
 
+bool Walker::readRecord(quint64 index)
+{
+    // Each record read again is read whole, however often: no budget.
+    m_budget = std::numeric_limits<quint64>::max();
+    const std::optional<Object> obj = object(index);
+    return obj && obj->type() == dictionaryType && record({}, index, false);
+}
+
+// Refuses every record: a visitor for a reader that has none yet.
+class NoVisitor final : public RawRecordVisitor
+{
+public:
+    bool wants(const RawString &) override { return false; }
+    bool record(const RawString &, quint64, bool, std::span<const RawField>) override
+    {
+        return false;
+    }
+    bool sharedRecord(const RawString &, quint64) override { return false; }
+};
+
+// Hands the fields of the one record read to a function.
+class FieldsVisitor final : public RawRecordVisitor
+{
+public:
+    explicit FieldsVisitor(const std::function<bool(std::span<const RawField>)> &take)
+        : m_take(take)
+    {
+    }
+    bool wants(const RawString &) override { return true; }
+    bool record(const RawString &, quint64, bool, std::span<const RawField> fields) override
+    {
+        return m_take(fields);
+    }
+    bool sharedRecord(const RawString &, quint64) override { return false; }
+
+private:
+    const std::function<bool(std::span<const RawField>)> &m_take;
+};
+
 } // namespace
 
 bool readBinaryRecords(QByteArrayView bytes, RawRecordVisitor &visitor)
 {
     return Walker(bytes, visitor).read();
+}
+
+struct BinaryRecordReader::State
+{
+    explicit State(QByteArrayView bytes) : walker(bytes, none) {}
+    NoVisitor none;
+    Walker walker;
+    bool valid = false;
+};
+
+BinaryRecordReader::BinaryRecordReader(QByteArrayView bytes)
+    : m_state(std::make_unique<State>(bytes))
+{
+    m_state->valid = m_state->walker.readTrailerOnly();
+}
+
+BinaryRecordReader::~BinaryRecordReader() = default;
+
+bool BinaryRecordReader::read(quint64 record,
+                              const std::function<bool(std::span<const RawField>)> &take)
+{
+    if (!m_state->valid)
+        return false;
+    FieldsVisitor visitor(take);
+    m_state->walker.setVisitor(visitor);
+    const bool read = m_state->walker.readRecord(record);
+    m_state->walker.setVisitor(m_state->none);
+    return read;
 }

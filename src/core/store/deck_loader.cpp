@@ -149,6 +149,8 @@ struct SavedState
     // when it is missing or cannot be read; the walk tells whether it is a progress table.
     std::unique_ptr<MappedFile> mapped;
     QByteArray bytes;
+    // Its records, walked while the deck is read, when it is a table as a save writes it.
+    WalkedRecordsPtr walked;
     // The state the journals' records leave each face in: the progress file is a snapshot
     // that may lag behind them.
     DigestTable<JournaledFace> journaled;
@@ -172,7 +174,28 @@ SavedState readSavedState(const QString &progressFile, LoadProgress *progress = 
         if (read.ok())
             state.bytes = std::move(read.bytes);
     }
-    if (!reached(0.9))
+    if (!reached(0.05))
+        return state;
+    // The walk of a big file takes about as long as reading the deck beside it, and needs no
+    // face: it goes on meanwhile.
+    if (state.mapped) {
+        MappedFile &file = *state.mapped;
+        const qsizetype size = file.bytes().size();
+        state.walked = walkSavedRecords(file.bytes(), [&](qsizetype from, qsizetype to) {
+            file.release(from, to);
+            // The next stretch, before the walk reaches it.
+            file.fetch(from - (to - from), from);
+            return reached(0.05 + 0.9 * (1 - double(from) / double(size)));
+        });
+        if (file.wasCut())
+            state.walked.reset();
+    } else if (!state.bytes.isEmpty()) {
+        const qsizetype size = state.bytes.size();
+        state.walked = walkSavedRecords(state.bytes, [&](qsizetype from, qsizetype) {
+            return reached(0.05 + 0.9 * (1 - double(from) / double(size)));
+        });
+    }
+    if (!reached(0.95))
         return state;
     // Replayed as they are read: a journal of a million reviews is never held decoded.
     forEachDeckJournalRecord(progressFile, [&state](const JournalRecord &record) {
@@ -347,7 +370,22 @@ std::optional<DataFile> mergeSavedState(QList<Card> cards, const QUrl &url,
     // Faces whose text has a record take it back. A file that is no progress table gives none.
     MatchedRecords matched;
     bool walked = false;
-    if (state->mapped) {
+    if (state->walked) {
+        const QByteArrayView bytes = state->mapped ? state->mapped->bytes() : state->bytes;
+        walked = matchWalkedRecords(*state->walked, bytes, faces, digests, &matched);
+        state->walked.reset();
+        if (walked && state->mapped && state->mapped->wasCut()) {
+            // Cut short in place while it was read again: walked as it is now, below.
+            for (qsizetype i = 0; i < faceCount; ++i) {
+                if (matched.sources[size_t(i)] != FaceRecord::None)
+                    applySavedProgress(*faces[size_t(i)], SavedProgress());
+            }
+            walked = false;
+        }
+        if (walked)
+            state->mapped.reset();
+    }
+    if (!walked && state->mapped) {
         MappedFile &file = *state->mapped;
         walked = matchSavedRecords(file.bytes(), faces, digests, &matched,
                                    [&](qsizetype from, qsizetype to) {

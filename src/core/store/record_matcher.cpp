@@ -1,5 +1,6 @@
 #include "core/store/record_matcher.h"
 
+#include "core/store/binary_plist_reader.h"
 #include "core/store/progress_store.h"
 #include "core/store/property_list.h"
 #include "core/store/stored_face_fields.h"
@@ -9,7 +10,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
+#include <memory>
 #include <utility>
+
+#include <sys/mman.h>
 
 namespace {
 
@@ -25,56 +30,220 @@ constexpr qsizetype releaseStep = qsizetype(8) << 20;
 
 // Two bits per digest in a bit set: whether a digest was given to a face in order before. A
 // file written by this program holds each key once; another writer's file may repeat a key, and
-// only then does a face of a repeated text need a second look.
+// only then does a face of a repeated text need a second look. Both bits of a digest lie in one
+// word, so that a look costs one read of memory that is seldom in a cache.
 class SeenFilter
 {
 public:
     explicit SeenFilter(qsizetype expected)
     {
-        size_t bits = 1024;
-        while (bits < size_t(expected) * 16)
-            bits *= 2;
-        m_words.assign(bits / 64, 0);
+        size_t words = 16;
+        while (words * 64 < size_t(expected) * 16)
+            words *= 2;
+        m_words.assign(words, 0);
     }
 
     // Whether the digest may have been added before; adds it.
     bool testAndAdd(const FaceDigest &digest)
     {
-        const auto [low, high] = hashes(digest);
-        const bool was = test(low) && test(high);
-        set(low);
-        set(high);
+        const auto [word, bits] = place(digest);
+        const bool was = (m_words[word] & bits) == bits;
+        m_words[word] |= bits;
         return was;
     }
     // Whether the digest may have been added; false: it never was.
     bool mayHold(const FaceDigest &digest) const
     {
-        const auto [low, high] = hashes(digest);
-        return test(low) && test(high);
+        const auto [word, bits] = place(digest);
+        return (m_words[word] & bits) == bits;
     }
 
 private:
-    static std::pair<quint64, quint64> hashes(const FaceDigest &digest)
+    std::pair<size_t, quint64> place(const FaceDigest &digest) const
     {
         quint64 low;
         quint64 high;
         std::memcpy(&low, digest.bytes.data(), 8);
         std::memcpy(&high, digest.bytes.data() + 8, 8);
-        return {low, high};
-    }
-    size_t bitOf(quint64 hash) const { return size_t(hash) & (m_words.size() * 64 - 1); }
-    bool test(quint64 hash) const
-    {
-        const size_t bit = bitOf(hash);
-        return (m_words[bit / 64] >> (bit % 64)) & 1;
-    }
-    void set(quint64 hash)
-    {
-        const size_t bit = bitOf(hash);
-        m_words[bit / 64] |= quint64(1) << (bit % 64);
+        const quint64 bits = quint64(1) << (high & 63) | quint64(1) << ((high >> 6) & 63);
+        return {size_t(low) & (m_words.size() - 1), bits};
     }
 
     std::vector<quint64> m_words;
+};
+
+// Tells a walk's walkedPast of the bytes it has gone past, a stretch at a time. The records
+// come from the end of the file to its start, each after its key: the bytes from the key of
+// this one to that of the first are done with, in a file as a save writes it. (In any other,
+// they are read again if needed.)
+class WalkedPastTeller
+{
+public:
+    WalkedPastTeller(QByteArrayView bytes,
+                     const std::function<bool(qsizetype, qsizetype)> &walkedPast)
+        : m_bytes(bytes), m_walkedPast(walkedPast)
+    {
+    }
+
+    // At the key whose characters are at key: whether to go on.
+    bool atKey(const void *key)
+    {
+        if (!m_walkedPast)
+            return true;
+        const auto address = reinterpret_cast<quintptr>(key);
+        const auto start = reinterpret_cast<quintptr>(m_bytes.data());
+        if (address < start || address - start >= quintptr(m_bytes.size()))
+            return true;
+        const qsizetype offset = qsizetype(address - start);
+        if (m_walkedFrom < 0)
+            m_walkedFrom = offset;
+        if (offset + releaseStep <= m_walkedFrom) {
+            const qsizetype to = std::exchange(m_walkedFrom, offset);
+            return m_walkedPast(offset, to);
+        }
+        return true;
+    }
+
+private:
+    QByteArrayView m_bytes;
+    const std::function<bool(qsizetype, qsizetype)> &m_walkedPast;
+    qsizetype m_walkedFrom = -1;
+};
+
+bool isMarkedOrphan(std::span<const RawField> fields)
+{
+    const QStringView mark(orphanedSinceKey);
+    return std::any_of(fields.begin(), fields.end(), [&](const RawField &field) {
+        return field.faceField < 0 && field.name.size == mark.size() &&
+               field.name.toString() == mark;
+    });
+}
+
+} // namespace
+
+// What a record of the first walk gives back to the face of its key, as applySavedProgress
+// gives it, and the record's object for the rest.
+struct WalkedRecord
+{
+    FaceDigest digest;
+    OptionalInstant lastReview;
+    OptionalInstant nextReview;
+    BoxedOptional<ReviewMemory> memory;
+    quint32 record = 0;
+    qint8 rating = 0;
+    CardFaceProgress progress = CardFaceProgress::New;
+    bool markedOrphan = false;
+
+    void giveTo(CardFace &face)
+    {
+        face.rating = rating;
+        face.progress = progress;
+        face.lastReview = lastReview;
+        face.nextReview = nextReview;
+        face.memory = std::move(memory);
+    }
+};
+
+// The walked records in memory of their own, which goes back to the system whole: a million
+// records are a hundred megabytes that the heap would otherwise keep among the cards. Room for
+// as many records as a file of their size can hold as a save writes it.
+class WalkedRecords
+{
+public:
+    explicit WalkedRecords(qsizetype fileSize)
+        : m_capacity(fileSize / smallestRecord + 16),
+          m_bytes(size_t(m_capacity) * sizeof(WalkedRecord))
+    {
+        void *data = ::mmap(nullptr, m_bytes, PROT_READ | PROT_WRITE,
+                            MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
+        if (data == MAP_FAILED) {
+            m_capacity = 0;
+            return;
+        }
+        // Fresh memory, written once in order: a fault per 2 MiB rather than per 4 KiB.
+        ::madvise(data, m_bytes, MADV_HUGEPAGE);
+        m_records = static_cast<WalkedRecord *>(data);
+    }
+    ~WalkedRecords()
+    {
+        if (!m_records)
+            return;
+        std::destroy_n(m_records, m_size);
+        ::munmap(m_records, m_bytes);
+    }
+    WalkedRecords(const WalkedRecords &) = delete;
+    WalkedRecords &operator=(const WalkedRecords &) = delete;
+
+    // A new record at the end; nothing when there is no room.
+    WalkedRecord *append()
+    {
+        if (m_size == m_capacity)
+            return nullptr;
+        return new (m_records + m_size++) WalkedRecord;
+    }
+    std::span<WalkedRecord> records() { return {m_records, size_t(m_size)}; }
+
+private:
+    // Fewer bytes than any record that a save writes takes in the file, with its key and its
+    // place in the tables.
+    static constexpr qsizetype smallestRecord = 64;
+    WalkedRecord *m_records = nullptr;
+    qsizetype m_size = 0;
+    qsizetype m_capacity;
+    size_t m_bytes;
+};
+
+void WalkedRecordsDeleter::operator()(WalkedRecords *records) const noexcept
+{
+    delete records;
+}
+
+namespace {
+
+// The first walk: every record of a face key taken as it comes, whatever faces there will be.
+// Anything a save does not write stops it.
+class RecordWalker final : public RawRecordVisitor
+{
+public:
+    RecordWalker(QByteArrayView bytes, WalkedRecords &records,
+                 const std::function<bool(qsizetype, qsizetype)> &walkedPast)
+        : m_teller(bytes, walkedPast), m_records(records)
+    {
+    }
+
+    bool wants(const RawString &key) override
+    {
+        m_digest = m_teller.atKey(key.data) ? key.faceDigest() : std::nullopt;
+        // Refused by the record that follows.
+        return true;
+    }
+
+    bool record(const RawString &, quint64 record, bool shared,
+                std::span<const RawField> fields) override
+    {
+        if (!m_digest || shared || record > std::numeric_limits<quint32>::max())
+            return false;
+        std::optional<SavedProgress> saved = savedProgressOf(fields);
+        WalkedRecord *walked = saved ? m_records.append() : nullptr;
+        if (!walked)
+            return false;
+        walked->digest = *m_digest;
+        walked->lastReview = saved->lastReview;
+        walked->nextReview = saved->nextReview;
+        walked->memory = saved->memory;
+        walked->record = quint32(record);
+        walked->rating = saved->rating;
+        walked->progress = saved->progress;
+        walked->markedOrphan = isMarkedOrphan(fields);
+        return true;
+    }
+
+    bool sharedRecord(const RawString &, quint64) override { return false; }
+
+private:
+    WalkedPastTeller m_teller;
+    WalkedRecords &m_records;
+    std::optional<FaceDigest> m_digest;
 };
 
 class InOrderMatcher final : public RawRecordVisitor
@@ -83,7 +252,7 @@ public:
     InOrderMatcher(QByteArrayView bytes, std::span<CardFace *const> faces,
                    std::span<const FaceDigest> digests, MatchedRecords &result,
                    const std::function<bool(qsizetype, qsizetype)> &walkedPast)
-        : m_otherKeys(bytes.size()), m_bytes(bytes), m_walkedPast(walkedPast), m_faces(faces),
+        : m_otherKeys(bytes.size()), m_teller(bytes, walkedPast), m_faces(faces),
           m_digests(digests), m_sources(result.sources), m_loose(result.loose),
           m_seen(qsizetype(faces.size())), m_cursor(qsizetype(faces.size()) - 1)
     {
@@ -92,7 +261,7 @@ public:
 
     bool wants(const RawString &key) override
     {
-        if (m_walkedPast && !tellWalkedPast(key.data)) {
+        if (!m_teller.atKey(key.data)) {
             m_refused = true; // by the record that follows
             return true;
         }
@@ -122,7 +291,8 @@ public:
             return accept(saved, {}, {}, marked);
         const qsizetype face = faceInOrder(*m_digest);
         if (face >= 0) {
-            give(face, *m_digest, *saved, marked);
+            applySavedProgress(*m_faces[size_t(face)], *saved);
+            give(face, *m_digest, marked);
             return true;
         }
         LooseRecord loose;
@@ -144,6 +314,33 @@ public:
         if (m_refused || it == m_shared.cend())
             return false;
         return accept(it->saved, it->text, it->position, it->marked);
+    }
+
+    // The record of a first walk, as wants() and record() take the record of a face key that
+    // keeps to the stored form. False when the record cannot be read again.
+    bool walked(WalkedRecord &walked, BinaryRecordReader &reader)
+    {
+        if (m_loose.contains(walked.digest))
+            return true;
+        m_digest = walked.digest;
+        const qsizetype face = faceInOrder(walked.digest);
+        if (face >= 0) {
+            walked.giveTo(*m_faces[size_t(face)]);
+            give(face, walked.digest, walked.markedOrphan);
+            return true;
+        }
+        // The few records that no face meets in order are read again for their text.
+        return reader.read(walked.record, [&](std::span<const RawField> fields) {
+            std::optional<SavedProgress> saved = savedProgressOf(fields);
+            if (!saved)
+                return false;
+            LooseRecord loose;
+            loose.saved = *std::move(saved);
+            loose.markedOrphan = isMarkedOrphan(fields);
+            looseText(fields, &loose.text, &loose.position);
+            m_loose.insert(walked.digest, std::move(loose));
+            return true;
+        });
     }
 
     // What the walk cannot know while it walks; false when the file is refused after all.
@@ -174,15 +371,6 @@ private:
         loose.position = position;
         loose.markedOrphan = marked;
         return loose;
-    }
-
-    static bool isMarkedOrphan(std::span<const RawField> fields)
-    {
-        const QStringView mark(orphanedSinceKey);
-        return std::any_of(fields.begin(), fields.end(), [&](const RawField &field) {
-            return field.faceField < 0 && field.name.size == mark.size() &&
-                   field.name.toString() == mark;
-        });
     }
 
     static void looseText(std::span<const RawField> fields, QString *text,
@@ -221,16 +409,17 @@ private:
             return true;
         }
         const qsizetype face = faceInOrder(*m_digest);
-        if (face >= 0)
-            give(face, *m_digest, *saved, marked);
-        else
+        if (face >= 0) {
+            applySavedProgress(*m_faces[size_t(face)], *saved);
+            give(face, *m_digest, marked);
+        } else
             m_loose.insert(*m_digest, looseRecord(*saved, text, position, marked));
         return true;
     }
 
-    void give(qsizetype face, const FaceDigest &digest, const SavedProgress &saved, bool marked)
+    // The face has taken the progress of the record of the digest.
+    void give(qsizetype face, const FaceDigest &digest, bool marked)
     {
-        applySavedProgress(*m_faces[size_t(face)], saved);
         m_sources[size_t(face)] = FaceRecord::InOrder;
         m_markedClaimed = m_markedClaimed || marked;
         if (m_seen.testAndAdd(digest))
@@ -264,25 +453,6 @@ private:
         return -1;
     }
 
-    // The records come from the end of the file to its start, each after its key: the bytes
-    // from the key of this one to that of the first are done with, in a file as a save writes
-    // it. (In any other, they are read again if needed.)
-    bool tellWalkedPast(const void *key)
-    {
-        const auto address = reinterpret_cast<quintptr>(key);
-        const auto start = reinterpret_cast<quintptr>(m_bytes.data());
-        if (address < start || address - start >= quintptr(m_bytes.size()))
-            return true;
-        const qsizetype offset = qsizetype(address - start);
-        if (m_walkedFrom < 0)
-            m_walkedFrom = offset;
-        if (offset + releaseStep <= m_walkedFrom) {
-            const qsizetype to = std::exchange(m_walkedFrom, offset);
-            return m_walkedPast(offset, to);
-        }
-        return true;
-    }
-
     qsizetype takeFace(qsizetype face)
     {
         m_cursor = face - 1;
@@ -293,9 +463,7 @@ private:
     OtherKeys m_otherKeys;
     bool m_refused = false;
     bool m_markedClaimed = false;
-    QByteArrayView m_bytes;
-    const std::function<bool(qsizetype, qsizetype)> &m_walkedPast;
-    qsizetype m_walkedFrom = -1;
+    WalkedPastTeller m_teller;
     std::span<CardFace *const> m_faces;
     std::span<const FaceDigest> m_digests;
     std::vector<FaceRecord> &m_sources;
@@ -404,6 +572,21 @@ bool InOrderMatcher::finish()
 
 } // namespace
 
+namespace {
+
+// The faces as they were before a match that failed, and nothing matched.
+void undoMatch(std::span<CardFace *const> faces, MatchedRecords *result)
+{
+    for (size_t face = 0; face < faces.size(); ++face) {
+        if (result->sources[face] != FaceRecord::None)
+            applySavedProgress(*faces[face], SavedProgress());
+    }
+    *result = MatchedRecords();
+    result->sources.assign(faces.size(), FaceRecord::None);
+}
+
+} // namespace
+
 bool matchSavedRecords(QByteArrayView bytes, std::span<CardFace *const> faces,
                        std::span<const FaceDigest> digests, MatchedRecords *result,
                        const std::function<bool(qsizetype, qsizetype)> &walkedPast)
@@ -414,11 +597,40 @@ bool matchSavedRecords(QByteArrayView bytes, std::span<CardFace *const> faces,
         result->markedRecordClaimed = matcher.markedRecordClaimed();
         return true;
     }
-    for (size_t face = 0; face < faces.size(); ++face) {
-        if (result->sources[face] != FaceRecord::None)
-            applySavedProgress(*faces[face], SavedProgress());
-    }
-    *result = MatchedRecords();
-    result->sources.assign(faces.size(), FaceRecord::None);
+    undoMatch(faces, result);
     return false;
+}
+
+WalkedRecordsPtr walkSavedRecords(QByteArrayView bytes,
+                                  const std::function<bool(qsizetype, qsizetype)> &walkedPast)
+{
+    if (!bytes.startsWith("bplist00"))
+        return nullptr;
+    WalkedRecordsPtr records(new WalkedRecords(bytes.size()));
+    RecordWalker walker(bytes, *records, walkedPast);
+    if (!readBinaryRecords(bytes, walker))
+        return nullptr;
+    return records;
+}
+
+bool matchWalkedRecords(WalkedRecords &records, QByteArrayView bytes,
+                        std::span<CardFace *const> faces, std::span<const FaceDigest> digests,
+                        MatchedRecords *result)
+{
+    *result = MatchedRecords();
+    const std::function<bool(qsizetype, qsizetype)> none;
+    InOrderMatcher matcher(bytes, faces, digests, *result, none);
+    BinaryRecordReader reader(bytes);
+    for (WalkedRecord &record : records.records()) {
+        if (!matcher.walked(record, reader)) {
+            undoMatch(faces, result);
+            return false;
+        }
+    }
+    if (!matcher.finish()) {
+        undoMatch(faces, result);
+        return false;
+    }
+    result->markedRecordClaimed = matcher.markedRecordClaimed();
+    return true;
 }

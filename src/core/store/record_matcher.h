@@ -6,6 +6,7 @@
 #include <QByteArrayView>
 
 #include <functional>
+#include <memory>
 #include <span>
 #include <vector>
 
@@ -65,3 +66,27 @@ struct MatchedRecords
 matchSavedRecords(QByteArrayView bytes, std::span<CardFace *const> faces,
                   std::span<const FaceDigest> digests, MatchedRecords *result,
                   const std::function<bool(qsizetype from, qsizetype to)> &walkedPast = {});
+
+// The records of a progress file walked before the faces are there to meet them, so that the
+// walk can go on while the deck is read: what each record gives back to a face, in the order of
+// the walk. Only for a table as a save writes it (binary, every key a face key, no record
+// shared by keys nor breaking the stored form); any other file is matched by matchSavedRecords.
+class WalkedRecords;
+struct WalkedRecordsDeleter
+{
+    void operator()(WalkedRecords *records) const noexcept;
+};
+using WalkedRecordsPtr = std::unique_ptr<WalkedRecords, WalkedRecordsDeleter>;
+
+// The records of bytes, walked; nothing when the bytes are not such a table or walkedPast (as
+// for matchSavedRecords) stopped the walk.
+[[nodiscard]] WalkedRecordsPtr
+walkSavedRecords(QByteArrayView bytes,
+                 const std::function<bool(qsizetype from, qsizetype to)> &walkedPast = {});
+
+// As matchSavedRecords, for the records walked from the same bytes before, which are used up
+// (each face takes the schedule its record held). False, with the faces as they were, when the
+// bytes no longer hold what the walk met: match them with matchSavedRecords then.
+[[nodiscard]] bool matchWalkedRecords(WalkedRecords &records, QByteArrayView bytes,
+                                      std::span<CardFace *const> faces,
+                                      std::span<const FaceDigest> digests, MatchedRecords *result);

@@ -299,6 +299,84 @@ private Q_SLOTS:
         }
     }
 
+    // The records walked before the faces are read, then given to them, match as the walk beside
+    // the faces does: the same progress from the same records, the same records left over.
+    void walkedRecordsMatchAsTheWalkBesideTheFaces()
+    {
+        QRandomGenerator random(7122026);
+        for (int round = 0; round < 300; ++round) {
+            const int pool = 4 + int(random.bounded(30));
+            const auto text = [&] { return u"text %1"_qs.arg(random.bounded(pool)); };
+            QList<CardFace> faces;
+            QList<Record> records;
+            for (int f = int(random.bounded(60)); f > 0; --f) {
+                faces.append(CardFace(faceText(text())));
+                if (random.bounded(10) < 8)
+                    records.append(
+                        {faces.last().text.toString().chopped(1), int(random.bounded(6)) - 1,
+                         allCardFaceProgresses[random.bounded(5)], true, random.bounded(8) == 0});
+                if (random.bounded(8) == 0)
+                    records.append({text(), int(random.bounded(6)), CardFaceProgress::New, true,
+                                    random.bounded(2) == 0});
+            }
+            if (!records.isEmpty() && random.bounded(3) == 0) {
+                const qsizetype from = random.bounded(records.size());
+                const qsizetype to = from + random.bounded(records.size() - from) + 1;
+                std::shuffle(records.begin() + from, records.begin() + to, random);
+            }
+            const QByteArray file = binaryFile(records);
+            const auto match = [&](bool walkedFirst) {
+                QList<CardFace> matched = faces;
+                std::vector<CardFace *> pointers;
+                std::vector<FaceDigest> digests;
+                for (CardFace &face : matched) {
+                    pointers.push_back(&face);
+                    digests.push_back(faceDigest(face.text));
+                }
+                MatchedRecords result;
+                if (walkedFirst) {
+                    WalkedRecordsPtr walked = walkSavedRecords(file);
+                    if (!walked || !matchWalkedRecords(*walked, file, pointers, digests, &result))
+                        return std::pair(QList<CardFace>(), MatchedRecords());
+                } else if (!matchSavedRecords(file, pointers, digests, &result)) {
+                    return std::pair(QList<CardFace>(), MatchedRecords());
+                }
+                return std::pair(matched, std::move(result));
+            };
+            const auto [walkedFaces, walked] = match(true);
+            const auto [besideFaces, beside] = match(false);
+            const QByteArray context = file.toBase64();
+            QVERIFY2(!besideFaces.isEmpty() || faces.isEmpty(), context.constData());
+            QVERIFY2(walkedFaces == besideFaces, context.constData());
+            QVERIFY2(walked.sources == beside.sources, context.constData());
+            QCOMPARE(walked.markedRecordClaimed, beside.markedRecordClaimed);
+            const auto &walkedLoose = walked.loose.entries();
+            const auto &besideLoose = beside.loose.entries();
+            QCOMPARE(walkedLoose.size(), besideLoose.size());
+            for (size_t i = 0; i < walkedLoose.size(); ++i) {
+                const auto &[digest, record] = walkedLoose[i];
+                const auto &[expectedDigest, expected] = besideLoose[i];
+                QVERIFY(digest == expectedDigest);
+                QVERIFY(record.saved == expected.saved);
+                QCOMPARE(record.text, expected.text);
+                QCOMPARE(record.position, expected.position);
+                QCOMPARE(record.use, expected.use);
+                QCOMPARE(record.inFile, expected.inFile);
+                QCOMPARE(record.markedOrphan, expected.markedOrphan);
+            }
+        }
+    }
+
+    // Only a table as a save writes it is walked before the faces are read; any other is
+    // matched by the walk beside the faces.
+    void onlyATableAsASaveWritesItIsWalkedFirst()
+    {
+        const Records records = {{u"a"_qs, 1}, {u"b"_qs, 2}};
+        QVERIFY(walkSavedRecords(binaryFile(records)));
+        QVERIFY(!walkSavedRecords(xmlFile(records)));
+        QVERIFY(!walkSavedRecords(QByteArray("bplist00 and then nothing")));
+    }
+
     // Long runs of new faces and a block of cards moved far: the walk finds its way back.
     void bigEditsOfABigDeck()
     {
