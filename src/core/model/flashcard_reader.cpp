@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <vector>
 
 namespace {
 
@@ -105,11 +106,27 @@ public:
     QList<Card> finish()
     {
         finishCard();
-        for (qsizetype i = 0; i < m_cards.size(); ++i)
-            m_cards[i].cardID = i;
-        // Grown by doubling; a big list lives in its own mapping, which shrinks in place.
-        m_cards.squeeze();
-        return std::move(m_cards);
+        QList<Card> cards;
+        if (m_filled.empty()) {
+            cards = std::move(m_cards);
+            cards.squeeze();
+        } else {
+            // One block of the final size, filled outside the allocator's lock.
+            qsizetype count = m_cards.size();
+            for (const QList<Card> &batch : m_filled)
+                count += batch.size();
+            cards.reserve(count);
+            for (QList<Card> &batch : m_filled) {
+                cards.append(std::move(batch));
+                batch = QList<Card>();
+            }
+            m_filled.clear();
+            cards.append(std::move(m_cards));
+            m_cards = QList<Card>();
+        }
+        for (qsizetype i = 0; i < cards.size(); ++i)
+            cards[i].cardID = i;
+        return cards;
     }
 
 private:
@@ -156,6 +173,11 @@ private:
             QList<CardFace> faces;
             faces.reserve(m_faces.size());
             std::move(m_faces.begin(), m_faces.end(), std::back_inserter(faces));
+            if (m_cards.size() == cardsPerBatch) {
+                m_filled.push_back(std::move(m_cards));
+                m_cards = QList<Card>();
+                m_cards.reserve(cardsPerBatch);
+            }
             m_cards.append(Card(std::move(faces)));
             m_cards.last().caption = std::move(m_caption);
         }
@@ -163,6 +185,12 @@ private:
         m_caption = QString();
     }
 
+    // The cards are gathered in batches of a fixed size rather than in one list grown by
+    // doubling: growing a list of millions of cards copies it, and while the memory allocator
+    // copies a block it holds the lock that every other thread's allocations wait for (the
+    // window's among them), for as long as copying a hundred megabytes into fresh memory takes.
+    static constexpr qsizetype cardsPerBatch = 16384;
+    std::vector<QList<Card>> m_filled;
     QStringView m_source;
     QList<Card> m_cards;
     QList<CardFace> m_faces;

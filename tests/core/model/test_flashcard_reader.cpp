@@ -186,6 +186,27 @@ private Q_SLOTS:
         }
     }
 
+    // A deck of tens of thousands of cards is gathered in several stretches: none is lost,
+    // doubled or moved, and the card numbers run on across them.
+    void aLongDeckKeepsEveryCardInOrder()
+    {
+        constexpr int count = 40'000;
+        QString text;
+        for (int i = 0; i < count; ++i)
+            text += u"=== c%1\nq%1\n---\na%1\n"_qs.arg(i);
+        text.chop(1); // no empty line after the last face
+        const QList<Card> cards = readCards(text);
+        QCOMPARE(cards.size(), count);
+        for (int i = 0; i < count; ++i) {
+            const Card &card = cards[i];
+            QCOMPARE(card.cardID.value_or(-1), qint64(i));
+            QCOMPARE(card.caption, u"c%1"_qs.arg(i));
+            QCOMPARE(card.faces.size(), 2);
+            QCOMPARE(card.faces[0].text.toString(), u"q%1\n"_qs.arg(i));
+            QCOMPARE(card.faces[1].text.toString(), u"a%1\n"_qs.arg(i));
+        }
+    }
+
     void captionsComeFromTheCardMarkers_data()
     {
         QTest::addColumn<QString>("text");
