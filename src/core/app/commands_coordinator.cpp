@@ -58,10 +58,15 @@ struct CommandsCoordinator::LoadJob
 {
     QUrl file;
     bool reload = false;
-    // The deck on screen when the reading began (shared, not copied): the deck before the edit,
-    // and the holder of progress kept only in memory.
+    // The deck on screen when the reading began: the deck before the edit, and the holder of
+    // progress kept only in memory. Shared, when the window lets go of that deck at once;
+    // otherwise copied card by card on the loading thread (copiesDeckOnScreen), since a change
+    // of a card in a list that is shared copies the whole list on the window's thread first.
     std::optional<DataFile> current;
+    bool copiesDeckOnScreen = false;
     FaceChanges unsaved;
+    // How many times the faces changed on screen meanwhile were carried into the deck read.
+    int changeRounds = 0;
     std::atomic<bool> cancelled = false;
     std::atomic<int> reported = -1; // the last progress told, in thousandths
 };
@@ -395,10 +400,13 @@ void CommandsCoordinator::startLoad(const QUrl &file, bool reload)
     auto job = std::make_shared<LoadJob>();
     job->file = file;
     job->reload = reload;
-    // Shared copies: the deck on screen may change meanwhile, which detaches it from these.
     if (dataFile() && !m_activeFile.isEmpty() &&
         progressFileBaseName(file) == progressFileBaseName(m_activeFile)) {
-        job->current = dataFile();
+        // A reload keeps the deck on screen, where reviews go on meanwhile.
+        if (reload)
+            job->copiesDeckOnScreen = true;
+        else
+            job->current = dataFile();
         job->unsaved = m_saver.unsavedChanges();
     }
     m_load = job;
@@ -431,6 +439,8 @@ void CommandsCoordinator::startLoad(const QUrl &file, bool reload)
                 },
                 Qt::QueuedConnection);
         };
+        if (job->copiesDeckOnScreen)
+            job->current = copyDeckOnScreen(*job);
         LoadReport report;
         std::optional<DataFile> deck;
         {
@@ -456,12 +466,63 @@ void CommandsCoordinator::startLoad(const QUrl &file, bool reload)
     });
 }
 
+std::optional<DataFile> CommandsCoordinator::copyDeckOnScreen(const LoadJob &job)
+{
+    // A stretch of cards at a time, each under the lease: a change of the deck on the window's
+    // thread waits for one stretch at most.
+    constexpr qsizetype cardsPerStretch = 16384;
+    std::optional<DataFile> copy;
+    qsizetype total = 0;
+    {
+        const std::lock_guard lease(m_deckLease);
+        const std::optional<DataFile> &deck = m_saver.deck();
+        if (job.cancelled || !deck)
+            return std::nullopt;
+        copy.emplace();
+        copy->title = deck->title;
+        total = deck->cards.size();
+    }
+    copy->cards.reserve(total);
+    for (qsizetype from = 0; from < total; from += cardsPerStretch) {
+        const std::lock_guard lease(m_deckLease);
+        // Every other deck is put on screen after the reading was given up on.
+        const std::optional<DataFile> &deck = m_saver.deck();
+        if (job.cancelled || !deck || deck->cards.size() != total)
+            return std::nullopt;
+        const qsizetype to = std::min(total, from + cardsPerStretch);
+        for (qsizetype card = from; card < to; ++card)
+            copy->cards.append(deck->cards.at(card));
+    }
+    return copy;
+}
+
 void CommandsCoordinator::finishLoad(const std::shared_ptr<LoadJob> &job,
                                      std::optional<DataFile> deck, LoadReport report)
 {
     if (job != m_load) {
         // Overtaken after it finished: let the deck go on the loading thread.
         m_loadThreads.start([dropped = std::move(deck)] {});
+        return;
+    }
+    // Faces changed on screen while the file was read are carried into the deck read on the
+    // loading thread, which goes through every face of it; those changed meanwhile come back
+    // here for another round. The window's thread carries only what changes after a few.
+    constexpr int changeRoundsOffThread = 3;
+    if (deck && !m_changedDuringLoad.isEmpty() && job->changeRounds < changeRoundsOffThread) {
+        ++job->changeRounds;
+        auto result = std::make_shared<std::pair<std::optional<DataFile>, LoadReport>>(
+            std::move(deck), std::move(report));
+        m_loadThreads.start([this, job, result, changed = std::exchange(m_changedDuringLoad, {})] {
+            if (job->cancelled)
+                return;
+            keepChangesDuringLoad(changed, *result->first, result->second.changes);
+            QMetaObject::invokeMethod(
+                this,
+                [this, job, result] {
+                    finishLoad(job, std::move(result->first), std::move(result->second));
+                },
+                Qt::QueuedConnection);
+        });
         return;
     }
     const bool reload = job->reload;
@@ -474,7 +535,7 @@ void CommandsCoordinator::finishLoad(const std::shared_ptr<LoadJob> &job,
         return;
     }
     if (deck)
-        keepChangesDuringLoad(*deck, report.changes);
+        keepChangesDuringLoad(m_changedDuringLoad, *deck, report.changes);
     m_changedDuringLoad.clear();
     if (reload) {
         storeBookmark(job->file);
@@ -511,22 +572,23 @@ void CommandsCoordinator::noteChangeDuringLoad(const CardFace &value)
         m_changedDuringLoad.insert(value.text, value);
 }
 
-void CommandsCoordinator::keepChangesDuringLoad(DataFile &deck, FaceChanges &changes) const
+void CommandsCoordinator::keepChangesDuringLoad(const QHash<FaceText, CardFace> &changedDuringLoad,
+                                                DataFile &deck, FaceChanges &changes)
 {
-    if (m_changedDuringLoad.isEmpty())
+    if (changedDuringLoad.isEmpty())
         return;
     // Few faces change during a reading; their lengths sort out the faces to compare without
     // hashing the text of every face.
     QSet<qsizetype> lengths;
-    for (auto it = m_changedDuringLoad.cbegin(); it != m_changedDuringLoad.cend(); ++it)
+    for (auto it = changedDuringLoad.cbegin(); it != changedDuringLoad.cend(); ++it)
         lengths.insert(it.key().size());
     for (qsizetype c = 0; c < deck.cards.size(); ++c) {
         const QList<CardFace> &faces = std::as_const(deck.cards)[c].faces;
         for (qsizetype f = 0; f < faces.size(); ++f) {
             if (!lengths.contains(faces[f].text.size()))
                 continue;
-            const auto changed = m_changedDuringLoad.constFind(faces[f].text);
-            if (changed == m_changedDuringLoad.cend())
+            const auto changed = changedDuringLoad.constFind(faces[f].text);
+            if (changed == changedDuringLoad.cend())
                 continue;
             CardFace &face = deck.cards[c].faces[f];
             face.rating = changed->rating;
@@ -544,8 +606,11 @@ void CommandsCoordinator::publish(const QUrl &file, std::optional<DataFile> deck
     const State oldState = state();
     const bool fileChanged = file != m_activeFile;
     m_activeFile = file;
-    m_saver.replaceDeck(m_activeFile, std::move(deck), m_location.journalPath(m_activeFile),
-                        std::move(changes), std::move(readFrom));
+    {
+        const std::lock_guard lease(m_deckLease);
+        m_saver.replaceDeck(m_activeFile, std::move(deck), m_location.journalPath(m_activeFile),
+                            std::move(changes), std::move(readFrom));
+    }
     // Signals only once both values are consistent, so no observer sees the new file with the
     // previous deck.
     if (fileChanged)
@@ -561,8 +626,11 @@ void CommandsCoordinator::setDataFile(std::optional<DataFile> dataFile)
     cancelLoad();
     const State oldState = state();
     // A deck set whole is this process's word on every face of it.
-    m_saver.replaceDeck(m_activeFile, std::move(dataFile), m_location.journalPath(m_activeFile),
-                        FaceChanges::everyFace());
+    {
+        const std::lock_guard lease(m_deckLease);
+        m_saver.replaceDeck(m_activeFile, std::move(dataFile), m_location.journalPath(m_activeFile),
+                            FaceChanges::everyFace());
+    }
     Q_EMIT dataFileChanged();
     if (state() != oldState)
         Q_EMIT stateChanged();
@@ -572,7 +640,7 @@ bool CommandsCoordinator::setCard(qsizetype card, const Card &value)
 {
     if (const auto &deck = dataFile(); deck && card >= 0 && card < deck->cards.size())
         Q_EMIT cardAboutToChange(card);
-    const bool changed = m_saver.editDeck([&](DataFile &deck, FaceChanges &changes) {
+    const bool changed = editDeck([&](DataFile &deck, FaceChanges &changes) {
         if (card < 0 || card >= deck.cards.size())
             return false;
         for (const CardFace &face : value.faces)
@@ -736,7 +804,7 @@ bool CommandsCoordinator::writeFace(qsizetype card, qsizetype face, const CardFa
 {
     if (const auto &deck = dataFile(); deck && card >= 0 && card < deck->cards.size())
         Q_EMIT cardAboutToChange(card);
-    const bool changed = m_saver.editDeck([&](DataFile &deck, FaceChanges &changes) {
+    const bool changed = editDeck([&](DataFile &deck, FaceChanges &changes) {
         if (card < 0 || card >= deck.cards.size())
             return false;
         // Check before the non-const access, which would detach for nothing.

@@ -16,6 +16,7 @@
 
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 
 class RecentFiles;
@@ -208,11 +209,21 @@ private:
     void startLoad(const QUrl &file, bool reload);
     void finishLoad(const std::shared_ptr<LoadJob> &job, std::optional<DataFile> deck,
                     LoadReport report);
+    // The deck on screen, its list of cards a copy of its own (the cards share their faces);
+    // nothing when the reading was given up on meanwhile. On the loading thread.
+    std::optional<DataFile> copyDeckOnScreen(const LoadJob &job);
+    // Every change of the deck on screen goes through here, under the lease.
+    template <typename Change> bool editDeck(Change &&change)
+    {
+        const std::lock_guard lease(m_deckLease);
+        return m_saver.editDeck(std::forward<Change>(change));
+    }
     // Drops the reading in the background, if any: it stops at its next step, and whatever it
     // read is thrown away.
     void cancelLoad();
     // Faces changed while a reload was being read keep that change in the deck it gives.
-    void keepChangesDuringLoad(DataFile &deck, FaceChanges &changes) const;
+    static void keepChangesDuringLoad(const QHash<FaceText, CardFace> &changedDuringLoad,
+                                      DataFile &deck, FaceChanges &changes);
     void noteChangeDuringLoad(const CardFace &value);
     void announceLoad(const LoadReport &report, bool reload);
     void journalReattachments(const LoadReport &report);
@@ -254,11 +265,15 @@ private:
     qsizetype m_unclaimedRecords = 0;
     QString m_startNotice;
 
+    // Held on the window's thread while it changes or replaces the deck on screen, and on the
+    // loading thread while it copies a stretch of that deck's cards.
+    std::mutex m_deckLease;
     std::shared_ptr<LoadJob> m_load; // the reading in the background; none when there is none
     double m_loadProgress = 0;
     qint64 m_backgroundLoadThreshold = qint64(4) << 20;
     DeckReader m_deckReader;
-    // The newest value of each face (by text) changed while a reload is read.
+    // The newest value of each face (by text) changed while a reload is read, not yet carried
+    // into the deck it read.
     QHash<FaceText, CardFace> m_changedDuringLoad;
     // Last: destroyed first, so no reading outlives what it uses.
     QThreadPool m_loadThreads;

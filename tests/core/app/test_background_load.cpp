@@ -200,6 +200,46 @@ private Q_SLOTS:
             3);
     }
 
+    // The reading works from a list of cards of its own: a review meanwhile changes the deck on
+    // screen in place rather than copying the list of all its cards first.
+    void aReviewDuringAReloadLeavesTheCardListInPlace()
+    {
+        coordinator().setMinimumCompactionDelay(std::chrono::hours(1));
+        coordinator().open(deck(u"a.txt"_qs));
+        holdReadings();
+        coordinator().reloadActiveFile();
+        QVERIFY(held());
+        const Card *cards = coordinator().dataFile()->cards.constData();
+        rate(2, 1, 4);
+        QCOMPARE(coordinator().dataFile()->cards.constData(), cards);
+        QCOMPARE(coordinator().dataFile()->cards[2].faces[1].rating, 4);
+        m_release.release();
+        coordinator().waitForLoad();
+        QCOMPARE(coordinator().dataFile()->cards[2].faces[1].rating, 4);
+    }
+
+    // Reviews come one after the other while the changes of the first are carried into the
+    // deck read: each is kept, on the faces of every card with its text.
+    void reviewsWhileAReloadEndsAreAllKept()
+    {
+        QVERIFY(writeFile(deck(u"a.txt"_qs).toLocalFile(), deckText(3) + "===\nQ0"));
+        coordinator().open(deck(u"a.txt"_qs));
+        holdReadings();
+        coordinator().reloadActiveFile();
+        QVERIFY(held());
+        rate(0, 0, 1);
+        m_release.release();
+        qint8 last = 0;
+        for (qint8 rating = 2; coordinator().isLoading(); rating = qint8(rating % 5 + 1)) {
+            rate(1, 0, rating);
+            last = rating;
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        }
+        QCOMPARE(coordinator().dataFile()->cards[1].faces[0].rating, last);
+        QCOMPARE(coordinator().dataFile()->cards[0].faces[0].rating, 1);
+        QCOMPARE(coordinator().dataFile()->cards[3].faces[0].rating, 1);
+    }
+
     void aReadingOvertakenByAnotherOpenIsDropped()
     {
         holdReadings();
