@@ -239,6 +239,8 @@ public:
         connect(&m_timer, &QTimer::timeout, this, [this] {
             const double now = double(m_clock.nsecsElapsed()) / 1e6;
             longest = std::max(longest, now - m_last);
+            if (now - m_last >= reported)
+                stalls.append({m_last, now - m_last});
             m_last = now;
         });
         m_timer.start(2);
@@ -247,8 +249,22 @@ public:
     {
         m_last = double(m_clock.nsecsElapsed()) / 1e6;
         longest = 0;
+        stalls.clear();
+    }
+    // Each freeze of at least `reported` ms since the last restart: when it began on the
+    // monotonic clock (as `perf record -k CLOCK_MONOTONIC` stamps its samples), and how long.
+    QString listStalls() const
+    {
+        QStringList parts;
+        for (const auto &[at, length] : stalls)
+            parts.append(QStringLiteral("%1 ms at %2")
+                             .arg(qRound(length))
+                             .arg(qint64(m_clock.msecsSinceReference() + qint64(at))));
+        return parts.isEmpty() ? QStringLiteral("none") : parts.join(QStringLiteral(", "));
     }
     double longest = 0;
+    static constexpr double reported = 50;
+    QList<std::pair<double, double>> stalls;
 
 private:
     QElapsedTimer m_clock;
@@ -414,6 +430,44 @@ int openInWindow(const QUrl &deck, const QString &progressFolder)
             << memory.most << " MiB (at " << memory.mostAt << " ms), when it was shown "
             << atPublish << " MiB\n";
         out << "peak memory:                    " << peakMiB() << " MiB\n";
+        out << "freezes of 50 ms or more:       " << stalls.listStalls() << '\n';
+        out.flush();
+    }
+
+    // A review made while a reload is read, halfway through it: what it costs the window, and
+    // whether the deck shown after the reload keeps it.
+    coordinator->waitForJournal();
+    timer.restart();
+    stalls.restart();
+    {
+        coordinator->reloadActiveFile();
+        while (coordinator->isLoading() && coordinator->loadProgress() < 0.5)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        const double at = timer.nsecsElapsed() / 1e6;
+        CardFace face = coordinator->dataFile()->cards.at(2).faces.at(0);
+        face.rating = qint8(std::min(face.rating + 1, 5));
+        QElapsedTimer reviewTimer;
+        reviewTimer.start();
+        const double processor = threadMilliseconds();
+        coordinator->reviewFace(2, 0, face, Grade::Good);
+        const double worked = threadMilliseconds() - processor;
+        const double took = reviewTimer.nsecsElapsed() / 1e6;
+        const CardFace reviewed = coordinator->dataFile()->cards.at(2).faces.at(0);
+        const bool stillLoading = coordinator->isLoading();
+        while (coordinator->isLoading())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        const double read = timer.nsecsElapsed() / 1e6;
+        idleFor(1000);
+        const CardFace after = coordinator->dataFile()->cards.at(2).faces.at(0);
+        const bool kept = after.rating == reviewed.rating &&
+                          after.lastReview == reviewed.lastReview &&
+                          after.memory == reviewed.memory;
+        out << "review during a reload:         " << took << " ms at " << at << " ms (" << worked
+            << " ms of the main thread's processor time"
+            << (stillLoading ? "" : ", the reading was over by then") << "), "
+            << (kept ? "kept" : "LOST") << " in the deck read, shown after " << read << " ms\n";
+        out << "longest the window was frozen:  " << stalls.longest << " ms\n";
+        out << "freezes of 50 ms or more:       " << stalls.listStalls() << '\n';
         out.flush();
     }
 
