@@ -121,38 +121,38 @@ bool isMarkedOrphan(std::span<const RawField> fields)
 
 } // namespace
 
-// What a record of the first walk gives back to the face of its key, as applySavedProgress
-// gives it, and the record's object for the rest.
-struct WalkedRecord
+// The schedule a record of the first walk gives back to the face of its key, as
+// applySavedProgress gives it: only reviewed faces have one.
+struct WalkedSchedule
 {
-    FaceDigest digest;
     OptionalInstant lastReview;
     OptionalInstant nextReview;
     BoxedOptional<ReviewMemory> memory;
+};
+
+// A record of the first walk: what it gives back to the face of its key, and the record's object
+// for the rest.
+struct WalkedRecord
+{
+    FaceDigest digest;
     quint32 record = 0;
     qint8 rating = 0;
     CardFaceProgress progress = CardFaceProgress::New;
     bool markedOrphan = false;
-
-    void giveTo(CardFace &face)
-    {
-        face.rating = rating;
-        face.progress = progress;
-        face.lastReview = lastReview;
-        face.nextReview = nextReview;
-        face.memory = std::move(memory);
-    }
+    // Whether the next schedule of the walk is this record's.
+    bool scheduled = false;
 };
 
-// The walked records in memory of their own, which goes back to the system whole: a million
-// records are a hundred megabytes that the heap would otherwise keep among the cards. Room for
-// as many records as a file of their size can hold as a save writes it.
-class WalkedRecords
+namespace {
+
+// Objects in memory of their own, which goes back to the system whole: a million records are
+// tens of megabytes that the heap would otherwise keep among the cards. Room for a number of
+// them fixed at the start, which only takes memory as it is used.
+template <typename T> class FreshArray
 {
 public:
-    explicit WalkedRecords(qsizetype fileSize)
-        : m_capacity(fileSize / smallestRecord + 16),
-          m_bytes(size_t(m_capacity) * sizeof(WalkedRecord))
+    explicit FreshArray(qsizetype capacity)
+        : m_capacity(capacity), m_bytes(size_t(capacity) * sizeof(T))
     {
         void *data = ::mmap(nullptr, m_bytes, PROT_READ | PROT_WRITE,
                             MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
@@ -162,35 +162,53 @@ public:
         }
         // Fresh memory, written once in order: a fault per 2 MiB rather than per 4 KiB.
         ::madvise(data, m_bytes, MADV_HUGEPAGE);
-        m_records = static_cast<WalkedRecord *>(data);
+        m_items = static_cast<T *>(data);
     }
-    ~WalkedRecords()
+    ~FreshArray()
     {
-        if (!m_records)
+        if (!m_items)
             return;
-        std::destroy_n(m_records, m_size);
-        ::munmap(m_records, m_bytes);
+        std::destroy_n(m_items, m_size);
+        ::munmap(m_items, m_bytes);
     }
-    WalkedRecords(const WalkedRecords &) = delete;
-    WalkedRecords &operator=(const WalkedRecords &) = delete;
+    FreshArray(const FreshArray &) = delete;
+    FreshArray &operator=(const FreshArray &) = delete;
 
-    // A new record at the end; nothing when there is no room.
-    WalkedRecord *append()
+    // A new object at the end; nothing when there is no room.
+    T *append()
     {
         if (m_size == m_capacity)
             return nullptr;
-        return new (m_records + m_size++) WalkedRecord;
+        return new (m_items + m_size++) T;
     }
-    std::span<WalkedRecord> records() { return {m_records, size_t(m_size)}; }
+    std::span<T> items() { return {m_items, size_t(m_size)}; }
+
+private:
+    T *m_items = nullptr;
+    qsizetype m_size = 0;
+    qsizetype m_capacity;
+    size_t m_bytes;
+};
+
+} // namespace
+
+// Room for as many records as a file of their size can hold as a save writes it.
+class WalkedRecords
+{
+public:
+    explicit WalkedRecords(qsizetype fileSize)
+        : records(fileSize / smallestRecord + 16), schedules(fileSize / smallestRecord + 16)
+    {
+    }
+
+    FreshArray<WalkedRecord> records;
+    // The schedules of the records that have one, in the same order.
+    FreshArray<WalkedSchedule> schedules;
 
 private:
     // Fewer bytes than any record that a save writes takes in the file, with its key and its
     // place in the tables.
     static constexpr qsizetype smallestRecord = 64;
-    WalkedRecord *m_records = nullptr;
-    qsizetype m_size = 0;
-    qsizetype m_capacity;
-    size_t m_bytes;
 };
 
 void WalkedRecordsDeleter::operator()(WalkedRecords *records) const noexcept
@@ -224,17 +242,23 @@ public:
         if (!m_digest || shared || record > std::numeric_limits<quint32>::max())
             return false;
         std::optional<SavedProgress> saved = savedProgressOf(fields);
-        WalkedRecord *walked = saved ? m_records.append() : nullptr;
+        WalkedRecord *walked = saved ? m_records.records.append() : nullptr;
         if (!walked)
             return false;
         walked->digest = *m_digest;
-        walked->lastReview = saved->lastReview;
-        walked->nextReview = saved->nextReview;
-        walked->memory = saved->memory;
         walked->record = quint32(record);
         walked->rating = saved->rating;
         walked->progress = saved->progress;
         walked->markedOrphan = isMarkedOrphan(fields);
+        if (saved->lastReview || saved->nextReview || saved->memory) {
+            WalkedSchedule *schedule = m_records.schedules.append();
+            if (!schedule)
+                return false;
+            schedule->lastReview = saved->lastReview;
+            schedule->nextReview = saved->nextReview;
+            schedule->memory = saved->memory;
+            walked->scheduled = true;
+        }
         return true;
     }
 
@@ -318,14 +342,25 @@ public:
 
     // The record of a first walk, as wants() and record() take the record of a face key that
     // keeps to the stored form. False when the record cannot be read again.
-    bool walked(WalkedRecord &walked, BinaryRecordReader &reader)
+    bool walked(const WalkedRecord &walked, WalkedSchedule *schedule, BinaryRecordReader &reader)
     {
         if (m_loose.contains(walked.digest))
             return true;
         m_digest = walked.digest;
         const qsizetype face = faceInOrder(walked.digest);
         if (face >= 0) {
-            walked.giveTo(*m_faces[size_t(face)]);
+            CardFace &taker = *m_faces[size_t(face)];
+            taker.rating = walked.rating;
+            taker.progress = walked.progress;
+            if (schedule) {
+                taker.lastReview = schedule->lastReview;
+                taker.nextReview = schedule->nextReview;
+                taker.memory = std::move(schedule->memory);
+            } else {
+                taker.lastReview.reset();
+                taker.nextReview.reset();
+                taker.memory.reset();
+            }
             give(face, walked.digest, walked.markedOrphan);
             return true;
         }
@@ -621,8 +656,13 @@ bool matchWalkedRecords(WalkedRecords &records, QByteArrayView bytes,
     const std::function<bool(qsizetype, qsizetype)> none;
     InOrderMatcher matcher(bytes, faces, digests, *result, none);
     BinaryRecordReader reader(bytes);
-    for (WalkedRecord &record : records.records()) {
-        if (!matcher.walked(record, reader)) {
+    const std::span<WalkedSchedule> schedules = records.schedules.items();
+    size_t nextSchedule = 0;
+    for (const WalkedRecord &record : records.records.items()) {
+        WalkedSchedule *schedule = nullptr;
+        if (record.scheduled && nextSchedule < schedules.size())
+            schedule = &schedules[nextSchedule++];
+        if (!matcher.walked(record, schedule, reader)) {
             undoMatch(faces, result);
             return false;
         }

@@ -28,6 +28,9 @@ struct Record
     bool dictionary = true;
     // Marked as claimed by no face since a day in 2025 (binary only).
     bool orphaned = false;
+    // Reviewed that many days after a day in 2025, with what the scheduler remembers (binary
+    // only); never when 0.
+    int reviewed = 0;
 };
 using Records = QList<Record>;
 
@@ -72,6 +75,14 @@ QByteArray binaryFile(const QList<Record> &records)
         CardFace face(faceText(record.text));
         face.rating = qint8(record.rating);
         face.progress = record.progress;
+        if (record.reviewed) {
+            const QDateTime day(QDate(2025, 3, 1), QTime(8, 0), Qt::UTC);
+            face.lastReview = day.addDays(record.reviewed);
+            if (record.reviewed % 2)
+                face.nextReview = day.addDays(2 * record.reviewed);
+            if (record.reviewed % 3)
+                face.memory = ReviewMemory{2.5 * record.reviewed, 5, record.reviewed, 1, {}};
+        }
         QList<StoredField> extra;
         if (record.orphaned)
             extra.append({QString::fromUtf16(orphanedSinceKey), PlistDate{770'000'000}});
@@ -312,12 +323,13 @@ private Q_SLOTS:
             for (int f = int(random.bounded(60)); f > 0; --f) {
                 faces.append(CardFace(faceText(text())));
                 if (random.bounded(10) < 8)
-                    records.append(
-                        {faces.last().text.toString().chopped(1), int(random.bounded(6)) - 1,
-                         allCardFaceProgresses[random.bounded(5)], true, random.bounded(8) == 0});
+                    records.append({faces.last().text.toString().chopped(1),
+                                    int(random.bounded(6)) - 1,
+                                    allCardFaceProgresses[random.bounded(5)], true,
+                                    random.bounded(8) == 0, int(random.bounded(7))});
                 if (random.bounded(8) == 0)
                     records.append({text(), int(random.bounded(6)), CardFaceProgress::New, true,
-                                    random.bounded(2) == 0});
+                                    random.bounded(2) == 0, int(random.bounded(3))});
             }
             if (!records.isEmpty() && random.bounded(3) == 0) {
                 const qsizetype from = random.bounded(records.size());
