@@ -19,7 +19,7 @@ enum class LineKind { CardMarker, FaceMarker, Text };
 // reader perceives: "==" followed by "=" with a combining accent is no marker.
 bool startsWithMarker(QStringView line, QStringView marker)
 {
-    if (!line.startsWith(marker))
+    if (line.size() < marker.size() || line.first(marker.size()) != marker)
         return false;
     if (line.size() == marker.size() || line[marker.size()].unicode() < 0x300)
         return true;
@@ -30,9 +30,12 @@ bool startsWithMarker(QStringView line, QStringView marker)
 
 LineKind kindOf(QStringView line)
 {
-    if (startsWithMarker(line, u"==="))
+    // Most lines are text: their first character says so.
+    if (line.isEmpty())
+        return LineKind::Text;
+    if (line.front() == u'=' && startsWithMarker(line, u"==="))
         return LineKind::CardMarker;
-    if (startsWithMarker(line, u"---"))
+    if (line.front() == u'-' && startsWithMarker(line, u"---"))
         return LineKind::FaceMarker;
     return LineKind::Text;
 }
@@ -278,9 +281,15 @@ void CardReader::add(QStringView piece)
     }
     // The piece itself is the text the faces are cut from, without a copy.
     state.builder.setSource(piece);
-    for (qsizetype i = start; i < size && !state.noCards; ++i) {
-        if (!isLineEnd(chars[i]))
-            continue;
+    // Most characters lie between the line ends below U+000E and the next one, U+0085.
+    const auto endsNoLine = [](char16_t c) {
+        return char16_t(c - 0x0E) < char16_t(0x85 - 0x0E) || !isLineEnd(c);
+    };
+    for (qsizetype i = start; !state.noCards; ++i) {
+        while (i < size && endsNoLine(chars[i]))
+            ++i;
+        if (i == size)
+            break;
         state.readLine(piece, start, i, false);
         start = i + 1;
     }

@@ -166,8 +166,13 @@ private Q_SLOTS:
                 cards << faces;
             return cards;
         };
-        const QStringList pieces = {u"==="_qs, u"---"_qs, u"a"_qs,  u"bc"_qs,   u" "_qs,
-                                    u"\n"_qs,  u"\n"_qs,  u"\r"_qs, u"\r\n"_qs, u"\u2028"_qs};
+        // Every line end, and the characters just beside them that end no line.
+        const QStringList pieces = {
+            u"==="_qs,    u"---"_qs,    u"a"_qs,
+            u"bc"_qs,     u" "_qs,      u"\n"_qs,
+            u"\n"_qs,     u"\r"_qs,     u"\r\n"_qs,
+            u"\u2028"_qs, u"\u000B"_qs, u"\u000C"_qs,
+            u"\u0085"_qs, u"\u2029"_qs, u"\u0009\u000E\u0084\u0086\u2027\u202A"_qs};
         QRandomGenerator random(7);
         for (int round = 0; round < 3000; ++round) {
             QString text = u"===\n"_qs;
