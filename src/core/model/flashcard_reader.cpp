@@ -70,6 +70,8 @@ public:
         m_source = source;
     }
 
+    void setCardCut(CardReader::CardCut cut) { m_cardCut = std::move(cut); }
+
     void startCard(QStringView markerLine)
     {
         finishCard();
@@ -176,13 +178,16 @@ private:
             QList<CardFace> faces;
             faces.reserve(m_faces.size());
             std::move(m_faces.begin(), m_faces.end(), std::back_inserter(faces));
+            Card card(std::move(faces));
+            card.caption = std::move(m_caption);
+            if (m_cardCut)
+                m_cardCut(card, qsizetype(m_filled.size()) * cardsPerBatch + m_cards.size());
             if (m_cards.size() == cardsPerBatch) {
                 m_filled.push_back(std::move(m_cards));
                 m_cards = QList<Card>();
                 m_cards.reserve(cardsPerBatch);
             }
-            m_cards.append(Card(std::move(faces)));
-            m_cards.last().caption = std::move(m_caption);
+            m_cards.append(std::move(card));
         }
         m_faces.clear();
         m_caption = QString();
@@ -193,6 +198,7 @@ private:
     // copies a block it holds the lock that every other thread's allocations wait for (the
     // window's among them), for as long as copying a hundred megabytes into fresh memory takes.
     static constexpr qsizetype cardsPerBatch = 16384;
+    CardReader::CardCut m_cardCut;
     std::vector<QList<Card>> m_filled;
     QStringView m_source;
     QList<Card> m_cards;
@@ -296,6 +302,11 @@ void CardReader::add(QStringView piece)
     state.builder.setSource({});
     if (!state.noCards)
         state.tail.append(piece.sliced(start));
+}
+
+void CardReader::setCardCut(CardCut cut)
+{
+    m_state->builder.setCardCut(std::move(cut));
 }
 
 QList<Card> CardReader::finish()

@@ -2,6 +2,7 @@
 
 #include "core/model/records.h"
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -22,6 +23,11 @@ public:
     void add(QStringView piece);
     // The cards, once every piece has been added.
     QList<Card> finish();
+
+    // Called with each card as soon as it is cut, and its place among the cards, before it
+    // joins the others: it may give the card's faces other blocks of the same texts.
+    using CardCut = std::function<void(Card &card, qsizetype index)>;
+    void setCardCut(CardCut cut);
 
 private:
     struct State;

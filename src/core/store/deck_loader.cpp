@@ -86,6 +86,57 @@ void shareUnchangedTexts(const QList<Card> &before, QList<Card> &after)
         ++end;
 }
 
+// Gives each card, as it is read, the texts of the card of the deck before the edit that reads
+// the same: the one at the same place, or one a few places on or back when cards were added or
+// taken out above it. The blocks of texts just read go at once, and the next cards' texts take
+// their room, so that reading a deck again does not hold all its texts twice.
+class TextSharer
+{
+public:
+    explicit TextSharer(const QList<Card> &before) : m_before(before) {}
+
+    void operator()(Card &card, qsizetype index)
+    {
+        // Cards added or taken out at one place, which a search looks past.
+        constexpr qsizetype reach = 8;
+        // A search for every card of a run of new ones, and then for one card in so many: a
+        // deck written afresh costs little more to read.
+        constexpr qsizetype searchedRun = 64;
+        const qsizetype at = index + m_offset;
+        if (share(at, card)) {
+            m_missed = 0;
+            return;
+        }
+        ++m_missed;
+        if (m_missed > searchedRun && m_missed % searchedRun != 0)
+            return;
+        for (qsizetype distance = 1; distance <= reach; ++distance) {
+            for (const qsizetype old : {at + distance, at - distance}) {
+                if (share(old, card)) {
+                    m_offset = old - index;
+                    m_missed = 0;
+                    return;
+                }
+            }
+        }
+    }
+
+private:
+    bool share(qsizetype old, Card &card) const
+    {
+        if (old < 0 || old >= m_before.size() || !sameTexts(m_before[old], card))
+            return false;
+        const QList<CardFace> &oldFaces = m_before[old].faces;
+        for (qsizetype f = 0; f < card.faces.size(); ++f)
+            card.faces[f].text = oldFaces[f].text;
+        return true;
+    }
+
+    const QList<Card> &m_before;
+    qsizetype m_offset = 0;
+    qsizetype m_missed = 0;
+};
+
 // The face with the progress of its old record; it keeps its own text, number and identity.
 void takeProgress(CardFace &face, const CardFace &old)
 {
@@ -98,9 +149,11 @@ void takeProgress(CardFace &face, const CardFace &old)
 } // namespace
 
 std::optional<QList<Card>> readCardsFromFile(const QString &path, QString *error,
-                                             LoadProgress *progress)
+                                             LoadProgress *progress, const QList<Card> *before)
 {
     CardReader reader;
+    if (before)
+        reader.setCardCut(TextSharer(*before));
     std::function<void(double)> told;
     std::function<bool()> wanted;
     if (progress) {
@@ -249,8 +302,9 @@ std::optional<DataFile> loadDeckFile(const QString &path, const QUrl &url,
         state = std::async(std::launch::async, readSavedState, progressFile, progress);
     else if (progress)
         progress->advance(LoadProgress::Step::ProgressFile, 1);
-    std::optional<QList<Card>> cards = readCardsFromFile(path, error, progress);
-    // While the progress file may still be decoded.
+    std::optional<QList<Card>> cards =
+        readCardsFromFile(path, error, progress, previous ? &previous->cards : nullptr);
+    // Cards moved further than the reading looks.
     if (cards && previous && !(progress && progress->isCancelled()))
         shareUnchangedTexts(previous->cards, *cards);
     std::optional<SavedState> saved;

@@ -54,8 +54,11 @@ DataFile withSavedProgress(QList<Card> cards, const QUrl &url,
 // is never held; nothing when it cannot be read or is not UTF-8 text, error then saying why as
 // readUtf8TextFile does. progress, if given, is told the share of the file read so far; a
 // reading cancelled there stops at the next piece and gives nothing, without an error.
+// before: the deck as it was before an edit of the file, whose cards lend their texts to the
+// cards that read the same.
 std::optional<QList<Card>> readCardsFromFile(const QString &path, QString *error = nullptr,
-                                             LoadProgress *progress = nullptr);
+                                             LoadProgress *progress = nullptr,
+                                             const QList<Card> *before = nullptr);
 
 // The deck of the flashcard file at path with its saved progress, as readCardsFromFile and
 // loadDataFile give it; the progress file is read meanwhile, beside the deck. progress, if

@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <numeric>
 
 namespace {
 
@@ -193,6 +194,64 @@ private Q_SLOTS:
         m_folder = m_dir.filePath(QString::fromLatin1(QTest::currentTestFunction()) + u'/' +
                                   QString::fromLatin1(QTest::currentDataTag()));
         QVERIFY(QDir().mkpath(m_folder));
+    }
+
+    // A deck read again takes, as it is read, the texts of the cards of the deck before that
+    // read the same where they stand or a few places on or back; the texts are those of the
+    // file all the same.
+    void aDeckReadAgainTakesTheTextsOfTheCardsThatReadTheSame_data()
+    {
+        QTest::addColumn<QList<int>>("after"); // the cards by number; the deck before: 0 to 99
+        QTest::addColumn<int>("shared");       // cards of the deck before whose texts are taken
+        QList<int> before(100);
+        std::iota(before.begin(), before.end(), 0);
+        const auto numbers = [](int from, int count) {
+            QList<int> list(count);
+            std::iota(list.begin(), list.end(), from);
+            return list;
+        };
+        QTest::newRow("unchanged") << before << 100;
+        QTest::newRow("three added at the start") << numbers(1000, 3) + before << 100;
+        QTest::newRow("one taken out") << numbers(0, 50) + numbers(51, 49) << 99;
+        QTest::newRow("one edited") << numbers(0, 50) + QList<int>{1000} + numbers(51, 49) << 99;
+        // Further than the reading looks: the rest is left to the cards at the end.
+        QTest::newRow("twenty added") << numbers(0, 50) + numbers(1000, 20) + numbers(50, 50) << 50;
+        QTest::newRow("halves swapped") << numbers(50, 50) + numbers(0, 50) << 0;
+        QTest::newRow("written afresh") << numbers(1000, 100) << 0;
+    }
+    void aDeckReadAgainTakesTheTextsOfTheCardsThatReadTheSame()
+    {
+        QFETCH(QList<int>, after);
+        QFETCH(int, shared);
+        const auto textOf = [](const QList<int> &cards) {
+            QByteArray text;
+            for (const int card : cards)
+                text += "=== c\nQ" + QByteArray::number(card) + "\n---\nA" +
+                        QByteArray::number(card) + "\n";
+            return text;
+        };
+        QList<int> numbersBefore(100);
+        std::iota(numbersBefore.begin(), numbersBefore.end(), 0);
+        const QList<Card> before = readCards(QString::fromLatin1(textOf(numbersBefore)));
+        const QString path = m_dir.filePath(u"again.txt"_qs);
+        writeFile(path, textOf(after));
+        const std::optional<QList<Card>> read = readCardsFromFile(path, nullptr, nullptr, &before);
+        QVERIFY(read);
+        const QList<Card> plain = readCards(QString::fromLatin1(textOf(after)));
+        QCOMPARE(read->size(), plain.size());
+        int taken = 0;
+        for (qsizetype c = 0; c < read->size(); ++c) {
+            const Card &card = read->at(c);
+            QCOMPARE(card.faces.size(), 2);
+            for (qsizetype f = 0; f < 2; ++f)
+                QCOMPARE(card.faces[f].text, plain[c].faces[f].text);
+            const int number = after[c];
+            if (number < before.size() &&
+                card.faces[0].text.view().data() == before[number].faces[0].text.view().data() &&
+                card.faces[1].text.view().data() == before[number].faces[1].text.view().data())
+                ++taken;
+        }
+        QCOMPARE(taken, shared);
     }
 
     void eachFaceGetsTheLastRecordOfItsText_data()
