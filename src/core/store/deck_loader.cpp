@@ -15,6 +15,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <future>
 #include <thread>
@@ -263,9 +264,24 @@ SavedState readSavedState(const QString &progressFile, LoadProgress *progress = 
 
 // progress, if given, is told how far the merge got, and asked whether it is still wanted
 // between its steps: nothing when it is not.
+// Every face of a deck in deck order, the digest of its text and the first face of each card.
+struct HashedFaces
+{
+    std::vector<CardFace *> faces;
+    std::vector<FaceDigest> digests;
+    std::vector<qsizetype> cardStarts;
+};
+
+// The faces of the cards hashed; nothing when the reading is no longer wanted. othersMayStart
+// (see digestsOf) tells when other threads may share the work.
+std::optional<HashedFaces> hashFaces(QList<Card> &cards, LoadProgress *progress,
+                                     const std::function<bool()> &othersMayStart = {});
+
+// hashed: the faces of the cards, hashed already.
 std::optional<DataFile> mergeSavedState(QList<Card> cards, const QUrl &url,
                                         std::optional<SavedState> state, const DataFile *previous,
-                                        LoadReport *report, LoadProgress *progress = nullptr);
+                                        LoadReport *report, LoadProgress *progress = nullptr,
+                                        std::optional<HashedFaces> hashed = std::nullopt);
 
 } // namespace
 
@@ -304,17 +320,26 @@ std::optional<DataFile> loadDeckFile(const QString &path, const QUrl &url,
         progress->advance(LoadProgress::Step::ProgressFile, 1);
     std::optional<QList<Card>> cards =
         readCardsFromFile(path, error, progress, previous ? &previous->cards : nullptr);
-    // Cards moved further than the reading looks.
+    // Cards moved further than the reading looks; while the progress file may still be walked.
     if (cards && previous && !(progress && progress->isCancelled()))
         shareUnchangedTexts(previous->cards, *cards);
+    // The faces are hashed for matching with their records meanwhile too: alone while the
+    // progress file is walked, on every processor once it is. Not for a deck without records.
+    std::optional<HashedFaces> hashed;
+    if (cards && state.valid() && (previous || QFileInfo::exists(progressFile)) &&
+        !(progress && progress->isCancelled())) {
+        hashed = hashFaces(*cards, progress, [&state] {
+            return state.wait_for(std::chrono::seconds(0)) == std::future_status::ready;
+        });
+    }
     std::optional<SavedState> saved;
     if (state.valid())
         saved = state.get();
     // A reading given up on stops between its steps; what it read so far is of no use.
     if (!cards || (progress && progress->isCancelled()))
         return std::nullopt;
-    std::optional<DataFile> deck =
-        mergeSavedState(*std::move(cards), url, std::move(saved), previous, report, progress);
+    std::optional<DataFile> deck = mergeSavedState(*std::move(cards), url, std::move(saved),
+                                                   previous, report, progress, std::move(hashed));
     if (progress && deck)
         progress->advance(LoadProgress::Step::Merge, 1);
     return deck;
@@ -323,37 +348,51 @@ std::optional<DataFile> loadDeckFile(const QString &path, const QUrl &url,
 namespace {
 
 // The digest of each face's text. One MD5 per face is most of the work of matching a big deck
-// with its records: it is shared out between threads. Seconds at a million faces, so each thread
-// asks now and then whether the reading is still wanted (reached, with the share of the faces
-// done), and all stop once one is told it is not: then the digests are incomplete, and nothing.
+// with its records: it is shared out between threads, a stretch of faces at a time. Seconds at a
+// million faces, so the calling thread asks now and then whether the reading is still wanted
+// (reached, with the share of the faces done), and all stop once it is told it is not: then the
+// digests are incomplete, and nothing. othersMayStart, if given, tells whether the other threads
+// may start yet (the machine's processors may still be busy with the rest of the reading): until
+// it does, the calling thread hashes alone.
 std::optional<std::vector<FaceDigest>> digestsOf(const std::vector<CardFace *> &faces,
-                                                 const std::function<bool(double)> &reached)
+                                                 const std::function<bool(double)> &reached,
+                                                 const std::function<bool()> &othersMayStart = {})
 {
     std::vector<FaceDigest> digests(faces.size());
     std::atomic<bool> stopped = false;
+    std::atomic<size_t> next = 0;
     constexpr size_t facesBetweenLooks = 4096;
-    // Only the first thread tells how far it got; the others keep pace with it.
-    const auto digest = [&](size_t from, size_t to, bool tells) {
-        for (size_t i = from; i < to; i += facesBetweenLooks) {
-            if (stopped.load(std::memory_order_relaxed))
-                return;
-            if (!reached(tells ? double(i - from) / double(to - from) : -1)) {
-                stopped = true;
-                return;
-            }
-            const size_t end = std::min(to, i + facesBetweenLooks);
-            for (size_t j = i; j < end; ++j)
-                digests[j] = faceDigest(faces[j]->text);
+    // Hashes the next stretch; false once there is none.
+    const auto digestNext = [&](bool tells) {
+        if (stopped.load(std::memory_order_relaxed))
+            return false;
+        const size_t from = next.fetch_add(facesBetweenLooks, std::memory_order_relaxed);
+        if (from >= faces.size())
+            return false;
+        if (tells && !reached(double(from) / double(faces.size()))) {
+            stopped = true;
+            return false;
         }
+        const size_t end = std::min(faces.size(), from + facesBetweenLooks);
+        for (size_t j = from; j < end; ++j)
+            digests[j] = faceDigest(faces[j]->text);
+        return true;
     };
     constexpr size_t facesPerThread = 100'000;
     const size_t threads = std::min<size_t>(
         {std::max(std::thread::hardware_concurrency(), 1u), 4, faces.size() / facesPerThread + 1});
     std::vector<std::future<void>> others;
-    for (size_t t = 1; t < threads; ++t)
-        others.push_back(std::async(std::launch::async, digest, faces.size() * t / threads,
-                                    faces.size() * (t + 1) / threads, false));
-    digest(0, faces.size() / threads, true);
+    bool othersStarted = false;
+    do {
+        if (!othersStarted && (!othersMayStart || othersMayStart())) {
+            othersStarted = true;
+            for (size_t t = 1; t < threads; ++t)
+                others.push_back(std::async(std::launch::async, [&] {
+                    while (digestNext(false)) {
+                    }
+                }));
+        }
+    } while (digestNext(true));
     for (std::future<void> &other : others)
         other.get();
     if (stopped)
@@ -361,9 +400,39 @@ std::optional<std::vector<FaceDigest>> digestsOf(const std::vector<CardFace *> &
     return digests;
 }
 
+// The hashing is the first 40 % of the merge.
+std::optional<HashedFaces> hashFaces(QList<Card> &cards, LoadProgress *progress,
+                                     const std::function<bool()> &othersMayStart)
+{
+    HashedFaces hashed;
+    qsizetype faceCount = 0;
+    for (const Card &card : std::as_const(cards))
+        faceCount += card.faces.size();
+    hashed.faces.reserve(size_t(faceCount));
+    hashed.cardStarts.reserve(size_t(cards.size()));
+    for (Card &card : cards) {
+        hashed.cardStarts.push_back(qsizetype(hashed.faces.size()));
+        for (CardFace &face : card.faces)
+            hashed.faces.push_back(&face);
+    }
+    std::optional<std::vector<FaceDigest>> digests = digestsOf(
+        hashed.faces,
+        [&](double share) {
+            if (progress)
+                progress->advance(LoadProgress::Step::Merge, 0.4 * share);
+            return !progress || !progress->isCancelled();
+        },
+        othersMayStart);
+    if (!digests)
+        return std::nullopt;
+    hashed.digests = *std::move(digests);
+    return hashed;
+}
+
 std::optional<DataFile> mergeSavedState(QList<Card> cards, const QUrl &url,
                                         std::optional<SavedState> state, const DataFile *previous,
-                                        LoadReport *report, LoadProgress *progress)
+                                        LoadReport *report, LoadProgress *progress,
+                                        std::optional<HashedFaces> hashed)
 {
     // Hashing the faces' texts and walking the file take about equal shares.
     const auto reached = [progress](double share) {
@@ -382,30 +451,14 @@ std::optional<DataFile> mergeSavedState(QList<Card> cards, const QUrl &url,
         return deck;
 
     // Every face in deck order, with the digest of its text and the first face of each card.
-    std::vector<CardFace *> faces;
-    std::vector<FaceDigest> digests;
-    std::vector<qsizetype> cardStarts;
-    {
-        qsizetype faceCount = 0;
-        for (const Card &card : std::as_const(deck.cards))
-            faceCount += card.faces.size();
-        faces.reserve(size_t(faceCount));
-        cardStarts.reserve(size_t(deck.cards.size()));
-        for (Card &card : deck.cards) {
-            cardStarts.push_back(qsizetype(faces.size()));
-            for (CardFace &face : card.faces)
-                faces.push_back(&face);
-        }
-        // The hashing is the first 40 % of this step; a share below zero only asks.
-        std::optional<std::vector<FaceDigest>> hashed = digestsOf(faces, [&](double share) {
-            if (share >= 0 && progress)
-                progress->advance(LoadProgress::Step::Merge, 0.4 * share);
-            return !progress || !progress->isCancelled();
-        });
-        if (!hashed)
-            return std::nullopt;
-        digests = *std::move(hashed);
-    }
+    if (!hashed)
+        hashed = hashFaces(deck.cards, progress);
+    if (!hashed)
+        return std::nullopt;
+    const std::vector<CardFace *> faces = std::move(hashed->faces);
+    const std::vector<FaceDigest> digests = std::move(hashed->digests);
+    const std::vector<qsizetype> cardStarts = std::move(hashed->cardStarts);
+    hashed.reset();
     const qsizetype faceCount = qsizetype(faces.size());
     if (!reached(0.4))
         return std::nullopt;
