@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -72,6 +73,21 @@ public:
 
     void setCardCut(CardReader::CardCut cut) { m_cardCut = std::move(cut); }
 
+    qsizetype cardCount() const { return m_cardCount; }
+    void reserve(qsizetype cards)
+    {
+        if (std::exchange(m_reserved, true) || cards <= m_cardCount)
+            return;
+        QList<Card> all;
+        all.reserve(cards);
+        for (QList<Card> &batch : m_filled)
+            all.append(std::move(batch));
+        m_filled.clear();
+        all.append(std::move(m_cards));
+        m_cards = std::move(all);
+        m_batchSize = cards;
+    }
+
     void startCard(QStringView markerLine)
     {
         finishCard();
@@ -114,7 +130,10 @@ public:
         QList<Card> cards;
         if (m_filled.empty()) {
             cards = std::move(m_cards);
-            cards.squeeze();
+            // Squeezing moves every card to a block of its own: the room left of an estimate
+            // is only address space, never touched.
+            if (!m_reserved)
+                cards.squeeze();
         } else {
             // One block of the final size, filled outside the allocator's lock.
             qsizetype count = m_cards.size();
@@ -181,11 +200,13 @@ private:
             Card card(std::move(faces));
             card.caption = std::move(m_caption);
             if (m_cardCut)
-                m_cardCut(card, qsizetype(m_filled.size()) * cardsPerBatch + m_cards.size());
-            if (m_cards.size() == cardsPerBatch) {
+                m_cardCut(card, m_cardCount);
+            ++m_cardCount;
+            if (m_cards.size() >= m_batchSize) {
                 m_filled.push_back(std::move(m_cards));
                 m_cards = QList<Card>();
-                m_cards.reserve(cardsPerBatch);
+                m_batchSize = cardsPerBatch;
+                m_cards.reserve(m_batchSize);
             }
             m_cards.append(std::move(card));
         }
@@ -198,6 +219,10 @@ private:
     // copies a block it holds the lock that every other thread's allocations wait for (the
     // window's among them), for as long as copying a hundred megabytes into fresh memory takes.
     static constexpr qsizetype cardsPerBatch = 16384;
+    // The first batch takes the room reserved for the cards of the whole deck.
+    qsizetype m_batchSize = cardsPerBatch;
+    qsizetype m_cardCount = 0;
+    bool m_reserved = false;
     CardReader::CardCut m_cardCut;
     std::vector<QList<Card>> m_filled;
     QStringView m_source;
@@ -307,6 +332,16 @@ void CardReader::add(QStringView piece)
 void CardReader::setCardCut(CardCut cut)
 {
     m_state->builder.setCardCut(std::move(cut));
+}
+
+qsizetype CardReader::cardCount() const
+{
+    return m_state->builder.cardCount();
+}
+
+void CardReader::reserve(qsizetype cards)
+{
+    m_state->builder.reserve(cards);
 }
 
 QList<Card> CardReader::finish()

@@ -29,6 +29,12 @@ public:
     using CardCut = std::function<void(Card &card, qsizetype index)>;
     void setCardCut(CardCut cut);
 
+    // The cards cut so far.
+    qsizetype cardCount() const;
+    // Room for about so many cards in all, as estimated from the part read so far: the list of
+    // the cards is then made at once rather than gathered in batches that are joined at the end.
+    void reserve(qsizetype cards);
+
 private:
     struct State;
     std::unique_ptr<State> m_state;

@@ -161,8 +161,25 @@ std::optional<QList<Card>> readCardsFromFile(const QString &path, QString *error
         told = [progress](double share) { progress->advance(LoadProgress::Step::Deck, share); };
         wanted = [progress] { return !progress->isCancelled(); };
     }
-    if (!readUtf8TextInPieces(
-            path, [&reader](QStringView piece) { reader.add(piece); }, error, told, wanted))
+    const qint64 fileBytes = QFileInfo(path).size();
+    qint64 charactersRead = 0;
+    bool estimated = false;
+    const auto add = [&](QStringView piece) {
+        reader.add(piece);
+        charactersRead += piece.size();
+        // Once a first piece tells how long the cards run, room for the cards of the whole file
+        // at that rate and a little more (a text of characters beyond ASCII reads as more).
+        constexpr qsizetype cardsToEstimateFrom = 1024;
+        if (estimated || reader.cardCount() < cardsToEstimateFrom)
+            return;
+        estimated = true;
+        const double cardsPerCharacter = double(reader.cardCount()) / double(charactersRead);
+        // A card takes five bytes at least ("===" and a line).
+        const double most = double(fileBytes) / 5;
+        reader.reserve(
+            qsizetype(std::min(most, cardsPerCharacter * double(fileBytes) * 1.05 + 1024)));
+    };
+    if (!readUtf8TextInPieces(path, add, error, told, wanted))
         return std::nullopt;
     return reader.finish();
 }

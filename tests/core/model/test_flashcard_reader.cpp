@@ -191,16 +191,34 @@ private Q_SLOTS:
         }
     }
 
-    // A deck of tens of thousands of cards is gathered in several stretches: none is lost,
-    // doubled or moved, and the card numbers run on across them.
+    // A deck of tens of thousands of cards is gathered in batches, or in the room reserved from
+    // an estimate, too small or too big, made before or after the first batches: no card is
+    // lost, doubled or moved, and the card numbers run on.
+    void aLongDeckKeepsEveryCardInOrder_data()
+    {
+        QTest::addColumn<int>("reserveAfter"); // cards; 0: no room reserved
+        QTest::addColumn<int>("reserved");
+        QTest::newRow("batches") << 0 << 0;
+        QTest::newRow("estimate too small") << 10 << 100;
+        QTest::newRow("estimate too big") << 10 << 100'000;
+        QTest::newRow("estimate right") << 1000 << 40'000;
+        QTest::newRow("estimate after batches") << 20'000 << 40'000;
+        QTest::newRow("estimate below what was read") << 20'000 << 5'000;
+    }
     void aLongDeckKeepsEveryCardInOrder()
     {
+        QFETCH(int, reserveAfter);
+        QFETCH(int, reserved);
         constexpr int count = 40'000;
-        QString text;
-        for (int i = 0; i < count; ++i)
-            text += u"=== c%1\nq%1\n---\na%1\n"_qs.arg(i);
-        text.chop(1); // no empty line after the last face
-        const QList<Card> cards = readCards(text);
+        CardReader reader;
+        for (int i = 0; i < count; ++i) {
+            // No empty line after the last face.
+            reader.add(
+                u"=== c%1\nq%1\n---\na%1%2"_qs.arg(i).arg(i + 1 < count ? u"\n"_qs : QString()));
+            if (i + 1 == reserveAfter)
+                reader.reserve(reserved);
+        }
+        const QList<Card> cards = reader.finish();
         QCOMPARE(cards.size(), count);
         for (int i = 0; i < count; ++i) {
             const Card &card = cards[i];
