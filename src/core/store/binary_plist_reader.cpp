@@ -91,6 +91,19 @@ private:
 // Big-endian unsigned integer of 1..8 bytes; the caller has checked the bounds.
 quint64 Walker::readUnsigned(quint64 pos, int width) const
 {
+    // The widths that references and offsets take, read whole: a big file's walk reads millions.
+    switch (width) {
+    case 1:
+        return m_data[pos];
+    case 2:
+        return qFromBigEndian<quint16>(m_data + pos);
+    case 4:
+        return qFromBigEndian<quint32>(m_data + pos);
+    case 8:
+        return qFromBigEndian<quint64>(m_data + pos);
+    default:
+        break;
+    }
     quint64 value = 0;
     for (int i = 0; i < width; ++i)
         value = (value << 8) | m_data[pos + quint64(i)];
