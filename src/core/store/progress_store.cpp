@@ -259,6 +259,9 @@ bool saveProgress(const QUrl &deckUrl, const QList<Card> &cards,
     const ProgressFileLock lock(target);
     if (!lock.isLocked())
         return failed(QStringLiteral("Could not lock %1: %2").arg(target, qt_error_string(errno)));
+    // A save killed while it wrote left its temporary behind, as big as the file; none of ours
+    // writes one now, under the lock.
+    removeStaleTemporaries(target, std::chrono::minutes(1));
     std::variant<MergedTable, QString> disk = tableOnDisk(target);
     if (const QString *diskError = std::get_if<QString>(&disk))
         return failed(*diskError);

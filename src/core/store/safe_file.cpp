@@ -8,7 +8,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -224,6 +226,9 @@ bool writeFileSafely(const QString &path, const QByteArray &bytes, QString *erro
     Descriptor file(::mkstemp(temporary.data()));
     if (file.get() < 0)
         return failed(systemError(errno));
+    // Held until the file is renamed or removed: it tells removeStaleTemporaries that this one
+    // is being written.
+    ::flock(file.get(), LOCK_EX | LOCK_NB);
     const auto discard = [&](int why) {
         ::unlink(temporary.constData());
         return failed(systemError(why));
@@ -287,6 +292,56 @@ QString moveAsideNumbered(const QString &path, const QString &suffix, AsideNames
         return aside;
     }
     return failed(QStringLiteral("too many copies"));
+}
+
+int removeStaleTemporaries(const QString &path, std::chrono::seconds unchangedFor)
+{
+    const QByteArray encoded = QFile::encodeName(path);
+    const qsizetype slash = encoded.lastIndexOf('/');
+    const QByteArray folder =
+        slash < 0 ? QByteArray(".") : encoded.left(std::max<qsizetype>(slash, 1));
+    const QByteArray prefix = '.' + encoded.mid(slash + 1) + '.';
+    constexpr qsizetype uniquePart = 6; // as mkstemp fills it in
+    const auto isTemporary = [&](const char *name) {
+        const QByteArrayView view(name);
+        if (view.size() != prefix.size() + uniquePart || !view.startsWith(prefix))
+            return false;
+        return std::all_of(view.begin() + prefix.size(), view.end(), [](char c) {
+            return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+        });
+    };
+
+    DIR *directory = ::opendir(folder.constData());
+    if (!directory)
+        return 0;
+    QList<QByteArray> candidates;
+    while (const dirent *entry = ::readdir(directory)) {
+        if (isTemporary(entry->d_name))
+            candidates.append(folder + '/' + entry->d_name);
+    }
+    ::closedir(directory);
+
+    const time_t latest = ::time(nullptr) - time_t(unchangedFor.count());
+    int removed = 0;
+    for (const QByteArray &candidate : std::as_const(candidates)) {
+        Descriptor file(::open(candidate.constData(),
+                               O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+        struct stat info;
+        if (file.get() < 0 || ::fstat(file.get(), &info) != 0 || !S_ISREG(info.st_mode) ||
+            info.st_mtime > latest)
+            continue;
+        // A writer holds its lock until it renames the file; a killed one holds none.
+        if (::flock(file.get(), LOCK_EX | LOCK_NB) != 0)
+            continue;
+        // Still the file that was looked at, not one made since under the same name.
+        struct stat now;
+        if (::lstat(candidate.constData(), &now) != 0 || now.st_dev != info.st_dev ||
+            now.st_ino != info.st_ino)
+            continue;
+        if (::unlink(candidate.constData()) == 0)
+            ++removed;
+    }
+    return removed;
 }
 
 void syncFolder(const QString &folder)

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 
+#include <chrono>
 #include <functional>
 #include <optional>
 
@@ -46,6 +47,11 @@ readFileInPieces(const QString &path, qint64 maxSize, qsizetype pieceSize,
 // file; error then says what went wrong.
 [[nodiscard]] bool writeFileSafely(const QString &path, const QByteArray &bytes,
                                    QString *error = nullptr);
+
+// Removes the temporaries that writes of path cut short (a killed process) left beside it, as
+// writeFileSafely names them: those no writer holds and that nothing changed for unchangedFor.
+// Call it with whatever keeps the writers of path out held. How many were removed.
+int removeStaleTemporaries(const QString &path, std::chrono::seconds unchangedFor);
 
 // How the copies moved aside are named: the first one plain (path + suffix, then suffix + "-2",
 // "-3", ...) or every one numbered (suffix + "-1", "-2", ...).

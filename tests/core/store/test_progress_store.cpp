@@ -8,6 +8,7 @@
 #include <QTest>
 
 #include <csignal>
+#include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -282,6 +283,20 @@ private Q_SLOTS:
         QCOMPARE(readBytes(progressPath()), old);
         QCOMPARE(QDir(m_folder).entryList(QDir::Files | QDir::Hidden, QDir::Name),
                  (QStringList{u"capitals.cards.plist"_qs, u"capitals.cards.plist.lock"_qs}));
+    }
+
+    // A save killed while it wrote left a temporary as big as the file: the next save of that
+    // file clears it away.
+    void saveRemovesWhatAKilledSaveLeft()
+    {
+        const QString left =
+            m_folder + u"/."_qs + QFileInfo(progressPath()).fileName() + u".Xy12Z9"_qs;
+        writeBytes(left, QByteArray(4096, 'x'));
+        const timespec times[2] = {{0, UTIME_OMIT}, {::time(nullptr) - 86400, 0}};
+        QCOMPARE(::utimensat(AT_FDCWD, QFile::encodeName(left).constData(), times, 0), 0);
+        QVERIFY(saveProgress(m_deck, readCards(u"===\nQ"_qs), m_folder));
+        QVERIFY(!QFile::exists(left));
+        QVERIFY(QFile::exists(progressPath()));
     }
 
     void progressFolderIsMadeOnFirstSaveAndNoneMeansNothingWritten()

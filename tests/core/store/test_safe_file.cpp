@@ -6,6 +6,7 @@
 #include <QTest>
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -174,6 +175,71 @@ private Q_SLOTS:
         QFile second(aside[1]);
         QVERIFY(second.open(QIODevice::ReadOnly));
         QCOMPARE(second.readAll(), "second");
+    }
+
+    // What a killed write left beside a file goes; what may still be written, or only looks
+    // alike, stays.
+    void staleTemporariesAreRemoved_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<bool>("removed");
+        QTest::newRow("left by a killed write") << ".deck.plist.a1B2c3"
+                                                << "old" << true;
+        QTest::newRow("changed a moment ago") << ".deck.plist.a1B2c3"
+                                              << "recent" << false;
+        QTest::newRow("locked by its writer") << ".deck.plist.a1B2c3"
+                                              << "locked" << false;
+        QTest::newRow("a symbolic link") << ".deck.plist.a1B2c3"
+                                         << "link" << false;
+        QTest::newRow("a folder") << ".deck.plist.a1B2c3"
+                                  << "folder" << false;
+        QTest::newRow("not hidden") << "deck.plist.a1B2c3"
+                                    << "old" << false;
+        QTest::newRow("another file's") << ".other.plist.a1B2c3"
+                                        << "old" << false;
+        QTest::newRow("longer name") << ".deck.plist.a1B2c3d"
+                                     << "old" << false;
+        QTest::newRow("not from mkstemp") << ".deck.plist.a1-2c3"
+                                          << "old" << false;
+    }
+    void staleTemporariesAreRemoved()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, kind);
+        QFETCH(bool, removed);
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QString path = dir.filePath(u"deck.plist"_qs);
+        QVERIFY(write(path, "kept"));
+        const QString temporary = dir.filePath(name);
+        const QByteArray encoded = QFile::encodeName(temporary);
+        if (kind == u"link") {
+            const QString target = dir.filePath(u"target"_qs);
+            QVERIFY(write(target, "target"));
+            QCOMPARE(::symlink(QFile::encodeName(target).constData(), encoded.constData()), 0);
+        } else if (kind == u"folder") {
+            QVERIFY(QDir().mkpath(temporary));
+        } else {
+            QVERIFY(write(temporary, "half written"));
+        }
+        if (kind != u"recent") {
+            const timespec times[2] = {{0, UTIME_OMIT}, {::time(nullptr) - 3600, 0}};
+            QCOMPARE(::utimensat(AT_FDCWD, encoded.constData(), times, AT_SYMLINK_NOFOLLOW), 0);
+        }
+        int writer = -1;
+        if (kind == u"locked") {
+            writer = ::open(encoded.constData(), O_RDWR | O_CLOEXEC);
+            QVERIFY(writer >= 0);
+            QCOMPARE(::flock(writer, LOCK_EX | LOCK_NB), 0);
+        }
+
+        QCOMPARE(removeStaleTemporaries(path, std::chrono::minutes(1)), removed ? 1 : 0);
+        if (writer >= 0)
+            ::close(writer);
+        struct stat info;
+        QCOMPARE(::lstat(encoded.constData(), &info) == 0, !removed);
+        QVERIFY(QFile::exists(path));
     }
 };
 
