@@ -2,6 +2,7 @@
 
 #include "core/app/bookmark.h"
 #include "core/app/preferences.h"
+#include "core/app/preferences_writer.h"
 #include "core/app/recent_files.h"
 #include "core/app/study_settings.h"
 #include "core/model/debug_output.h"
@@ -120,6 +121,13 @@ CommandsCoordinator::~CommandsCoordinator()
     m_saver.setFailureListener({});
     finishRestore();
     m_saver.waitForPendingSaves();
+    flushPreferences(*m_preferences);
+}
+
+void CommandsCoordinator::waitForPendingSaves()
+{
+    m_saver.waitForPendingSaves();
+    flushPreferences(*m_preferences);
 }
 
 std::optional<QString> CommandsCoordinator::progressFilePath() const
@@ -155,7 +163,7 @@ void CommandsCoordinator::restore()
         printLine(m_startNotice);
         m_preferences->remove(activeFileKey);
         m_preferences->remove(restoringKey);
-        m_preferences->sync();
+        savePreferences(*m_preferences);
         return;
     }
     if (resolved->isStale)
@@ -163,13 +171,24 @@ void CommandsCoordinator::restore()
     const QVariant restoring = m_preferences->value(activeFileKey);
     if (restoring.isValid()) {
         m_preferences->setValue(restoringKey, restoring);
-        m_preferences->sync();
+        savePreferences(*m_preferences);
     }
     m_watcher.watch(resolved->url);
+    // The file being reopened must be on disk before the reading that may crash begins.
+    const std::function<void()> restoringWritten = preferencesWaiter(*m_preferences);
     if (loadsInBackground(resolved->url)) {
+        const DeckReader reader = m_deckReader;
+        m_deckReader = [reader, restoringWritten](const QUrl &file, const DataFile *previous,
+                                                  LoadReport *report, LoadProgress &progress) {
+            restoringWritten();
+            return reader(file, previous, report, progress);
+        };
         startLoad(resolved->url, false);
+        m_deckReader = reader;
         return;
     }
+    // Before the window shows: waiting here freezes nothing.
+    restoringWritten();
     LoadReport report;
     std::optional<DataFile> deck = readDeck(resolved->url, true, nullptr, &report);
     publish(resolved->url, std::move(deck), report.changes, report.progressFileAsRead);
@@ -182,7 +201,7 @@ void CommandsCoordinator::finishRestore()
     if (!m_preferences->contains(restoringKey))
         return;
     m_preferences->remove(restoringKey);
-    m_preferences->sync();
+    savePreferences(*m_preferences);
 }
 
 void CommandsCoordinator::open(const std::optional<QUrl> &file)
@@ -190,7 +209,7 @@ void CommandsCoordinator::open(const std::optional<QUrl> &file)
     if (!file || file->isEmpty()) {
         cancelLoad();
         m_preferences->remove(activeFileKey);
-        m_preferences->sync();
+        savePreferences(*m_preferences);
         m_watcher.watch(QUrl());
         forgetHistory();
         publish(QUrl(), std::nullopt);
@@ -347,7 +366,7 @@ void CommandsCoordinator::storeBookmark(const QUrl &file)
         m_preferences->setValue(activeFileKey, *bookmark);
     else
         m_preferences->remove(activeFileKey);
-    m_preferences->sync();
+    savePreferences(*m_preferences);
 }
 
 std::optional<DataFile> CommandsCoordinator::readDeck(const QUrl &file, bool reportFailure,

@@ -140,8 +140,9 @@ public:
     // Blocks until the reading of a file in the background, if any, is over and published.
     void waitForLoad();
 
-    // Blocks until every progress save scheduled so far has been written; for quitting.
-    void waitForPendingSaves() { m_saver.waitForPendingSaves(); }
+    // Blocks until every progress save scheduled so far, and the preferences, have been
+    // written; for quitting.
+    void waitForPendingSaves();
     // Keeps the open deck, as it is now, until the process ends instead of freeing it with the
     // coordinator: the system takes a big deck back at once, where freeing it card by card
     // takes about a second at a million cards. For quitting.

@@ -1,12 +1,12 @@
 #include "core/app/preferences.h"
 
+#include "core/app/preferences_writer.h"
 #include "core/model/debug_output.h"
 #include "core/store/safe_file.h"
 
 #include <QFile>
 #include <QStandardPaths>
 
-#include <memory>
 #include <sys/stat.h>
 
 QString setAsideUnusablePreferences(const QString &path)
@@ -26,7 +26,9 @@ QString setAsideUnusablePreferences(const QString &path)
 
 QSettings &applicationPreferences()
 {
-    static const std::unique_ptr<QSettings> preferences = [] {
+    // Never destroyed: QSettings writes the file from its destructor, on this thread, after the
+    // writer wrote it at quit.
+    static QSettings *const preferences = [] {
         // Where QSettings keeps the preferences named below.
         const QString path =
             QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
@@ -35,9 +37,12 @@ QSettings &applicationPreferences()
             printLine(done);
         // Named explicitly so the location does not depend on what the application object was
         // told.
-        return std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
-                                           QStringLiteral(MEMORANTH_APP_ID),
-                                           QStringLiteral("preferences"));
+        auto *settings =
+            new QSettings(QSettings::IniFormat, QSettings::UserScope,
+                          QStringLiteral(MEMORANTH_APP_ID), QStringLiteral("preferences"));
+        // Written on a thread of their own, from the first change on.
+        new PreferencesWriter(settings);
+        return settings;
     }();
     return *preferences;
 }

@@ -2,6 +2,7 @@
 
 #include "core/app/bookmark.h"
 #include "core/app/preferences.h"
+#include "core/app/preferences_writer.h"
 #include "core/model/debug_output.h"
 
 namespace {
@@ -101,7 +102,7 @@ void RecentFiles::save()
         }
     }
     m_preferences->setValue(recentFilesKey, blobs);
-    m_preferences->sync();
+    savePreferences(*m_preferences);
 }
 
 void RecentFiles::setFiles(QList<QUrl> files)

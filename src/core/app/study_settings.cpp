@@ -1,5 +1,6 @@
 #include "core/app/study_settings.h"
 
+#include "core/app/preferences_writer.h"
 #include "core/store/progress_store.h"
 
 #include <QStringList>
@@ -52,7 +53,7 @@ void storeSchedulerParameters(QSettings &preferences, const SchedulerParameters 
         preferences.remove(weightsKey);
     else
         preferences.setValue(weightsKey, weightsText(parameters.weights));
-    preferences.sync();
+    savePreferences(preferences);
 }
 
 StudyMode storedStudyMode(const QSettings &preferences, const QString &deckTitle)
@@ -67,7 +68,7 @@ void storeStudyMode(QSettings &preferences, const QString &deckTitle, StudyMode 
     preferences.setValue(deckKey(deckTitle, "studyMode"), mode == StudyMode::Due
                                                               ? QStringLiteral("due")
                                                               : QStringLiteral("inOrder"));
-    preferences.sync();
+    savePreferences(preferences);
 }
 
 qsizetype newFacesIntroduced(const QSettings &preferences, const QString &deckTitle, QDate studyDay)
@@ -85,7 +86,7 @@ void countNewFaceIntroduced(QSettings &preferences, const QString &deckTitle, QD
     const qsizetype count = newFacesIntroduced(preferences, deckTitle, studyDay) + 1;
     preferences.setValue(deckKey(deckTitle, "newFaces"),
                          studyDay.toString(Qt::ISODate) + u' ' + QString::number(count));
-    preferences.sync();
+    savePreferences(preferences);
 }
 
 DayReviews reviewsOfDay(const QSettings &preferences, const QString &deckTitle, QDate studyDay)
@@ -108,8 +109,7 @@ void countReview(QSettings &preferences, const QString &deckTitle, QDate studyDa
     preferences.setValue(deckKey(deckTitle, "reviews"), studyDay.toString(Qt::ISODate) + u' ' +
                                                             QString::number(day.reviewed) + u' ' +
                                                             QString::number(day.recalled));
-    // Written out with the settings' next sync (the new-face count of a review syncs at once):
-    // one file write per review is enough.
+    savePreferences(preferences);
 }
 
 void uncountReview(QSettings &preferences, const QString &deckTitle, QDate studyDay, bool recalled,
@@ -129,5 +129,5 @@ void uncountReview(QSettings &preferences, const QString &deckTitle, QDate study
     if (wasNew && introduced > 0)
         preferences.setValue(deckKey(deckTitle, "newFaces"), studyDay.toString(Qt::ISODate) + u' ' +
                                                                  QString::number(introduced - 1));
-    preferences.sync();
+    savePreferences(preferences);
 }

@@ -1,6 +1,9 @@
 // A child process for the signal tests: opens the deck in the given folder, rates its first
 // face, says "rated" and runs the event loop as the application does until a signal ends it.
+// Its preferences are written as the application writes them, by a writer that a slow disk
+// holds until the event loop has ended: only the wait at quitting puts them on disk.
 #include "core/app/commands_coordinator.h"
+#include "core/app/preferences_writer.h"
 #include "core/app/recent_files.h"
 #include "core/app/termination_signals.h"
 
@@ -8,6 +11,9 @@
 #include <QDir>
 #include <QSettings>
 #include <QTextStream>
+
+#include <condition_variable>
+#include <mutex>
 
 int main(int argc, char *argv[])
 {
@@ -17,9 +23,21 @@ int main(int argc, char *argv[])
     const QDir folder(QString::fromLocal8Bit(argv[1]));
     if (!quitOnTerminationSignals(app))
         return 3;
-    QSettings preferences(folder.filePath(QStringLiteral("preferences.ini")), QSettings::IniFormat);
-    RecentFiles recentFiles(&preferences);
-    CommandsCoordinator coordinator(&preferences, folder.filePath(QStringLiteral("progress")),
+    // Never destroyed, as the application's: its destructor would write the file itself.
+    auto *preferences =
+        new QSettings(folder.filePath(QStringLiteral("preferences.ini")), QSettings::IniFormat);
+    std::mutex mutex;
+    std::condition_variable loopEnded;
+    bool ended = false;
+    // Left running, as the application's.
+    new PreferencesWriter(
+        preferences, [&](const QString &path, const PreferenceChanges &changes, QString *error) {
+            std::unique_lock lock(mutex);
+            loopEnded.wait(lock, [&] { return ended; });
+            return writePreferencesFile(path, changes, error);
+        });
+    RecentFiles recentFiles(preferences);
+    CommandsCoordinator coordinator(preferences, folder.filePath(QStringLiteral("progress")),
                                     &recentFiles);
     coordinator.open(QUrl::fromLocalFile(folder.filePath(QStringLiteral("deck.txt"))));
     if (!coordinator.dataFile())
@@ -31,6 +49,11 @@ int main(int argc, char *argv[])
         return 5;
     QTextStream(stdout) << "rated" << Qt::endl;
     const int status = app.exec();
+    {
+        std::lock_guard lock(mutex);
+        ended = true;
+    }
+    loopEnded.notify_all();
     coordinator.waitForPendingSaves();
     return status;
 }

@@ -4,12 +4,13 @@
 #include "core/store/progress_store.h"
 
 #include <QProcess>
+#include <QSettings>
 #include <QTest>
 
 #include <csignal>
 
-// A logout or a plain `kill` right after a rating: the process ends cleanly and the rating is
-// on disk, for both signals.
+// A logout or a plain `kill` right after a rating: the process ends cleanly and the rating and
+// the preferences are on disk, for both signals.
 class TestTerminationSignals : public QObject
 {
     Q_OBJECT
@@ -47,6 +48,10 @@ private Q_SLOTS:
             progressFileURL(deck, dir.filePath(QStringLiteral("progress"))).toLocalFile());
         QCOMPARE(table.value(faceDigest(QStringLiteral("Q0\n"))),
                  (SavedProgress{1, CardFaceProgress::Learning}));
+        const QSettings preferences(dir.filePath(QStringLiteral("preferences.ini")),
+                                    QSettings::IniFormat);
+        QVERIFY(!preferences.value(QStringLiteral("activeFile")).toByteArray().isEmpty());
+        QCOMPARE(preferences.value(QStringLiteral("recentFiles")).toList().size(), 1);
     }
 };
 
