@@ -659,7 +659,7 @@ bool CommandsCoordinator::setCard(qsizetype card, const Card &value)
 {
     if (const auto &deck = dataFile(); deck && card >= 0 && card < deck->cards.size())
         Q_EMIT cardAboutToChange(card);
-    const bool changed = editDeck([&](DataFile &deck, FaceChanges &changes) {
+    const bool changed = editCard(card, [&](DataFile &deck, FaceChanges &changes) {
         if (card < 0 || card >= deck.cards.size())
             return false;
         for (const CardFace &face : value.faces)
@@ -823,7 +823,7 @@ bool CommandsCoordinator::writeFace(qsizetype card, qsizetype face, const CardFa
 {
     if (const auto &deck = dataFile(); deck && card >= 0 && card < deck->cards.size())
         Q_EMIT cardAboutToChange(card);
-    const bool changed = editDeck([&](DataFile &deck, FaceChanges &changes) {
+    const bool changed = editCard(card, [&](DataFile &deck, FaceChanges &changes) {
         if (card < 0 || card >= deck.cards.size())
             return false;
         // Check before the non-const access, which would detach for nothing.

@@ -219,6 +219,12 @@ private:
         const std::lock_guard lease(m_deckLease);
         return m_saver.editDeck(std::forward<Change>(change));
     }
+    // The same, for a change of that card only (see ProgressSaver::editCard).
+    template <typename Change> bool editCard(qsizetype card, Change &&change)
+    {
+        const std::lock_guard lease(m_deckLease);
+        return m_saver.editCard(card, std::forward<Change>(change));
+    }
     // Drops the reading in the background, if any: it stops at its next step, and whatever it
     // read is thrown away.
     void cancelLoad();

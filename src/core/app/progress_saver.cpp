@@ -37,6 +37,7 @@ void ProgressSaver::replaceDeck(const QUrl &url, std::optional<DataFile> deck, Q
     {
         std::lock_guard lock(m_mutex);
         if (m_deck) {
+            keepDeckForCopyLocked();
             const auto pending = openDeckSaveLocked();
             if (pending != m_pending.end()) {
                 // The pending save was to read this deck; it keeps the deck's last state and is
@@ -80,6 +81,65 @@ void ProgressSaver::replaceDeck(const QUrl &url, std::optional<DataFile> deck, Q
         }
     }
     m_wake.notify_one();
+}
+
+void ProgressSaver::keepForCopyLocked(qsizetype card)
+{
+    if (!m_copying || m_copySource || card < m_copied || card >= m_deck->cards.size() ||
+        m_keptForCopy.contains(card))
+        return;
+    m_keptForCopy.insert(card, m_deck->cards.at(card));
+}
+
+void ProgressSaver::keepDeckForCopyLocked()
+{
+    // Shared: the owner's change then copies the deck, as it did before the copy was taken in
+    // stretches. Only changes of the deck as a whole come here.
+    if (m_copying && !m_copySource)
+        m_copySource = m_deck->cards;
+}
+
+void ProgressSaver::setCopyStretch(qsizetype cards, std::function<void(qsizetype)> listener)
+{
+    std::lock_guard lock(m_mutex);
+    m_copyStretch = std::max<qsizetype>(cards, 1);
+    m_copyListener = std::move(listener);
+}
+
+QList<Card> ProgressSaver::copyOpenDeck(qsizetype count)
+{
+    // A copy in one go would share the deck with the owner meanwhile, whose next change would
+    // then copy all of it on the owner's thread (hundreds of milliseconds for a million cards).
+    QList<Card> cards;
+    cards.reserve(count);
+    for (;;) {
+        std::function<void(qsizetype)> listener;
+        {
+            std::lock_guard lock(m_mutex);
+            const QList<Card> &source = m_copySource ? *m_copySource : m_deck->cards;
+            const qsizetype end = std::min(count, cards.size() + m_copyStretch);
+            for (qsizetype i = cards.size(); i < end; ++i) {
+                const auto kept = m_keptForCopy.constFind(i);
+                cards.append(kept != m_keptForCopy.cend() ? *kept : source.at(i));
+            }
+            m_copied = end;
+            if (end == count)
+                break;
+            listener = m_copyListener;
+        }
+        if (listener)
+            listener(cards.size());
+    }
+    QHash<qsizetype, Card> kept;
+    std::optional<QList<Card>> source;
+    {
+        std::lock_guard lock(m_mutex);
+        m_copying = false;
+        kept = std::exchange(m_keptForCopy, {});
+        source = std::exchange(m_copySource, std::nullopt);
+    }
+    // Released here, outside the lock.
+    return cards;
 }
 
 ProgressSaver::Clock::duration ProgressSaver::compactionDelay() const
@@ -387,22 +447,21 @@ void ProgressSaver::run()
         Pending job = m_pending.takeAt(due);
         const QString key = job.key;
         const bool openDeck = job.openDeck;
+        qsizetype count = 0;
         if (openDeck) {
-            // Shared under the lock, which costs nothing, so that an edit on the owner's
-            // thread never waits for the copy below.
+            // The save writes the deck as it is now, with the changes made so far.
             job.url = m_url;
-            job.cards = m_deck->cards;
             job.changes = std::exchange(m_changes, {});
+            count = m_deck->cards.size();
+            m_copying = true;
+            m_copied = 0;
         }
         const bool journalWasBehind = m_journalFailed;
         m_writing = true;
         m_writingKey = key;
         lock.unlock();
-        if (openDeck) {
-            // A card list of our own, so that the owner's edits while this save is written do
-            // not have to detach its deck on its thread.
-            job.cards = QList<Card>(job.cards.cbegin(), job.cards.cend());
-        }
+        if (openDeck)
+            job.cards = copyOpenDeck(count);
 
         const auto started = Clock::now();
         QString error;

@@ -27,9 +27,11 @@
 // gathered from the records journaled and the edits made since the last save) and keeps the
 // rest, so the changes of an overtaken state are carried into the next save, and those of a
 // failed save too. The worker copies
-// the open deck card by card (under the lock) when it starts a write, so the owner can keep editing
-// its deck in place without ever copying it on its own thread. A deck that is replaced while its
-// save is pending keeps that save.
+// the open deck a stretch of cards at a time (each under the lock) when it starts a write, so the
+// owner can keep editing its deck in place without ever copying it on its own thread; a card the
+// owner changes before the copy reached it is kept as it was for the copy (editCard), so that the
+// save writes the deck as it was when the save began. A deck that is replaced while its save is
+// pending keeps that save.
 //
 // deck() and all changes belong to the owning thread.
 class ProgressSaver final
@@ -69,6 +71,8 @@ public:
             std::lock_guard lock(m_mutex);
             if (!m_deck)
                 return false;
+            // A change anywhere: the copy of a save goes on from the deck as it is now.
+            keepDeckForCopyLocked();
             if constexpr (std::is_invocable_v<Change, DataFile &, FaceChanges &>) {
                 if (!change(*m_deck, m_changes))
                     return false;
@@ -80,6 +84,27 @@ public:
         m_wake.notify_one();
         return true;
     }
+
+    // As editDeck, for a change of the one card at that index only: the change never waits for
+    // a copy of the deck (editDeck's may, while a save copies the deck).
+    template <typename Change> bool editCard(qsizetype card, Change &&change)
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            if (!m_deck)
+                return false;
+            keepForCopyLocked(card);
+            if (!change(*m_deck, m_changes))
+                return false;
+            scheduleOpenDeckLocked();
+        }
+        m_wake.notify_one();
+        return true;
+    }
+
+    // The worker copies this many cards of the open deck at a time, and tells listener (on the
+    // worker, outside the lock) how many it has copied after each stretch but the last.
+    void setCopyStretch(qsizetype cards, std::function<void(qsizetype copied)> listener = {});
 
     // Appends the record to the open deck's journal on the worker, ahead of every save
     // scheduled after it; its face is one the next save writes over the table on disk. Nothing
@@ -140,6 +165,12 @@ private:
     };
 
     static QString progressKey(const QUrl &url);
+    // Before the open deck changes while a save copies it: the card at that index, when the
+    // copy has yet to reach it; the whole deck's cards, shared, for any other change.
+    void keepForCopyLocked(qsizetype card);
+    void keepDeckForCopyLocked();
+    // The open deck's cards as a save copies them (worker, when the write starts).
+    QList<Card> copyOpenDeck(qsizetype count);
     void scheduleOpenDeckLocked();
     // The save to write now, or -1; when none is due yet, next is set to the moment one will be.
     qsizetype dueSaveLocked(Clock::time_point now, std::optional<Clock::time_point> *next) const;
@@ -187,6 +218,13 @@ private:
     // replaced decks that changed faces.
     QList<Pending> m_pending;
     QList<QList<Card>> m_discarded; // released on the worker, not on the owner's thread
+    // The copy of the open deck for a save, while it is being taken.
+    bool m_copying = false;
+    qsizetype m_copied = 0;                  // cards copied so far
+    QHash<qsizetype, Card> m_keptForCopy;    // cards changed before the copy reached them
+    std::optional<QList<Card>> m_copySource; // the deck as it was, once changed as a whole
+    qsizetype m_copyStretch = 4096;
+    std::function<void(qsizetype)> m_copyListener;
     QString m_writingKey;
     bool m_writing = false;
     bool m_stopping = false;

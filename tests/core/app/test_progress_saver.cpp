@@ -384,6 +384,79 @@ private Q_SLOTS:
         QVERIFY(m_saver->compactionDelay() < std::chrono::seconds(20));
     }
 
+    // A save copies the deck a stretch at a time: a change made while it copies never copies
+    // the whole deck on the owner's thread, and the save writes the deck as it was when it
+    // began, whatever changed meanwhile; the change goes with the next save.
+    void changesWhileASaveCopiesTheDeck_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<bool>("copiesTheDeck");
+        QTest::newRow("a card already copied") << "card 0" << false;
+        QTest::newRow("a card not yet copied") << "card 4" << false;
+        QTest::newRow("the same card twice") << "card 4 twice" << false;
+        QTest::newRow("the whole deck") << "deck" << true;
+        QTest::newRow("another deck") << "replace" << false;
+    }
+    void changesWhileASaveCopiesTheDeck()
+    {
+        QFETCH(QString, change);
+        QFETCH(bool, copiesTheDeck);
+        QSemaphore copying;
+        QSemaphore goOn;
+        m_saver->setMinimumCompactionDelay(ProgressSaver::Clock::duration::zero());
+        m_saver->setCopyStretch(2, [&](qsizetype copied) {
+            if (copied == 2) {
+                copying.release();
+                goOn.acquire();
+            }
+        });
+        const QString text = u"===\nc0\n===\nc1\n===\nc2\n===\nc3\n===\nc4\n===\nc5\n"_qs;
+        m_saver->replaceDeck(first, deck(text));
+        QVERIFY(copying.tryAcquire(1, 5000));
+
+        const Card *cards = m_saver->deck()->cards.constData();
+        const auto edit = [&](qsizetype card, const QString &face) {
+            return m_saver->editCard(card, [&](DataFile &d, FaceChanges &) {
+                d.cards[card].faces[0].text = FaceText(face);
+                return true;
+            });
+        };
+        QStringList after = textsOf(deck(text).cards);
+        if (change == u"card 0") {
+            QVERIFY(edit(0, u"changed"_qs));
+            after[0] = u"changed"_qs;
+        } else if (change == u"card 4") {
+            QVERIFY(edit(4, u"changed"_qs));
+            after[4] = u"changed"_qs;
+        } else if (change == u"card 4 twice") {
+            QVERIFY(edit(4, u"changed"_qs));
+            QVERIFY(edit(4, u"changed again"_qs));
+            after[4] = u"changed again"_qs;
+        } else if (change == u"deck") {
+            QVERIFY(m_saver->editDeck([](DataFile &d) {
+                d.cards[5].faces[0].text = FaceText(u"changed"_qs);
+                d.cards.removeFirst();
+                return true;
+            }));
+            after.removeFirst();
+            after.last() = u"changed"_qs;
+        } else {
+            m_saver->replaceDeck(second, deck(u"===\nsecond"_qs));
+        }
+        if (change != u"replace")
+            QCOMPARE(m_saver->deck()->cards.constData() == cards, !copiesTheDeck);
+
+        goOn.release(100);
+        m_saver->waitForPendingSaves();
+        const QList<Write> writes = m_held->writes();
+        QVERIFY(writes.size() == 2);
+        QCOMPARE(writes[0], (Write{first, textsOf(deck(text).cards)}));
+        if (change == u"replace")
+            QCOMPARE(writes[1], (Write{second, {u"second\n"_qs}}));
+        else
+            QCOMPARE(writes[1], (Write{first, after}));
+    }
+
     void destroyingWritesWhatIsPending()
     {
         QVERIFY(holdOnBlocker());
