@@ -3,7 +3,7 @@
 // progress, a whole save of the progress file and one journal append made durable; or what an
 // open and a close of it through the coordinator read and write. Progress files are read and
 // written only in the folder given, or in a temporary one: never in the user's own progress
-// folder.
+// folder. Or reviews made while the progress file is rewritten.
 #include "core/app/commands_coordinator.h"
 #include "core/app/recent_files.h"
 #include "core/model/flashcard_reader.h"
@@ -16,6 +16,7 @@
 #include "core/store/property_list.h"
 #include "core/store/record_matcher.h"
 #include "core/store/safe_file.h"
+#include "timing.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -26,6 +27,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <QThread>
 
 #include <algorithm>
 #include <optional>
@@ -338,6 +340,51 @@ int reopen(const QString &path, const QString &folder)
     return 0;
 }
 
+// Opens the deck through the coordinator, then reviews a face every 20 ms for a few seconds with
+// the progress file rewritten at once after each change, as it is soon after every review: how
+// long the main thread takes for a review while a rewrite copies and writes the deck.
+int reviewDuringSaves(const QString &path, const QString &folder)
+{
+    QTemporaryDir dir;
+    QSettings settings(dir.filePath(QStringLiteral("prefs.ini")), QSettings::IniFormat);
+    RecentFiles recent(&settings);
+    CommandsCoordinator coordinator(&settings, folder, &recent);
+    coordinator.open(deckUrl(path));
+    coordinator.waitForLoad();
+    if (!coordinator.dataFile() || coordinator.dataFile()->cards.isEmpty()) {
+        out << "the deck could not be read\n";
+        return 1;
+    }
+    coordinator.setMinimumCompactionDelay(std::chrono::milliseconds(0));
+    const qsizetype cards = coordinator.dataFile()->cards.size();
+    QList<double> reviews;
+    QElapsedTimer timer;
+    timer.start();
+    for (int i = 0; i < 300; ++i) {
+        // Spread over the deck, as a session's reviews are.
+        const qsizetype card = qsizetype(i) * 7919 % cards;
+        CardFace face = coordinator.dataFile()->cards.at(card).faces.value(0);
+        face.rating = qint8((face.rating + 1) % 4);
+        face.progress = CardFaceProgress::Learning;
+        QElapsedTimer one;
+        one.start();
+        coordinator.setFace(card, 0, face);
+        reviews.append(milliseconds(one));
+        while (timer.elapsed() < 20 * (i + 1))
+            QThread::msleep(1);
+    }
+    coordinator.waitForPendingSaves();
+    out << QStringLiteral("a review while the deck is saved: %1 ms median, %2 ms slowest of %3 "
+                          "(%4 over 16 ms); all saved after %5 ms\n")
+               .arg(median(reviews), 0, 'f', 2)
+               .arg(*std::max_element(reviews.cbegin(), reviews.cend()), 0, 'f', 1)
+               .arg(reviews.size())
+               .arg(std::count_if(reviews.cbegin(), reviews.cend(),
+                                  [](double ms) { return ms > 16; }))
+               .arg(milliseconds(timer), 0, 'f', 0);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -356,10 +403,13 @@ int main(int argc, char *argv[])
         return phases(args[2], progressFolderOr(args.value(3), temporary));
     if (args.size() == 4 && mode == u"reopen")
         return reopen(args[2], QFileInfo(args[3]).absoluteFilePath());
+    if (args.size() == 4 && mode == u"review-during-saves")
+        return reviewDuringSaves(args[2], QFileInfo(args[3]).absoluteFilePath());
     out << "usage: bench_million generate DECK CARDS [PROGRESS-FOLDER]\n"
            "       bench_million measure DECK [PROGRESS-FOLDER]\n"
            "       bench_million phases DECK [PROGRESS-FOLDER]\n"
            "       bench_million reopen DECK PROGRESS-FOLDER\n"
+           "       bench_million review-during-saves DECK PROGRESS-FOLDER\n"
            "Progress files are read and written in PROGRESS-FOLDER only; without it, in a\n"
            "temporary folder that is removed at the end.\n";
     return 2;
