@@ -1,4 +1,8 @@
+#include "app_test_support.h"
+
+#include "core/app/commands_coordinator.h"
 #include "core/app/preferences_writer.h"
+#include "core/app/recent_files.h"
 #include "support/capture_stdout.h"
 
 #include <QDir>
@@ -99,6 +103,38 @@ private Q_SLOTS:
         QCOMPARE(writes[1], (PreferenceChanges{{u"a"_qs, QVariant(2)},
                                                {u"b"_qs, QVariant(u"text"_qs)},
                                                {u"gone"_qs, std::nullopt}}));
+    }
+
+    // Opening a deck and reviewing in it go on while the disk holds the preferences; quitting
+    // waits for them.
+    void aHeldWriteNeverHoldsTheCoordinator()
+    {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        const QUrl deck = makeFile(dir, u"deck.txt"_qs, deckText(3));
+        QSettings preferences(dir.filePath(u"preferences.ini"_qs), QSettings::IniFormat);
+        HeldWrite disk;
+        PreferencesWriter writer(&preferences, disk.write());
+        {
+            RecentFiles recent(&preferences);
+            CommandsCoordinator coordinator(&preferences, dir.filePath(u"progress"_qs), &recent);
+            coordinator.open(deck);
+            QVERIFY(disk.waitUntilHeld());
+            QVERIFY(coordinator.dataFile());
+            QVERIFY(coordinator.reviewFace(0, 0, coordinator.dataFile()->cards[0].faces[0],
+                                           Grade::Good));
+            QCOMPARE(recent.files(), QList<QUrl>{deck});
+            disk.release();
+            coordinator.waitForPendingSaves();
+            QCOMPARE(disk.writes().size(), 2);
+        }
+        PreferenceChanges written;
+        for (const PreferenceChanges &changes : disk.writes())
+            written.insert(changes);
+        QVERIFY(written.contains(u"activeFile"_qs));
+        QVERIFY(written.contains(u"recentFiles"_qs));
+        QVERIFY(written.contains(u"decks/deck/reviews"_qs));
+        QVERIFY(written.contains(u"decks/deck/newFaces"_qs));
     }
 
     // The file comes out as QSettings itself would have written it, with what another process
