@@ -5,8 +5,10 @@
 #include "core/app/recent_files.h"
 #include "support/capture_stdout.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QSemaphore>
 #include <QTemporaryDir>
 #include <QTest>
@@ -81,6 +83,8 @@ private Q_SLOTS:
         HeldWrite disk;
         {
             PreferencesWriter writer(&preferences, disk.write());
+            // A failed check must not leave the writer held: the writer waits for it at its end.
+            const auto letGo = qScopeGuard([&] { disk.release(); });
             preferences.setValue(u"a"_qs, 1);
             writer.save();
             QVERIFY(disk.waitUntilHeld());
@@ -92,6 +96,9 @@ private Q_SLOTS:
             writer.save();
             QCOMPARE(preferences.value(u"a"_qs), QVariant(2));
             QVERIFY(!preferences.contains(u"gone"_qs));
+            // Nor does QSettings write the file itself at the next turn of the event loop.
+            QCoreApplication::sendPostedEvents();
+            QVERIFY(!QFile::exists(preferences.fileName()));
             QCOMPARE(disk.writes().size(), 1);
 
             disk.release();
@@ -115,6 +122,7 @@ private Q_SLOTS:
         QSettings preferences(dir.filePath(u"preferences.ini"_qs), QSettings::IniFormat);
         HeldWrite disk;
         PreferencesWriter writer(&preferences, disk.write());
+        const auto letGo = qScopeGuard([&] { disk.release(); });
         {
             RecentFiles recent(&preferences);
             CommandsCoordinator coordinator(&preferences, dir.filePath(u"progress"_qs), &recent);

@@ -2,6 +2,7 @@
 #include "core/model/flashcard_reader.h"
 
 #include <QDir>
+#include <QScopeGuard>
 #include <QSemaphore>
 #include <QTemporaryDir>
 #include <QTest>
@@ -412,6 +413,8 @@ private Q_SLOTS:
         });
         const QString text = u"===\nc0\n===\nc1\n===\nc2\n===\nc3\n===\nc4\n===\nc5\n"_qs;
         m_saver->replaceDeck(first, deck(text));
+        // A failed check must not leave the worker held: the saver waits for it at its end.
+        const auto letGo = qScopeGuard([&] { goOn.release(100); });
         QVERIFY(copying.tryAcquire(1, 5000));
 
         const Card *cards = m_saver->deck()->cards.constData();
