@@ -114,6 +114,8 @@ QList<Card> ProgressSaver::copyOpenDeck(qsizetype count)
     cards.reserve(count);
     for (;;) {
         std::function<void(qsizetype)> listener;
+        while (m_ownerWaiting.load() != 0)
+            std::this_thread::yield();
         {
             std::lock_guard lock(m_mutex);
             const QList<Card> &source = m_copySource ? *m_copySource : m_deck->cards;
@@ -204,7 +206,7 @@ bool ProgressSaver::isPendingLocked(const QString &key) const
 void ProgressSaver::journal(const JournalRecord &record)
 {
     {
-        std::lock_guard lock(m_mutex);
+        const auto lock = lockForOwner();
         if (m_journalPath.isEmpty())
             return;
         m_entries.append({m_journalPath, record});

@@ -8,6 +8,7 @@
 #include <QHash>
 #include <QUrl>
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -68,7 +69,7 @@ public:
     template <typename Change> bool editDeck(Change &&change)
     {
         {
-            std::lock_guard lock(m_mutex);
+            const auto lock = lockForOwner();
             if (!m_deck)
                 return false;
             // A change anywhere: the copy of a save goes on from the deck as it is now.
@@ -90,7 +91,7 @@ public:
     template <typename Change> bool editCard(qsizetype card, Change &&change)
     {
         {
-            std::lock_guard lock(m_mutex);
+            const auto lock = lockForOwner();
             if (!m_deck)
                 return false;
             keepForCopyLocked(card);
@@ -164,6 +165,15 @@ private:
         JournalRecord record;
     };
 
+    // The lock, for the owner: the worker copying the deck lets it in before its next stretch,
+    // rather than take the lock again at once (a mutex does not queue its waiters).
+    std::unique_lock<std::mutex> lockForOwner()
+    {
+        m_ownerWaiting.fetch_add(1);
+        std::unique_lock lock(m_mutex);
+        m_ownerWaiting.fetch_sub(1);
+        return lock;
+    }
     static QString progressKey(const QUrl &url);
     // Before the open deck changes while a save copies it: the card at that index, when the
     // copy has yet to reach it; the whole deck's cards, shared, for any other change.
@@ -192,6 +202,7 @@ private:
     const Writer m_writer;
 
     mutable std::mutex m_mutex;
+    std::atomic<int> m_ownerWaiting = 0;
     std::condition_variable m_wake;
     std::condition_variable m_idle;
 
