@@ -474,6 +474,11 @@ void ProgressSaver::run()
             printLine(line);
         }
         const auto duration = Clock::now() - started;
+        // The cards written go before the lock is taken again: they may be the last copy of a
+        // deck closed meanwhile, whose freeing takes long at a big deck, and the window's thread
+        // takes this lock at every change.
+        if (saved)
+            job = Pending{};
 
         lock.lock();
         ++m_attempts;
